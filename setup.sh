@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the tools need, in one
+# apt-get call, and only when something is missing. Sourced by run.sh and
+# test.sh.
+ULV_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  libsdl1.2-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libfreetype-dev libpng-dev fonts-ebgaramond fonts-blankenburg
+  libxmp-dev libopenmpt-dev fig2dev xvfb xdotool sox
+  clang libclang-rt-14-dev
+)
+
+ulv_setup() {
+  local missing=()
+  for p in "${ULV_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -q || return 1
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}" || return 1
+  fi
+}
+
+# ulv_build DIR [cmake options...]: configure (once) and build with Ninja.
+ulv_build() {
+  local dir=$1
+  shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja "$@" || return 1
+  fi
+  cmake --build "$dir" -j "$(nproc)" || return 1
+}

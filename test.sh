@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds build/ (Release) and runs every test.
+set -e
+cd "$(dirname "$0")"
+source ./setup.sh
+ulv_setup
+ulv_build build -DCMAKE_BUILD_TYPE=Release
+ctest --test-dir build --output-on-failure -j "$(nproc)"
