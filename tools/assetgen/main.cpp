@@ -173,19 +173,31 @@ void preview_grey(const std::string &name, int w, int h, const uint8_t *pix, int
 }
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: assetgen OUTDIR\n");
+  if (argc < 2 || argc > 3 || (argc == 3 && std::strncmp(argv[2], "--only=", 7) != 0)) {
+    std::fprintf(stderr, "usage: assetgen OUTDIR [--only=JOB,JOB...]\n");
     return 2;
   }
   outdir = argv[1];
+  // --only=skull,music runs just those jobs (for quick iteration on art);
+  // the other assets are left zero.
+  std::string only = argc == 3 ? std::string(",") + (argv[2] + 7) + "," : "";
   std::filesystem::create_directories(outdir + "/preview");
   for (const Entry &e : catalogue) buffers[e.sym].assign(e.size, 0);
 
   job_palettes();  // the grey previews read pal_grey
-  void (*const jobs[])() = {job_music,    job_skull,   job_gargoyle, job_church,   job_portraits,
-                            job_dracula,  job_panorama, job_strips,  job_title,    job_textures,
-                            job_greets,   job_rose,    job_texts,    job_models,   job_pieces};
-  const int njobs = int(sizeof jobs / sizeof jobs[0]);
+  struct Job {
+    const char *name;
+    void (*fn)();
+  };
+  const Job all_jobs[] = {{"music", job_music},       {"skull", job_skull},       {"gargoyle", job_gargoyle},
+                          {"church", job_church},     {"portraits", job_portraits}, {"dracula", job_dracula},
+                          {"panorama", job_panorama}, {"strips", job_strips},     {"title", job_title},
+                          {"textures", job_textures}, {"greets", job_greets},     {"rose", job_rose},
+                          {"texts", job_texts},       {"models", job_models},     {"pieces", job_pieces}};
+  std::vector<void (*)()> jobs;
+  for (const Job &j : all_jobs)
+    if (only.empty() || only.find(std::string(",") + j.name + ",") != std::string::npos) jobs.push_back(j.fn);
+  const int njobs = int(jobs.size());
   std::atomic<int> next{0};
   unsigned nthreads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
   std::vector<std::thread> pool;
