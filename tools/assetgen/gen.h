@@ -29,6 +29,11 @@ void write_png(const std::string &path, int w, int h, int channels, const uint8_
 void write_output_file(const std::string &rel, const uint8_t *data, size_t n);
 const std::string &output_dir();
 
+// Runs `fn` after every job has finished, on one thread, in registration
+// order by job; for previews that need another job's asset (an object
+// composed with its texture, for example).
+void after_all(void (*fn)());
+
 // Small deterministic tools for the art.
 struct Rng {
   uint64_t s;

@@ -61,6 +61,8 @@ struct Preview {
   std::vector<uint8_t> rgb;
 };
 std::mutex preview_lock;
+std::vector<std::pair<int, void (*)()>> late;  // (job index, function)
+thread_local int current_job = -1;
 std::vector<Preview> previews;
 
 void write_file(const std::string &path, const uint8_t *data, size_t n) {
@@ -152,6 +154,11 @@ size_t asset_size(const char *sym) {
 
 const std::string &output_dir() { return outdir; }
 
+void after_all(void (*fn)()) {
+  std::lock_guard<std::mutex> g(preview_lock);
+  late.push_back({current_job, fn});
+}
+
 void write_output_file(const std::string &rel, const uint8_t *data, size_t n) {
   write_if_changed(outdir + "/" + rel, data, n);
 }
@@ -203,9 +210,15 @@ int main(int argc, char **argv) {
   std::vector<std::thread> pool;
   for (unsigned t = 0; t < nthreads; t++)
     pool.emplace_back([&] {
-      for (int j; (j = next++) < njobs;) jobs[j]();
+      for (int j; (j = next++) < njobs;) {
+        current_job = j;
+        jobs[j]();
+      }
     });
   for (auto &t : pool) t.join();
+  std::stable_sort(late.begin(), late.end(),
+                   [](const auto &a, const auto &b) { return a.first < b.first; });
+  for (auto &l : late) l.second();
 
   for (const Entry &e : catalogue) {
     const auto &b = buffers[e.sym];
