@@ -46,8 +46,11 @@ void streak(uint8_t *frame, int x, int y) {
 
 void writer(uint8_t *frame, int line, int x, int y, int level) {
   if (line < 0 || line >= kLines) return;
+  writer_image(frame, lapinaa + static_cast<long>(kWidth * kLineRows) * line, x, y, level);
+}
+
+void writer_image(uint8_t *frame, const uint8_t *text, int x, int y, int level) {
   if (level < 1) level = 1;
-  const uint8_t *text = lapinaa + static_cast<long>(kWidth * kLineRows) * line;
   const int r0 = std::max(0, -y), r1 = std::min(kLineRows, kHeight - y);
   if (r0 >= r1) return;
   if (level == 1) {
@@ -68,7 +71,10 @@ void writer(uint8_t *frame, int line, int x, int y, int level) {
 void writer2(uint8_t *frame, int caption, int x, int y) {
   static const uint8_t *const captions[3] = {tamsktxt, dorltxt, vesktxt};
   if (caption < 0 || caption > 2) return;
-  const uint8_t *img = captions[caption];
+  writer2_image(frame, captions[caption], x, y);
+}
+
+void writer2_image(uint8_t *frame, const uint8_t *img, int x, int y) {
   for (int r = 0; r < kCaptionRows; r++)
     add_run(frame, static_cast<long>(kWidth) * (y + r) + x, img + kCaptionWidth * r, kCaptionWidth);
 }

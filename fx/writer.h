@@ -23,6 +23,11 @@ extern void writer(uint8_t *frame, int line, int x, int y, int level);
 // its top-left corner at (x, y). Other caption numbers draw nothing.
 extern void writer2(uint8_t *frame, int caption, int x, int y);
 
+// The drawing cores of writer and writer2, taking the image itself: a
+// 320x24 text line and a 196x120 caption, row-major at their own widths.
+extern void writer_image(uint8_t *frame, const uint8_t *line_image, int x, int y, int level);
+extern void writer2_image(uint8_t *frame, const uint8_t *caption_image, int x, int y);
+
 // Rain: 150 short streaks running down and to the left, each pixel of
 // which is halved. t: milliseconds, non-negative (a negative t draws
 // nothing).
