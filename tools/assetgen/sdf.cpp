@@ -217,3 +217,11 @@ void render_picture(int w, int h, const std::function<double(double, double)> &s
   for (int y = 0; y < h; y++)
     for (int x = 0; x < w; x++) pic[size_t(y) * w + x] = quantise(out[size_t(y) * w + x], x, y);
 }
+
+void preview_texture(uint8_t *tex) {
+  const uint8_t *k = asset("kiehkura");
+  bool any = false;
+  for (int i = 0; i < 65536 && !any; i++) any = k[i] != 0;
+  for (int i = 0; i < 65536; i++)
+    tex[i] = any ? k[i] : quantise(fbm((i & 255) / 32.0, (i >> 8) / 32.0, 77, 4, 8), i & 255, i >> 8);
+}
