@@ -80,6 +80,9 @@ double sdf_ellipsoid(V3 p, V3 r);
 double sdf_torus(V3 p, double R, double r);
 // Capped cylinder along y: radius r, half height h.
 double sdf_cylinder(V3 p, double r, double h);
+// Unsigned distance to the triangle a, b, c (thicken by subtracting a
+// half thickness).
+double sdf_triangle(V3 p, V3 a, V3 b, V3 c);
 
 // --- Combinations ------------------------------------------------------------
 
