@@ -100,13 +100,14 @@ inline void polygon(Canvas &c, const std::vector<double> &pts, float value, floa
 
 // Inside a pointed (gothic) arch: the opening between x0 and x1 with its
 // springing line at ys, its apex rising to ya above it, straight sides
-// down to yb. The two arcs are centred on the springing line.
+// down to yb. The two arcs are centred on the springing line; a rise below
+// half the span cannot make a point there, so the apex then sits lower.
 inline bool in_arch(double x, double y, double x0, double x1, double ys, double ya, double yb) {
   if (x < x0 || x > x1 || y > yb || y < ya) return false;
   if (y >= ys) return true;
   double half = (x1 - x0) / 2, rise = ys - ya;
   // Radius r of arcs centred at (x1 - r, ys) and (x0 + r, ys) meeting at the apex.
-  double r = (half * half + rise * rise) / (2 * half);
+  double r = std::max(half, (half * half + rise * rise) / (2 * half));
   double dl = (x - (x1 - r)) * (x - (x1 - r)) + (y - ys) * (y - ys);
   double dr = (x - (x0 + r)) * (x - (x0 + r)) + (y - ys) * (y - ys);
   return dl < r * r && dr < r * r;
