@@ -60,7 +60,13 @@ TEST(Animation, LoopsSmoothlyInTheMidRange) {
     EXPECT_GT(d, 0.2) << "frame " << f << " to " << f + 1 << " barely moves";
     largest = std::max(largest, d);
   }
-  EXPECT_LE(frame_diff(dracula + 65536 * 28, dracula), largest * 1.1);
+  // Frame 0 follows 28 as any frame follows the one before: a real step,
+  // no larger than the others, and closer to 28 than to 27 (no repeated
+  // or skipped-back frame at the wrap).
+  double wrap = frame_diff(dracula + 65536 * 28, dracula);
+  EXPECT_GT(wrap, 0.2);
+  EXPECT_LE(wrap, largest * 1.1);
+  EXPECT_LT(wrap, frame_diff(dracula + 65536 * 27, dracula));
   for (int f = 0; f < 29; f++) {
     const uint8_t *fr = dracula + 65536 * f;
     EXPECT_LE(percentile(fr, 65536, 50), 30) << f;   // mostly dark sky
