@@ -41,6 +41,7 @@ struct row_start {
 inline void (*engine_select)(int);
 inline int engine_order, engine_row;
 inline uint32_t engine_speed;  // speed before the tick: 0 means a frozen row is replayed
+inline int32_t engine_delay;   // pattern delays pending before the tick
 inline uint64_t engine_frames; // frames rendered before the current block
 inline std::vector<row_start> *engine_rows;
 
@@ -52,9 +53,13 @@ inline void engine_select_and_note(int channel) {
   engine_select(channel);
 }
 
+// A first tick that used up a pattern delay repeats its row: not a new one.
 inline void engine_on_tick(int offset) {
-  bool new_row = pt_vbcount == 0 && engine_speed != 0;
+  int32_t delay = 0;
+  for (int c = 0; c < pt_channels; ++c) delay += pt_pattdelay[c];
+  bool new_row = pt_vbcount == 0 && engine_speed != 0 && delay >= engine_delay;
   engine_speed = pt_vbtempo;
+  engine_delay = delay;
   if (new_row && engine_rows) engine_rows->push_back({engine_frames + uint64_t(offset), engine_order, engine_row});
 }
 
@@ -67,6 +72,7 @@ inline bool engine_start(std::vector<uint8_t> &image, std::vector<row_start> *ro
   engine_select = sd_selectchannel;
   sd_selectchannel = engine_select_and_note;
   engine_speed = pt_vbtempo;
+  engine_delay = 0;
   engine_frames = 0;
   engine_rows = rows;
   mix_tickhook = engine_on_tick;

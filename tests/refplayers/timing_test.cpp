@@ -172,4 +172,20 @@ TEST_F(Timing, JumpsAtTheSongEnd) {
   expect_same_rows(b, 150);
 }
 
+// Pattern loops (a body played three times, a loop back to row 0) and
+// pattern delays (one row held for two more repetitions, a delay at speed
+// 3, and delays of 2 and 4 on two channels of one row, which hold it for
+// 4), with their rows counted once.
+TEST_F(Timing, PatternLoopsAndDelays) {
+  ModBuilder b = busy(2);
+  b.orders({0, 1});
+  b.fx(0, 4, 1, 0xE, 0xE2).fx(0, 8, 3, 0xE, 0x60).fx(0, 11, 3, 0xE, 0x62);
+  b.fx(0, 20, 3, 0xE, 0xE1).fx(0, 20, 0, 0xF, 3).fx(0, 40, 0, 0xF, 6);
+  b.fx(1, 0, 3, 0xE, 0x60).fx(1, 2, 3, 0xE, 0x61).fx(1, 5, 1, 0xE, 0xE2).fx(1, 5, 2, 0xE, 0xE4);
+  expect_same_rows(b, 140);
+  EXPECT_TRUE(plays(0, 11, 0, 8));
+  EXPECT_TRUE(plays(0, 11, 0, 12));
+  EXPECT_TRUE(plays(1, 2, 1, 0));
+}
+
 }  // namespace
