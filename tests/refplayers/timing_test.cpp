@@ -134,18 +134,21 @@ TEST_F(Timing, TempoChanges) {
 }
 
 // Pattern breaks to row 0, to a decimal row (D25 is row 25), on two
-// channels of one row (the higher channel's row stands), and from the last
-// position, which goes back to the start at the break's row.
+// channels of one row (the higher channel's row stands), to a row past 63
+// (row 0, as in classic players), and from the last position, which goes
+// back to the start at the break's row.
 TEST_F(Timing, PatternBreaks) {
-  ModBuilder b = busy(3);
-  b.orders({0, 1, 2, 1});
+  ModBuilder b = busy(4);
+  b.orders({0, 1, 2, 1, 3});
   b.fx(0, 10, 0, 0xD, 0x05).fx(1, 20, 1, 0xD, 0x25).fx(2, 30, 2, 0xD, 0x00);
   b.fx(2, 0, 0, 0xF, 3).fx(2, 30, 0, 0xD, 0x10).fx(2, 30, 3, 0xD, 0x20);
-  expect_same_rows(b, 200);
+  b.fx(3, 30, 1, 0xD, 0x70);
+  expect_same_rows(b, 250);
   EXPECT_TRUE(plays(0, 10, 1, 5));
   EXPECT_TRUE(plays(1, 20, 2, 25));
   EXPECT_TRUE(plays(2, 30, 3, 20));
-  EXPECT_TRUE(plays(3, 20, 0, 25));
+  EXPECT_TRUE(plays(3, 20, 4, 25));
+  EXPECT_TRUE(plays(4, 30, 0, 0));
 }
 
 // Position jumps forward and back (which loops the song for good), a jump
