@@ -50,6 +50,16 @@ class ModBuilder {
     return cell(pattern, row, channel, 0, 0, command, param);
   }
 
+  // The same module with every use of one effect cleared (command and
+  // parameter 0, note and sample kept): `command` 0..15, and for command 14
+  // the extended command's upper parameter nibble `ext` (-1 for any other).
+  ModBuilder without(int command, int ext = -1) const {
+    ModBuilder b = *this;
+    for (Cell &c : b.cells_)
+      if (c.command == command && (ext < 0 || (c.param >> 4) == ext)) c.command = c.param = 0;
+    return b;
+  }
+
   std::vector<uint8_t> build() const {
     int last = 0;
     for (uint8_t o : orders_) last = std::max(last, int(o));
