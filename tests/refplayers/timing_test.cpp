@@ -175,6 +175,17 @@ TEST_F(Timing, JumpsAtTheSongEnd) {
   expect_same_rows(b, 150);
 }
 
+// A song with restart position 1: past the last position it goes on at
+// position 1, keeping the speed and tempo it had.
+TEST_F(Timing, RestartPosition) {
+  ModBuilder b = busy(3);
+  b.orders({0, 1, 2}, 1);
+  b.fx(0, 0, 2, 0xF, 3).fx(0, 2, 1, 0xD, 0).fx(1, 0, 3, 0xF, 0x90).fx(1, 2, 1, 0xD, 0);
+  b.fx(2, 0, 2, 0xF, 5).fx(2, 3, 1, 0xD, 0);
+  expect_same_rows(b, 60);
+  EXPECT_TRUE(plays(2, 3, 1, 0));
+}
+
 // Pattern loops (a body played three times, a loop back to row 0) and
 // pattern delays (one row held for two more repetitions, a delay at speed
 // 3, and delays of 2 and 4 on two channels of one row, which hold it for
