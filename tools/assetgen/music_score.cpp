@@ -135,6 +135,18 @@ void drum_bars(Pattern &p, const char *bar, const char *last = nullptr) {
   for (int b = 0; b < 4; b++) drums(p, 16 * b, b == 3 && last ? last : bar);
 }
 
+// Softer drums for the quiet sections: every hit of rows [from, to) without
+// a command of its own gets `gain` of its sample's volume.
+void soften(Pattern &p, double gain, int from = 0, int to = kRows, int ch = DR) {
+  for (int r = from; r < to; r++) {
+    Cell &c = p.cell[r][ch];
+    if (c.sample && c.cmd == 0 && c.param == 0) {
+      c.cmd = CMD_VOL;
+      c.param = uint8_t(std::lround(instruments->at(c.sample - 1).volume * gain));
+    }
+  }
+}
+
 struct ChordSet {
   uint8_t minor, major;
 };
@@ -401,6 +413,7 @@ void theme_break(Pattern &p) {
 void calm_a(Pattern &p) {
   const char *prog = "Dm 16 F 16 C 16 Gm 16";
   drum_bars(p, "K...R...S...R.R.", "K...R...S..HM.LL");
+  soften(p, 0.7);
   chords(p, STRINGS, prog);
   bass_walk(p, prog);
   Voice harp;
@@ -418,6 +431,7 @@ void calm_a(Pattern &p) {
 void calm_b(Pattern &p) {
   const char *prog = "Bb 16 F 16 Gm 16 A 16";
   drum_bars(p, "K...R...S...R.R.", "K...R...S.s.S.ss");
+  soften(p, 0.7);
   chords(p, STRINGS, prog);
   bass_walk(p, prog);
   Voice v;
@@ -430,6 +444,7 @@ void calm_b(Pattern &p) {
 void calm_fade(Pattern &p) {
   const char *prog = "Dm 16 Bb 16 Gm 16 A 16";
   drum_bars(p, "K...R...S...R.R.", "K...R...R...R...");
+  soften(p, 0.7);
   chords(p, STRINGS, prog);
   bass_walk(p, prog);
   Voice v;
@@ -572,6 +587,7 @@ void halftone_b(Pattern &p) {
 void portrait_a(Pattern &p) {
   const char *prog = "Dm 16 Gm 16 Dm 8 Bb 8 A 16";
   drum_bars(p, "K.....h.S.....h.", "K.....h.S...K...");
+  soften(p, 0.75);
   chords(p, STRINGS, prog);
   bass_walk(p, "Dm 16 Gm 16 Dm 8 Bb 8 A 16");
   Voice v;
@@ -584,6 +600,7 @@ void portrait_a(Pattern &p) {
 void portrait_b(Pattern &p) {
   const char *prog = "Bb 16 Gm 16 A 16 A 16";
   drum_bars(p, "K.....h.S.....h.", "K.....h.S.s.SsSS");
+  soften(p, 0.75);
   chords(p, STRINGS, prog);
   bass_walk(p, "Bb 16 Gm 16 A 32");
   Voice v;
@@ -613,6 +630,7 @@ void church(Pattern &p) {
 void outro_a(Pattern &p) {
   const char *prog = "Dm 16 Bb 16 F 16 A 16";
   drum_bars(p, "K.......S.......", "K.......S...L.L.");
+  soften(p, 0.7);
   chords(p, CHOIR, prog);
   bass_walk(p, prog);
   Voice v;
@@ -627,6 +645,7 @@ void outro_a(Pattern &p) {
 void outro_end(Pattern &p) {
   const char *prog = "Dm 16 Gm 16 Dm 32";
   drum_bars(p, "K.......S.......");
+  soften(p, 0.6);
   chords(p, CHOIR, prog);
   bass_walk(p, prog);
   Voice v;

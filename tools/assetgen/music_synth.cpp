@@ -478,7 +478,7 @@ Sample bass(bool growl) {
   Looped l = pad(p, {{pitch(36, 0.5), 1.0}, {pitch(36, 0.25), growl ? 0.0 : 0.35}}, growl ? 31 : 30);
   if (growl)  // soft clipping keeps the harmonics on the grid, so the loop still repeats
     for (double &v : l.x) v = std::tanh(2.5 * v);
-  return finish_loop(growl ? "growl bass" : "bass", l, p.rate, growl ? 50 : 56);
+  return finish_loop(growl ? "growl bass" : "bass", l, p.rate, growl ? 36 : 56);
 }
 
 double drawbars(int k) {
@@ -554,7 +554,7 @@ Sample lead() {
     return (1.0 / k) * (0.3 + 2.5 * vowel_ah(f * 0.75)) * lowpass_shape(f, 2500 + 2500 * prog, 2);
   };
   Looped l = pad(p, {{pitch(48, 2.0), 1.0}}, 50);
-  return finish_loop("lead", l, p.rate, 44);
+  return finish_loop("lead", l, p.rate, 58);
 }
 
 // Solo voice "oo" with its own slow vibrato: C-3 sounds C5.
@@ -593,7 +593,7 @@ Sample drone() {
       l.x[i] += e * a * sin_cycles(double(int64_t(m) * int64_t(i) % L) / L + ph / (2 * kPi));
     }
   }
-  return finish_loop("drone", l, p.rate, 46);
+  return finish_loop("drone", l, p.rate, 38);
 }
 
 Sample bell() {
@@ -610,14 +610,14 @@ Sample harp() {
   std::vector<Partial> ps;
   for (int k = 1; k * f < 0.45 * R; k++) ps.push_back({k * f * (1 + 0.0004 * k * k), 0.9 / (k * k * 0.5 + 0.5), 1.3 / k});
   auto x = partials(R, 1.0, ps, 0.002, 61);
-  return finish("harp", x, R, 50);
+  return finish("harp", x, R, 34);
 }
 
 Sample celesta() {
   const double R = note_rate(48), f = pitch(48, 2.0);  // C-3 sounds C5
   std::vector<Partial> ps = {{f, 1.0, 0.7}, {f * 2, 0.2, 0.35}, {f * 4, 0.3, 0.15}, {f * 5.4, 0.1, 0.08}, {f * 8.9, 0.05, 0.05}};
   auto x = partials(R, 0.8, ps, 0.001, 62);
-  return finish("celesta", x, R, 44);
+  return finish("celesta", x, R, 32);
 }
 
 // Synth pluck for sequences: a pulse whose upper partials die first.
@@ -719,8 +719,6 @@ std::vector<Sample> make_samples() {
   s[S_CELESTA - 1] = celesta();
   int used = 0;
   for (int i = 0; i < kSamples - 1; i++) used += int(s[i].data.size());
-  if (std::getenv("MUSIC_SIZES"))
-    for (int i = 0; i < kSamples - 1; i++) std::fprintf(stderr, "%2d %-16s %6zu\n", i + 1, s[i].name.c_str(), s[i].data.size());
   const int left = kSampleBytes - used;
   if (left < 4 || left > kMaxSampleBytes || left % 2) {
     std::fprintf(stderr, "assetgen: music: %d bytes left for the last sample\n", left);
