@@ -507,7 +507,7 @@ void garg_common(Pattern &p, const char *prog, const char *tune) {
 // Order 13: hits at 0 and 16 with the text bursts.
 void garg_a(Pattern &p) {
   garg_common(p, "Dm 16 Dm 16 Bb 16 A 16",
-              "D-3 8 F-3 4 E-3 4  D-3 8 C-3 4 A-2 4  A#2 6 C-3 2 D-3 4 F-3 4  E-3 12 --- 4");
+              "D-3 8 F-3 4 E-3 4  D-3 8 C-3 4 A-2~ 4  A#2 6 C-3 2 D-3 4 F-3 4  E-3 12 --- 4");
   accent(p, 0, "D");
   accent(p, 16, "D");
 }
@@ -524,7 +524,7 @@ void garg_b(Pattern &p) {
 // Order 15: hits at 0 and 16, the second gargoyle.
 void garg_c(Pattern &p) {
   garg_common(p, "Dm 16 Bb 16 Gm 16 A 16",
-              "A-3 8 G-3 4 F-3 4  F-3 8 E-3 4 D-3 4  D-3 6 E-3 2 F-3 4 G-3 4  E-3 12 --- 4");
+              "A-3 8 G-3 4 F-3~ 4  F-3 8 E-3 4 D-3~ 4  D-3 6 E-3 2 F-3 4 G-3~ 4  E-3 12 --- 4");
   accent(p, 0, "D");
   accent(p, 16, "A#");
 }

@@ -470,15 +470,16 @@ Sample bass(bool growl) {
   p.loop_sec = 1.0;
   p.unison = 2;
   p.spread = 7;
+  // The growl leans to odd harmonics (a hollow, square-like body) with a
+  // nasal resonance near 650 Hz.
   p.spectrum = [growl](double f, int k, double prog) {
     double fc = (growl ? 900 : 420) + (growl ? 2400 : 1500) * (1 - prog) * (1 - prog);
     double odd = growl && k % 2 == 0 ? 0.45 : 1.0;
-    return odd / k * lowpass_shape(f, fc, growl ? 3 : 4) * (k == 1 ? 1.4 : 1.0);
+    double nasal = growl ? 1 + 2.5 * std::exp(-std::pow((f - 650) / 220, 2)) : 1.0;
+    return odd * nasal / k * lowpass_shape(f, fc, growl ? 3 : 4) * (k == 1 ? 1.4 : 1.0);
   };
   Looped l = pad(p, {{pitch(36, 0.5), 1.0}, {pitch(36, 0.25), growl ? 0.0 : 0.35}}, growl ? 31 : 30);
-  if (growl)  // soft clipping keeps the harmonics on the grid, so the loop still repeats
-    for (double &v : l.x) v = std::tanh(2.5 * v);
-  return finish_loop(growl ? "growl bass" : "bass", l, p.rate, growl ? 36 : 56);
+  return finish_loop(growl ? "growl bass" : "bass", l, p.rate, growl ? 60 : 56);
 }
 
 double drawbars(int k) {
