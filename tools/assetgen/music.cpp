@@ -17,8 +17,8 @@ double note_rate(int note) { return 3546836.0 / kPeriods[note]; }
 int note_index(const char *name) {
   static const char *const names = "C-C#D-D#E-F-F#G-G#A-A#B-";
   for (int i = 0; i < 12; i++)
-    if (name[0] == names[2 * i] && name[1] == names[2 * i + 1] && name[2] >= '0' && name[2] <= '6' && !name[3])
-      return (name[2] - '0') * 12 + i;
+    if (name[0] == names[2 * i] && name[1] == names[2 * i + 1] && name[2] >= '0' && name[2] <= '5' && !name[3])
+      return (name[2] - '0' + 1) * 12 + i;
   std::fprintf(stderr, "assetgen: music: bad note name %s\n", name);
   std::abort();
 }

@@ -56,7 +56,8 @@ inline constexpr std::array<uint16_t, 85> kPeriods = {
 // Output rate in Hz of a sample played at note index `note`.
 double note_rate(int note);
 
-// "D-2" -> 38; "C#3" -> 49. Aborts on a malformed name.
+// Tracker note names, octaves as in the period table's naming: "C-1" -> 24
+// (period 856), "D-2" -> 38, "C#3" -> 49. Aborts on a malformed name.
 int note_index(const char *name);
 
 // One instrument as stored in the module. `data` starts with two zero bytes
