@@ -28,6 +28,20 @@ void expect_good_render(const WavReport &r) {
   ASSERT_EQ(r.accents.size(), kAccentPositions.size());
   EXPECT_GE(r.passed * 10, int(r.accents.size()) * 8) << "fewer than 80% of the accent rows stand out";
   EXPECT_LT(r.clipped * 10000.0, 2.0 * r.frames) << "more than 0.01% of the output values clip";
+  // The music follows the picture's fades: the outro fades over 4 s from
+  // 2920 and is 20 dB down by its last rows (a last bell may ring after),
+  // the second section fades at 1050, the worms rise from black at 1100,
+  // and the intro is darker than the drop.
+  const double outro = level_db(r, 2900, 2920), outro_end = level_db(r, 2952, 2956);
+  const double calm = level_db(r, 1000, 1048), calm_end = level_db(r, 1060, 1064);
+  const double rise = level_db(r, 1100, 1104), risen = level_db(r, 1132, 1164);
+  const double intro = level_db(r, 0, 64), drop = level_db(r, 300, 364);
+  std::printf("outro %.1f -> %.1f dB, calm %.1f -> %.1f dB, worms %.1f -> %.1f dB, intro %.1f, drop %.1f dB\n", outro,
+              outro_end, calm, calm_end, rise, risen, intro, drop);
+  EXPECT_LT(outro_end, outro - 20);
+  EXPECT_LT(calm_end, calm - 12);
+  EXPECT_LT(rise, risen - 6);
+  EXPECT_LT(intro, drop - 3);
 }
 
 TEST(ReferencePlayer, ReadsFourChannelsThirtyTwoOrdersAndTheLength) {

@@ -1,6 +1,7 @@
 #include "wav_accents.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -61,6 +62,12 @@ WavReport measure_wav(const std::string &path, const std::vector<int> &positions
   rep.ok = true;
   rep.frames = long(s.size() / 2);
   for (int16_t v : s) rep.clipped += v >= 32767 || v <= -32768;
+  for (long row = 0; long((row + 1) * frames_per_row) <= rep.frames; row++) {
+    const long a = long(row * frames_per_row), b = long((row + 1) * frames_per_row);
+    double e = 0;
+    for (long i = 2 * a; i < 2 * b; i++) e += double(s[i]) * s[i];
+    rep.row_power.push_back(e / double(2 * (b - a)));
+  }
   for (int pos : positions) {
     const long start = long((pos / 100 * 64 + pos % 100) * frames_per_row + 0.5);
     const double at = std::max(energy(s, start), energy(s, start + kWindow));
@@ -80,6 +87,19 @@ WavReport measure_wav(const std::string &path, const std::vector<int> &positions
     rep.passed += ratio >= 1.5;
   }
   return rep;
+}
+
+double level_db(const WavReport &r, int from, int to) {
+  double e = 0;
+  int n = 0;
+  for (int pos = from; pos < to; pos++) {
+    const size_t row = size_t(pos / 100 * 64 + pos % 100);
+    if (pos % 100 < 64 && row < r.row_power.size()) {
+      e += r.row_power[row];
+      n++;
+    }
+  }
+  return n ? 10 * std::log10(e / n / (32768.0 * 32768.0) + 1e-12) : -120;
 }
 
 bool write_wav(const std::string &path, const std::vector<int16_t> &s) {

@@ -17,7 +17,12 @@ struct WavReport {
   long clipped = 0;  // output values at +-32767 or -32768
   std::vector<AccentRow> accents;
   int passed = 0;  // accents with ratio >= 1.5
+  std::vector<double> row_power;  // mean square of both channels over each row
 };
+
+// Level in dB (relative to full scale) of rows [from, to) of positions
+// (order x 100 + row), from the report's row powers.
+double level_db(const WavReport &r, int from, int to);
 
 // Reads a 16-bit stereo WAV and measures it. Row r of order o starts at frame
 // (64 o + r) x frames_per_row (4860 for our replayer at 136 BPM, speed 6).
