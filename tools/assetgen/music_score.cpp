@@ -23,7 +23,7 @@ enum Channel { DR = 0, BS = 1, CH = 2, LD = 3 };
 
 const std::vector<Sample> *instruments;  // for the volumes of fades, set by compose
 
-constexpr uint8_t CMD_ARP = 0x0, CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
+constexpr uint8_t CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
                   CMD_EXT = 0xE, CMD_SPEED = 0xF;
 
 // ---- the plan ---------------------------------------------------------------------
@@ -247,8 +247,8 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
   }
 }
 
-// A hit on `row`: the boom on the drums and a minor stab on the chords
-// channel, rooted on `chord`; the chord that was playing comes back `back`
+// A hit on `row`: the boom on the drums and a stab (an open fifth) on the
+// chords channel, rooted on `chord`; the chord that was playing comes back `back`
 // rows later (0: it does not).
 void accent(Pattern &p, int row, const char *chord, int back = 4) {
   set(p, row, DR, S_BOOM, 48);

@@ -449,12 +449,12 @@ Sample rim() {
 Sample thunder() {
   const double R = note_rate(36), hr = R * kOversample;
   Rng rng(23);
-  OnePole a(250, hr), b(250, hr), slow(3, hr);
+  OnePole a(250, hr), b(250, hr);
   auto x = render_os(int(2.0 * R), R, [&](double t) {
     double rumble = b.lp(a.lp(noise(rng)));
     double flutter = 0.6 + 0.4 * std::sin(2 * kPi * 2.3 * t) * std::sin(2 * kPi * 0.7 * t);
     double env = (1 - std::exp(-t / 0.04)) * std::exp(-t / 1.1);
-    return rumble * flutter * env + 0 * slow.lp(0);
+    return rumble * flutter * env;
   });
   return finish("thunder", x, R, 48);
 }
@@ -633,15 +633,14 @@ Sample pluck() {
   return finish("pluck", x, R, 40);
 }
 
-// Orchestral hit on a C minor chord: brass, strings, timpani and a splash.
+// Orchestral hit on an open fifth of C (no third, so it fits a major or a
+// minor chord): brass, timpani and a splash.
 Sample stab() {
   const double R = note_rate(48), hr = R * kOversample;
   Rng rng(64);
   OnePole lp(4000, hr);
   const double r = pitch(48, 0.5);
-  std::vector<double> fr;
-  for (const Tone &t : voicing(r, true)) fr.push_back(t.freq);
-  fr.push_back(r * 4);
+  const std::vector<double> fr = {r, r * 1.4983, r * 2, r * 2.9966, r * 4};
   auto x = render_os(int(1.2 * R), R, [&](double t) {
     double brass = 0;
     for (double f : fr)
