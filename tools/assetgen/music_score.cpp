@@ -299,13 +299,16 @@ const char *const GROOVE_FILL = "K.h.S.h.K.SSMMLL";
 void intro_a(Pattern &p) {
   fx(p, 0, DR, CMD_SPEED, kSpeed);
   fx(p, 0, BS, CMD_SPEED, kTempo);
-  set(p, 0, CH, S_THUNDER, 36, CMD_EXT, 0x83);  // chords a little left of centre
-  fx(p, 0, LD, CMD_EXT, 0x8C);                  // lead a little right
-  fx(p, 1, DR, CMD_EXT, 0x87);                  // drums and bass near the centre
+  set(p, 0, DR, S_THUNDER, 36);
+  fx(p, 0, CH, CMD_EXT, 0x83);  // chords a little left of centre
+  fx(p, 0, LD, CMD_EXT, 0x8C);  // lead a little right
+  fx(p, 1, DR, CMD_EXT, 0x87);  // drums and bass near the centre
   fx(p, 1, BS, CMD_EXT, 0x88);
   set(p, 2, BS, S_DRONE, 38);
+  // The breathing voices (about 6 s) swell while the light comes up at 32
+  // and have died away when the choir takes the channel at 100.
+  set(p, 6, CH, S_ATMOS, 38);
   set(p, 16, LD, S_BELL, 50);
-  set(p, 32, CH, S_ATMOS, 38);
   set(p, 32, LD, S_BELL, 50);
   set(p, 48, LD, S_BELL, 45);
   drums(p, 48, "L.......L...L.L.");
@@ -320,7 +323,6 @@ void intro_b(Pattern &p) {
   v.sample = S_VOICE;
   v.vib = 0;
   melody(p, "--- 8 A-2 8  D-3 12 C-3 4  D-3 8 F-3 4 E-3 4  D-3 8 A#2 8", v, 0);
-  set(p, 0, BS, S_DRONE, 38);
   set(p, 32, BS, S_BASS, bass_root(10));
   set(p, 48, BS, S_BASS, bass_root(7));
 }
@@ -328,7 +330,7 @@ void intro_b(Pattern &p) {
 // Order 2: the third text (200), black at 220, the title hit at 232 and a
 // swell to white from 250 that peaks on the drop at 300.
 void intro_title(Pattern &p) {
-  chords(p, CHOIR, "Gm 16 A 4");
+  chords(p, CHOIR, "- 16 A 4");  // the G minor of the last bar goes on
   set(p, 0, DR, S_BELL, 43);
   Voice v;
   v.sample = S_VOICE;
