@@ -297,8 +297,6 @@ const char *const GROOVE_FILL = "K.h.S.h.K.SSMMLL";
 
 // Order 0: thunder, a low drone, a bell; light comes up at row 32.
 void intro_a(Pattern &p) {
-  fx(p, 0, DR, CMD_SPEED, kSpeed);
-  fx(p, 0, BS, CMD_SPEED, kTempo);
   set(p, 0, DR, S_THUNDER, 36);
   fx(p, 0, CH, CMD_EXT, 0x83);  // chords a little left of centre
   fx(p, 0, LD, CMD_EXT, 0x8C);  // lead a little right
@@ -691,6 +689,14 @@ Song compose(const std::vector<Sample> &samples) {
   Song song;
   for (int i = 0; i < kPatterns; i++) kPatternDefs[i].build(song.patterns[i]);
   song.order = kOrder;
+  // Speed and tempo for the whole song, once, on the first row.
+  Pattern &first = song.patterns[song.order[0]];
+  if (first.cell[0][DR].cmd || first.cell[0][DR].param || first.cell[0][BS].cmd || first.cell[0][BS].param) {
+    std::fprintf(stderr, "assetgen: music: the first row needs free commands for speed and tempo\n");
+    std::exit(1);
+  }
+  fx(first, 0, DR, CMD_SPEED, kSpeed);
+  fx(first, 0, BS, CMD_SPEED, kTempo);
   for (const Section &s : kSections)
     for (int pos : s.accents) {
       const int o = (pos / 100) % kSongLength, r = pos % 100;
