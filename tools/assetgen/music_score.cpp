@@ -28,29 +28,32 @@ constexpr uint8_t CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VOLSLIDE = 0xA, CMD_VOL = 
 
 // ---- the plan ---------------------------------------------------------------------
 
+// The song in sections, in playing order. Each section names the patterns of
+// its song positions and the positions (order x 100 + row) where the picture
+// flashes or changes, which must carry a hit. The order list is these
+// patterns one after another.
 struct Section {
   const char *name;
-  int from, to;              // music positions (order x 100 + row), inclusive
-  std::vector<int> accents;  // positions where the picture flashes or changes
+  std::vector<uint8_t> patterns;  // one per song position
+  std::vector<int> accents;
 };
 
 const Section kSections[] = {
-    {"intro: texts at 100, 132 and 200, black at 220", 0, 231, {}},
-    {"title hit, swell to white at 250", 232, 299, {232}},
-    {"skull: the main theme drops", 300, 661, {300, 332, 400, 432, 500, 532, 600, 632}},
-    {"flicker-out into the break", 648, 699, {662}},
-    {"spinning shapes: calmer, fading at 1050", 700, 1099, {900, 1000}},
-    {"worms: a new groove rising from black", 1100, 1299, {1248}},
-    {"gargoyle: text bursts every half pattern",
-     1300,
-     1799,
+    {"intro: texts at 100, 132 and 200, black at 220, title hit at 232, swell to white from 250", {0, 1, 2}, {232}},
+    {"skull: the theme drops at 300, flashes, flicker-out from 648 into a break at 662",
+     {3, 4, 5, 6},
+     {300, 332, 400, 432, 500, 532, 600, 632, 662}},
+    {"spinning shapes: calmer, flashes at 900 and 1000, fading at 1050", {7, 8, 7, 9}, {900, 1000}},
+    {"worms: a new groove rising from black, flash at 1248, black at 1254", {10, 11}, {1248}},
+    {"gargoyle: a hit with each half of each text burst, flashes, flicker-out from 1748",
+     {12, 13, 14, 13, 15},
      {1300, 1316, 1400, 1416, 1432, 1500, 1516, 1600, 1616, 1632, 1700, 1732}},
-    {"letters, halftone from 2000", 1800, 2199, {}},
-    {"portraits, changing at 2242 and 2320", 2200, 2399, {2242, 2320}},
-    {"church", 2400, 2499, {2462}},
-    {"greetings: the theme returns", 2500, 2799, {2500, 2532, 2600, 2632, 2700, 2732}},
-    {"outro, fading over 4 s from 2920", 2800, 2999, {}},
-    {"coda, heard only without the picture", 3000, 3199, {3000}},
+    {"letters, halftone from 2000", {16, 17, 18, 19}, {}},
+    {"portraits, changing at 2242 and 2320", {20, 21}, {2242, 2320}},
+    {"church, flash at 2462", {22}, {2462}},
+    {"greetings: the theme returns", {3, 4, 5}, {2500, 2532, 2600, 2632, 2700, 2732}},
+    {"outro, fading over 4 s from 2920; the demo ends at 3000", {23, 24}, {}},
+    {"coda, heard only when the module plays on its own, back to the start", {7, 9}, {3000}},
 };
 
 // ---- cell writing -------------------------------------------------------------------
@@ -675,9 +678,6 @@ const PatternDef kPatternDefs[kPatterns] = {
     {"outro end", outro_end},
 };
 
-const std::array<uint8_t, kSongLength> kOrder = {0,  1,  2,  3,  4,  5,  6,  7,  8,  7,  9,  10, 11, 12, 13, 14,
-                                                 13, 15, 16, 17, 18, 19, 20, 21, 22, 3,  4,  5,  23, 24, 7,  9};
-
 bool has_accent(const Pattern &p, int row) {
   return p.cell[row][DR].sample == S_BOOM || p.cell[row][CH].sample == S_STAB;
 }
@@ -688,7 +688,19 @@ Song compose(const std::vector<Sample> &samples) {
   instruments = &samples;
   Song song;
   for (int i = 0; i < kPatterns; i++) kPatternDefs[i].build(song.patterns[i]);
-  song.order = kOrder;
+  int pos = 0;
+  for (const Section &sec : kSections)
+    for (uint8_t pat : sec.patterns) {
+      if (pos == kSongLength) {
+        std::fprintf(stderr, "assetgen: music: the sections are longer than the song\n");
+        std::exit(1);
+      }
+      song.order[pos++] = pat;
+    }
+  if (pos != kSongLength) {
+    std::fprintf(stderr, "assetgen: music: the sections fill %d of %d song positions\n", pos, kSongLength);
+    std::exit(1);
+  }
   // Speed and tempo for the whole song, once, on the first row.
   Pattern &first = song.patterns[song.order[0]];
   if (first.cell[0][DR].cmd || first.cell[0][DR].param || first.cell[0][BS].cmd || first.cell[0][BS].param) {
@@ -697,11 +709,11 @@ Song compose(const std::vector<Sample> &samples) {
   }
   fx(first, 0, DR, CMD_SPEED, kSpeed);
   fx(first, 0, BS, CMD_SPEED, kTempo);
-  for (const Section &s : kSections)
-    for (int pos : s.accents) {
-      const int o = (pos / 100) % kSongLength, r = pos % 100;
+  for (const Section &sec : kSections)
+    for (int at : sec.accents) {
+      const int o = (at / 100) % kSongLength, r = at % 100;
       if (!has_accent(song.patterns[song.order[o]], r)) {
-        std::fprintf(stderr, "assetgen: music: no accent at %d (%s)\n", pos, s.name);
+        std::fprintf(stderr, "assetgen: music: no accent at %d (%s)\n", at, sec.name);
         std::exit(1);
       }
     }
