@@ -419,6 +419,7 @@ void calm_a(Pattern &p) {
   soften(p, 0.7);
   chords(p, STRINGS, prog);
   bass_walk(p, prog);
+  soften(p, 0.75, 0, kRows, BS);
   Voice harp;
   harp.sample = S_HARP;
   harp.vib = 0;
@@ -437,6 +438,7 @@ void calm_b(Pattern &p) {
   soften(p, 0.7);
   chords(p, STRINGS, prog);
   bass_walk(p, prog);
+  soften(p, 0.75, 0, kRows, BS);
   Voice v;
   v.sample = S_VOICE;
   v.vib = 0;
@@ -450,6 +452,7 @@ void calm_fade(Pattern &p) {
   soften(p, 0.7);
   chords(p, STRINGS, prog);
   bass_walk(p, prog);
+  soften(p, 0.75, 0, kRows, BS);
   Voice v;
   v.sample = S_VOICE;
   v.vib = 0;
