@@ -73,6 +73,8 @@ void wurms_xform(int x, int y, int *X, int *Y) {
 }
 
 void wurms_init() {
+  cgm_free(wurms_pic1);  // only when run again (tests): the demo runs it once
+  cgm_free(wurms_pic2);
   wurms_pic1 = cgm_get(piece1);
   wurms_pic2 = cgm_get(piece2);
   build_arcs();
