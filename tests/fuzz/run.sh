@@ -16,7 +16,7 @@ done
 for t in compact text; do
   rm -rf "$out/corpus_$t" && mkdir -p "$out/corpus_$t"
   cp "$here/corpus/$t"/* "$out/corpus_$t/"
-  "$out/fuzz_$t" -max_total_time="$secs" -jobs=1 -workers=1 -max_len=4096 -timeout=10 \
+  "$out/fuzz_$t" -max_total_time="$secs" -max_len=4096 -timeout=10 \
     -artifact_prefix="$out/crash_$t-" -print_final_stats=1 "$out/corpus_$t" 2>&1 | tail -n 20 > "$out/log_$t.txt" || true
   echo "== fuzz_$t"; cat "$out/log_$t.txt"
 done
