@@ -308,6 +308,6 @@ void render_portrait(const Sitter &c, const char *sym) {
 void job_portraits() {
   //                 jaw  cheek nose shut  beard wear      yaw   pitch roll  grain pol  tone  noise prop
   render_portrait({1.18, 0.0, 0.95, false, 0.25, kCap, -0.45, 0.05, 0.0, 0.9, 0.1, 0.95, 101, 0}, "tamsk");
-  render_portrait({0.85, 1.0, 1.12, false, 0.0, kHood, -0.35, 0.18, 0.05, 0.5, 0.2, 0.8, 202, 1}, "dorl");
+  render_portrait({0.85, 1.0, 1.12, false, 0.0, kHood, -0.35, 0.18, 0.05, 0.5, 0.3, 0.92, 202, 1}, "dorl");
   render_portrait({0.95, 0.5, 1.05, true, 1.0, kLongHair, -0.4, 0.22, -0.08, 0.15, 0.9, 1.0, 303, 2}, "vesk");
 }
