@@ -42,12 +42,15 @@ struct Sitter {
 // --- the head (frame: nasion at the origin, y up, face towards +z) --------
 
 double eyes(V3 s, const Sitter &c) {
-  double ball = sdf_sphere(s - V3{0.25, -0.12, 0.55}, 0.12);
-  // upper lid, and for shut eyes a full lid over the ball
-  double lid = sdf_capsule(s, {0.14, -0.055, 0.655}, {0.37, -0.075, 0.6}, 0.045);
-  lid = std::min(lid, sdf_capsule(s, {0.15, -0.2, 0.64}, {0.36, -0.19, 0.6}, 0.03));
-  if (c.eyes_shut) lid = std::min(lid, sdf_ellipsoid(s - V3{0.25, -0.13, 0.555}, {0.125, 0.075, 0.11}));
-  return smin(ball, lid, 0.02);
+  V3 q = s - V3{0.25, -0.12, 0.52};
+  double ball = sdf_sphere(q, 0.12);
+  // lids: shells over the ball, the upper one down to a line tilted up at
+  // the outer corner, the lower one up from below; shut, the upper lid
+  // comes down to meet the lower one
+  double line = q.y - 0.12 * q.x;
+  double upper = smax(sdf_sphere(q, 0.132), (c.eyes_shut ? -0.035 : 0.03) - line, 0.012);
+  double lower = smax(sdf_sphere(q, 0.127), line + 0.05, 0.012);
+  return smin(ball, std::min(upper, lower), 0.006);
 }
 
 double nose(V3 p, V3 s, const Sitter &c) {
@@ -74,7 +77,7 @@ double face(V3 p, const Sitter &c) {
   d = smin(d, sdf_capsule(s, {0.07, 0.04, 0.67}, {0.42, 0.07, 0.53}, 0.07), 0.08);                  // brow
   d = ssub(d, sdf_ellipsoid(s - V3{0.42, -0.55, 0.42}, {0.14, 0.2, 0.16}), 0.15 * c.cheek + 0.001);  // hollow
   d = ssub(d, sdf_ellipsoid(s - V3{0.25, -0.12, 0.72}, {0.17, 0.11, 0.14}), 0.08);                  // sockets
-  d = smin(d, eyes(s, c), 0.015);
+  d = smin(d, eyes(s, c), 0.035);
   d = smin(d, nose(p, s, c), 0.05);
   d = smin(d, mouth(s), 0.025);
   d = ssub(d, sdf_box(p - V3{0, -0.665, 0.78}, {0.15, 0.006, 0.1}, 0.0), 0.01);                    // lips part
