@@ -154,7 +154,7 @@ double scene(const V3 &p) {
 
 // --- Camera: low, a little to the left, looking up at the front.
 const Camera &view() {
-  static const Camera cam = camera_look({-3.0, 0.5, 18.5}, {0.2, 8.2, 0}, 66);
+  static const Camera cam = camera_look({-2.6, 0.6, 14.5}, {0.2, 7.4, 0}, 68);
   return cam;
 }
 
@@ -214,10 +214,11 @@ double sky_shade(V3 rd, double px, double py, bool flash) {
   double n2 = fbm(az * 14, el * 20, 7201, 4);
   double clouds = smoothstep(0.35, 0.75, n * 0.8 + n2 * 0.3);
   if (!flash) {
-    double moon = std::hypot(px - 62, py - 30);
-    double glow = 0.5 * std::exp(-moon / 45.0);
-    double base = 0.18 + 0.15 * clampd(1 - el * 1.5, 0, 1);
-    double v = base + glow + clouds * (0.22 * std::exp(-moon / 80.0) + 0.05) - 0.06 * clouds;
+    double moon = std::hypot(px - 282, py - 24);
+    double glow = 0.45 * std::exp(-moon / 40.0);
+    double base = 0.1 + 0.2 * clampd(1 - el * 1.8, 0, 1);
+    double lit = 0.5 * std::exp(-moon / 70.0) + 0.12;
+    double v = mixd(base + glow, lit * (0.7 + 0.6 * n2), clouds * 0.85);
     if (moon < 9) v = mixd(v, 0.95, clampd(9 - moon, 0, 1));
     return v;
   }
@@ -247,7 +248,7 @@ std::vector<Seg> make_bolt() {
       split(mx, my, fx, fy, depth - 2, amp * 0.4);
     }
   };
-  split(262, -2, 292, 120, 6, 50);
+  split(296, -2, 312, 118, 6, 36);
   return segs;
 }
 
@@ -305,6 +306,8 @@ UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<
     v = (0.35 + 0.3 * tex) * (L.amb * ao + L.key_i * diff) + (L.flash ? 0.0 : 0.35 * pool);
   } else {
     double alb = ashlar(p, n) * (0.85 + 0.3 * (fbm(p.x * 3 + p.z * 3, p.y * 3, 7500, 4) - 0.5));
+    // Rain runs down the stone in darker streaks.
+    alb *= 0.78 + 0.3 * fbm(p.x * 5 + p.z * 5, p.y * 0.35, 7501, 3);
     double rim = rim_light(n, rd, 3.0);
     v = alb * (L.amb * ao + L.key_i * diff) + 0.08 * rim * ao;
     if (!L.flash) {
@@ -363,14 +366,16 @@ void job_church() {
   render(flash, "kirkko2", "kirkko2tc");
   preview_grey("kirkko", 320, 200, asset("kirkko"));
   preview_grey("kirkko2", 320, 200, asset("kirkko2"));
-  // The UV map: texture column as red, row as green, uncovered blue.
-  std::vector<uint8_t> rgb(64000 * 3);
-  for (int i = 0; i < 64000; i++) {
-    unsigned e = uv_at(asset("kirkkotc"), i);
-    rgb[3 * i] = uint8_t(e == 0xFFFF ? 0 : e & 255);
-    rgb[3 * i + 1] = uint8_t(e == 0xFFFF ? 0 : e >> 8);
-    rgb[3 * i + 2] = uint8_t(e == 0xFFFF ? 255 : 0);
+  // The UV maps: texture column as red, row as green, uncovered blue.
+  for (const char *map : {"kirkkotc", "kirkko2tc"}) {
+    std::vector<uint8_t> rgb(64000 * 3);
+    for (int i = 0; i < 64000; i++) {
+      unsigned e = uv_at(asset(map), i);
+      rgb[3 * i] = uint8_t(e == 0xFFFF ? 0 : e & 255);
+      rgb[3 * i + 1] = uint8_t(e == 0xFFFF ? 0 : e >> 8);
+      rgb[3 * i + 2] = uint8_t(e == 0xFFFF ? 255 : 0);
+    }
+    preview_rgb(map, 320, 200, rgb.data());
   }
-  preview_rgb("kirkkotc", 320, 200, rgb.data());
   after_all(composed_previews);
 }
