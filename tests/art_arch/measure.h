@@ -19,10 +19,10 @@ inline double column_diff(const uint8_t *pic, int w, int h, int a, int b, int sh
 }
 
 // The q-quantile (0..1) of the differences between neighbouring columns
-// inside the picture.
-inline double inner_column_diff(const uint8_t *pic, int w, int h, double q) {
+// inside the picture, the right one taken `shift` rows down as above.
+inline double inner_column_diff(const uint8_t *pic, int w, int h, double q, int shift = 0) {
   std::vector<double> d;
-  for (int x = 0; x + 1 < w; x++) d.push_back(column_diff(pic, w, h, x, x + 1));
+  for (int x = 0; x + 1 < w; x++) d.push_back(column_diff(pic, w, h, x, x + 1, shift));
   std::sort(d.begin(), d.end());
   return d[size_t(q * (d.size() - 1))];
 }

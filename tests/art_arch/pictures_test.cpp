@@ -14,13 +14,14 @@ struct Strip {
 const Strip strips[] = {{"koottikarry1", koottikarry1}, {"koottikarry2", koottikarry2}, {"koottikarry3", koottikarry3}};
 
 // The strip window wraps at column 512: the step from column 511 to 0 must
-// look like any other step between neighbouring columns.
+// look like a common step between neighbouring columns (two unrelated
+// columns of these strips differ by more than the upper quartile).
 TEST(ArtStrips, TileWithoutSeamAndHaveContrast) {
   for (const Strip &s : strips) {
     SCOPED_TRACE(s.name);
     double seam = artm::column_diff(s.pix, 512, 80, 511, 0);
-    double typical = artm::inner_column_diff(s.pix, 512, 80, 0.9);
-    EXPECT_LE(seam, typical) << "wrap step " << seam << ", 90th percentile inside " << typical;
+    double typical = artm::inner_column_diff(s.pix, 512, 80, 0.75);
+    EXPECT_LE(seam, typical) << "wrap step " << seam << ", upper quartile inside " << typical;
     // Readable forms: a real spread of tones, not a flat field.
     EXPECT_GE(artm::quantile(s.pix, 40960, 0.98) - artm::quantile(s.pix, 40960, 0.02), 100);
   }
@@ -39,8 +40,8 @@ TEST(ArtStrips, SuitWhatIsDrawnOverThem) {
 TEST(ArtPanorama, PanoramaAndMaskRunOnWithoutSeam) {
   for (const uint8_t *p : {takamehta, etumehta}) {
     double seam = artm::column_diff(p, 800, 200, 799, 0, 1);
-    double typical = artm::inner_column_diff(p, 800, 200, 0.9);
-    EXPECT_LE(seam, typical) << "run-on step " << seam << ", 90th percentile inside " << typical;
+    double typical = artm::inner_column_diff(p, 800, 200, 0.75, 1);
+    EXPECT_LE(seam, typical) << "run-on step " << seam << ", upper quartile inside " << typical;
   }
   EXPECT_GE(artm::quantile(takamehta, 160000, 0.99) - artm::quantile(takamehta, 160000, 0.01), 120);
 }

@@ -272,7 +272,7 @@ UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<
   const Camera &cam = view();
   V3 rd = camera_ray(cam, px, py, 320, 200);
   Sdf f = scene;
-  Hit h = sdf_march(f, cam.eye, rd, 0.5, 90, 200, 3e-4, 0.95);
+  Hit h = sdf_march(f, cam.eye, rd, 0.5, 90, 140, 3e-4, 0.95);
   UvSample s;
   s.covered = true;
   double wu = 0, wv = 0;
@@ -290,8 +290,8 @@ UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<
     return s;
   }
   V3 p = h.p, n = sdf_normal(f, p, 2e-3);
-  double ao = sdf_ao(f, p, n, 0.6);
-  double sh = sdf_soft_shadow(f, p + n * 0.01, L.key, 0.02, 30, L.shadow_k);
+  double ao = sdf_ao(f, p, n, 0.6, 4);
+  double sh = sdf_soft_shadow(f, p + n * 0.01, L.key, 0.02, 30, L.shadow_k, 32);
   double diff = std::max(0.0, dot(n, L.key)) * sh;
   bool glass = win && p.z < glass_z + 0.02 && std::fabs(n.z) > 0.9;
   double v;
@@ -327,7 +327,7 @@ UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<
 void render(const Lighting &L, const char *pic, const char *map) {
   std::vector<Seg> bolt = make_bolt();
   render_uv_object([&](double px, double py) { return shade_pixel(px, py, L, bolt); }, asset(pic), asset(map),
-                   0.1);
+                   0.22);
 }
 
 // What the scenes show: church animation with one `dracula` frame and the
