@@ -94,6 +94,15 @@ double front(V3 p) {
   double w2 = window2(p.x, p.y);
   double cut = std::max(w2 - 0.35 * (p.z - glass_z), glass_z - p.z);
   wall = std::max(wall, -cut);
+  // Blind arcade under the gable: a row of shallow pointed niches.
+  double ax = p.x - 0.9 * std::round(p.x / 0.9);
+  double niche = std::max(arch2(ax, p.y, 0.3, 10.15, 11.0, 11.45), std::fabs(p.x) - 4.3);
+  wall = std::max(wall, -std::max(niche, -0.22 - p.z));
+  // Round window in the gable with a cross of stone in it.
+  double oc = std::hypot(p.x, p.y - 13.3) - 0.95;
+  wall = std::max(wall, -std::max(oc, -0.35 - p.z));
+  double cross = std::min(box2(p.x, p.y - 13.3, 0.07, 0.95), box2(p.x, p.y - 13.3, 0.95, 0.07));
+  wall = std::min(wall, std::max(std::max(cross, oc), std::fabs(p.z + 0.2) - 0.1));
   // Tracery in front of the glass: two mullions and a roundel in the head.
   double zb = std::fabs(p.z - (glass_z + 0.12)) - 0.12;
   double mull = 1e9;
@@ -222,8 +231,8 @@ double sky_shade(V3 rd, double px, double py, bool flash) {
     if (moon < 9) v = mixd(v, 0.95, clampd(9 - moon, 0, 1));
     return v;
   }
-  double base = 0.45 + 0.2 * clampd(1 - el * 1.5, 0, 1);
-  return base + 0.35 * clouds * (0.5 + n2);
+  double base = 0.3 + 0.2 * clampd(1 - el * 1.5, 0, 1);
+  return base + 0.3 * clouds * (0.5 + n2);
 }
 
 // A lightning bolt in screen space: jagged segments from the top edge down
