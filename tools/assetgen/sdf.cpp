@@ -38,6 +38,21 @@ double sdf_cylinder(V3 p, double r, double h) {
   return std::min(std::max(dx, dy), 0.0) + std::sqrt(ox * ox + oy * oy);
 }
 
+double sdf_triangle(V3 p, V3 a, V3 b, V3 c) {
+  V3 ba = b - a, pa = p - a, cb = c - b, pb = p - b, ac = a - c, pc = p - c;
+  V3 nor = cross(ba, ac);
+  auto sgn = [](double v) { return v < 0 ? -1.0 : 1.0; };
+  bool outside = sgn(dot(cross(ba, nor), pa)) + sgn(dot(cross(cb, nor), pb)) + sgn(dot(cross(ac, nor), pc)) < 2.0;
+  if (outside) {
+    auto edge = [](V3 e, V3 q) {
+      V3 r = e * clamp01(dot(e, q) / dot(e, e)) - q;
+      return dot(r, r);
+    };
+    return std::sqrt(std::min(std::min(edge(ba, pa), edge(cb, pb)), edge(ac, pc)));
+  }
+  return std::sqrt(dot(nor, pa) * dot(nor, pa) / dot(nor, nor));
+}
+
 double smin(double a, double b, double k) {
   if (k <= 0) return std::min(a, b);
   double h = clamp01(0.5 + 0.5 * (b - a) / k);
@@ -216,4 +231,12 @@ void render_picture(int w, int h, const std::function<double(double, double)> &s
   });
   for (int y = 0; y < h; y++)
     for (int x = 0; x < w; x++) pic[size_t(y) * w + x] = quantise(out[size_t(y) * w + x], x, y);
+}
+
+void preview_texture(uint8_t *tex) {
+  const uint8_t *k = asset("kiehkura");
+  bool any = false;
+  for (int i = 0; i < 65536 && !any; i++) any = k[i] != 0;
+  for (int i = 0; i < 65536; i++)
+    tex[i] = any ? k[i] : quantise(fbm((i & 255) / 32.0, (i >> 8) / 32.0, 77, 4, 8), i & 255, i >> 8);
 }

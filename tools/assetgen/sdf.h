@@ -80,6 +80,9 @@ double sdf_ellipsoid(V3 p, V3 r);
 double sdf_torus(V3 p, double R, double r);
 // Capped cylinder along y: radius r, half height h.
 double sdf_cylinder(V3 p, double r, double h);
+// Unsigned distance to the triangle a, b, c (thicken by subtracting a
+// half thickness).
+double sdf_triangle(V3 p, V3 a, V3 b, V3 c);
 
 // --- Combinations ------------------------------------------------------------
 
@@ -172,3 +175,8 @@ void render_picture(int w, int h, const std::function<double(double px, double p
 
 // Reads entry i of a little-endian UV map.
 inline uint16_t uv_at(const uint8_t *uv, int i) { return uint16_t(uv[2 * i] | (uv[2 * i + 1] << 8)); }
+
+// Copies `kiehkura` into tex (65536 bytes) for previews that compose an
+// object with its texture; when that asset is still all zero (its job not
+// run), fills tex with a tiling cloudy stand-in instead.
+void preview_texture(uint8_t *tex);
