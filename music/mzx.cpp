@@ -1,25 +1,186 @@
-// Stand-in clock until the replayer drives the position: song position and
-// row derived from SDL_GetTicks at 136 BPM, speed 6 (4860 frames a row at
-// 44100 Hz).
+// Music front-end: device opening, loading, start, position and the row
+// test, with the silent clock used when no device could be opened.
 #include "music/mzx.h"
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "replayer/pt.h"
+#include "sound/dsp16.h"
+#include "sound/mix.h"
+#include "sound/sd.h"
+
+int32_t mzx_mode = 0;
+uint32_t mzx_starttime = 0;
+uint32_t mzx_interval = 0;
+int32_t mzx_tickleft = 0;
+int32_t mzx_cbcount = 0;
+int32_t mzx_nexthandle = 1;
+
 namespace {
-uint32_t start_ms;
-bool started;
+
+void (*callbacks[MZX_MAXCALLBACKS])();
+int32_t cbhandles[MZX_MAXCALLBACKS];
+
+// Who drives mix_newhand: the SDL device, the silent clock in
+// mzx_position, or the caller (offline rendering).
+enum class Clock { device, silent, offline };
+Clock clock_kind = Clock::device;
+
+// Silent clock: blocks of `block_frames` frames run so far, since mzx_start.
+bool clock_running;
+int block_frames = 4096;
+int block_rate = 44100;
+uint64_t blocks_run;
+uint8_t scratch[MIX_MAXFRAMES * 4];
+
+void prepare_mixer(int rate, int frames) {
+  mzx_cbcount = 0;
+  mzx_tickleft = 0;
+  sd_init(rate, frames);
+  sd_setmainvolume(64);
+  sd_start();
+}
+
+// Runs every block that is due: block k once k x block_frames frames have
+// elapsed since mzx_start (block 0 at once).
+void silent_catch_up() {
+  uint64_t ms = uint32_t(SDL_GetTicks() - mzx_starttime);
+  uint64_t due = ms * uint64_t(block_rate) / 1000 / uint64_t(block_frames) + 1;
+  while (blocks_run < due) {
+    mix_newhand(nullptr, scratch, block_frames * sd_framebytes());
+    ++blocks_run;
+  }
+}
+
 }  // namespace
 
-int mzx_init(int, int) { return 1; }
-int mzx_get(uint8_t *) { return 1; }
-void mzx_start(int) {
-  start_ms = SDL_GetTicks();
-  started = true;
+int mzx_init(int rate, int frames) {
+  mzx_mode = 2;
+  if (!sd_dsp16_init(rate, frames)) {
+    // No device: the loader and the replayer still need callable
+    // operations, and the driver waits for the music to start.
+    sd_null_init(rate, frames);
+    prepare_mixer(rate, frames);
+    clock_kind = Clock::silent;
+    block_rate = rate > 0 ? rate : 44100;
+    block_frames = frames < 1 ? 1 : frames > MIX_MAXFRAMES ? MIX_MAXFRAMES : frames;
+    std::fputs("Ulvenor Tarquel: no sound device, the demo plays without sound\n", stderr);
+    return 0;
+  }
+  clock_kind = Clock::device;
+  prepare_mixer(rate, frames);
+  return 1;
+}
+
+int mzx_init_offline(int rate, int frames) {
+  mzx_mode = 2;
+  sd_null_init(rate, frames);
+  prepare_mixer(rate, frames);
+  clock_kind = Clock::offline;
+  clock_running = false;
+  return 1;
+}
+
+int mzx_get(uint8_t *module) {
+  pt_rowcount.store(0, std::memory_order_relaxed);
+  pt_songpos.store(0, std::memory_order_relaxed);
+  if (!pt_takemod(module)) return 0;
+  pt_init();
+  return 1;
+}
+
+void mzx_start(int rate) {
+  mzx_starttime = SDL_GetTicks();
+  mzx_interval = rate != 0 ? uint32_t(1000 / rate) : 0;
+  if (mzx_mode == 2) {
+    if (clock_kind == Clock::device) {
+      SDL_PauseAudio(0);
+    } else if (clock_kind == Clock::silent) {
+      blocks_run = 0;
+      clock_running = true;
+      silent_catch_up();
+    }
+  } else {
+    SDL_Init(SDL_INIT_TIMER);
+    SDL_SetTimer(mzx_interval, mzx_timertick);
+  }
 }
 
 int32_t mzx_position() {
-  if (!started) return -37;
-  uint64_t frames = uint64_t(SDL_GetTicks() - start_ms) * 44100 / 1000;
-  uint64_t row = frames / 4860;
-  return int32_t((row / 64) % 32 * 100 + row % 64);
+  if (clock_running) silent_catch_up();
+  // Song position first: the replayer stores the new row before it advances
+  // the position, so this order only ever pairs the old position with the
+  // old row, row 64 or the new row.
+  uint32_t pos = uint32_t(pt_songpos.load(std::memory_order_relaxed));
+  uint32_t row = pt_rowcount.load(std::memory_order_relaxed);
+  return int32_t(pos * 100u + row);
+}
+
+uint32_t mzx_timertick(uint32_t interval) {
+  // An empty operation table means no backend: the replayer must not run.
+  if (mzx_mode != 2 && sd_selectchannel != nullptr) pt_play();
+  return interval;
+}
+
+void mzx_stop() {
+  if (mzx_mode == 2) {
+    clock_running = false;
+    sd_stop();
+    sd_shutdown();
+  } else {
+    SDL_SetTimer(0, nullptr);
+  }
+}
+
+void mzx_setvolume(double level) {
+  double v = level * 63.0;
+  // Out-of-range levels saturate rather than overflow the conversion.
+  if (std::isnan(v)) v = 0.0;
+  v = std::clamp(v, -2147483648.0, 2147483647.0);
+  sd_setmainvolume(int(v));
+}
+
+uint32_t mzx_elapsed() {
+  if (mzx_interval == 0) return 0;
+  return (SDL_GetTicks() - mzx_starttime) / mzx_interval;
+}
+
+int32_t mzx_addcallback(void (*fn)()) {
+  if (mzx_cbcount >= MZX_MAXCALLBACKS) return 0;
+  callbacks[mzx_cbcount] = fn;
+  cbhandles[mzx_cbcount] = mzx_nexthandle;
+  ++mzx_cbcount;
+  return mzx_nexthandle++;
+}
+
+int mzx_inrange(int32_t value, int32_t min, int32_t max) {
+  if (max < 0) return 1;
+  return min <= value && value <= max ? 1 : 0;
+}
+
+int mzx_match(const mzx_condition *c) {
+  if (pt_channels == 0 || pt_lineptr == nullptr) return 0;
+  const int32_t songpos = pt_songpos.load(std::memory_order_relaxed);
+  const uint32_t rowcount = pt_rowcount.load(std::memory_order_relaxed);
+  for (int32_t ch = 0; ch < pt_channels; ++ch) {
+    const pt_cell &cell = pt_lineptr[ch];
+    if (!mzx_inrange(ch, c->channel_min, c->channel_max)) continue;
+    if (!mzx_inrange(pt_cursample[ch], c->sample_min, c->sample_max)) continue;
+    if (!mzx_inrange(cell.command & 15, c->command_min, c->command_max)) continue;
+    if (!mzx_inrange(cell.param, c->param_min, c->param_max)) continue;
+    if (!mzx_inrange(songpos, c->songpos_min, c->songpos_max)) continue;
+    if (c->row_max >= 0) {
+      // A divisor of 0 would divide by zero: the row is then taken as it is.
+      uint32_t div = uint32_t(c->row_divisor);
+      uint32_t row = div != 0 ? rowcount % div : rowcount;
+      if (!mzx_inrange(int32_t(row), c->row_min, c->row_max)) continue;
+    }
+    if (!mzx_inrange(int32_t(pt_vbcount), c->tick_min, c->tick_max)) continue;
+    return 1;
+  }
+  return 0;
 }

@@ -1,13 +1,101 @@
 // Music front-end: the only face of the music the demo driver sees.
+//
+// Opens the sound device, loads the module into the replayer, starts
+// playback and reports the playback position. Ticks come either from the
+// audio callback mix_newhand (mzx_mode 2, mixer-driven: always, once
+// mzx_init has run) or from an SDL timer calling mzx_timertick (mzx_mode 0).
+//
+// When the device cannot be opened, mzx_init installs the mixer with no
+// device behind it and a silent clock: mzx_position then runs mix_newhand
+// itself on a scratch buffer, one 4096-frame block for every block's worth
+// of time elapsed since mzx_start (block k runs once k x 4096 frames have
+// elapsed, the first at once, as a device would ask for them), so the music
+// advances at exactly the speed it would play. The replayer then runs on
+// the thread that reads the position.
+//
+// Threads: everything here runs on the main thread, except mzx_tickleft,
+// which only the audio callback touches once playback has started, and
+// mzx_timertick, which runs on the SDL timer thread.
 #pragma once
 
 #include <cstdint>
 
-// Opens the sound device (rate in Hz, block size in frames); 1 on success.
+// Tick source: 2 mixer-driven (audio callback), 0 timer-driven. 0 until
+// mzx_init, 2 from then on whether or not the device opened.
+extern int32_t mzx_mode;
+extern uint32_t mzx_starttime;  // SDL_GetTicks at mzx_start, ms
+extern uint32_t mzx_interval;   // timer period in ms: 1000 / the rate given to mzx_start
+extern int32_t mzx_tickleft;    // output frames left before the next tick (audio callback)
+extern int32_t mzx_cbcount;     // registered callbacks, 0..1024
+extern int32_t mzx_nexthandle;  // handle for the next registered callback, from 1
+
+constexpr int MZX_MAXCALLBACKS = 1024;
+
+// Row test record for mzx_match: seventeen signed 32-bit fields. A pair
+// whose maximum is negative matches anything.
+struct mzx_condition {
+  int32_t channel_min, channel_max;
+  int32_t sample_min, sample_max;
+  int32_t unused0, unused1;  // not read by the test
+  int32_t command_min, command_max;
+  int32_t param_min, param_max;
+  int32_t songpos_min, songpos_max;
+  int32_t row_divisor;  // the row is taken modulo this (unsigned) when row_max >= 0
+  int32_t row_min, row_max;
+  int32_t tick_min, tick_max;
+};
+static_assert(sizeof(mzx_condition) == 17 * 4);
+
+// Opens the sound device (rate in Hz, block size in frames), paused, and
+// prepares the mixer at main volume 64. Returns 1 when the device is open.
+// Returns 0 when it cannot be opened; the mixer is then installed with no
+// device behind it, the silent clock takes over (see above), and one line on
+// standard error says that the demo plays without sound.
 int mzx_init(int rate, int frames);
-// Loads a module image in place; 1 on success.
+
+// Like mzx_init, but never opens a device and starts no clock: the caller
+// runs mix_newhand(nullptr, buffer, bytes) itself, in blocks of `frames`
+// frames (4096 to match the demo), 16-bit stereo at 44100 Hz and above,
+// 8-bit below. mzx_start then only records the start time. Returns 1.
+int mzx_init_offline(int rate, int frames);
+
+// Loads a module image in place (pt_takemod) and resets the replayer;
+// 1 on success, 0 with the reason in pt_errorstr.
 int mzx_get(uint8_t *module);
-// Starts playback; rate is the timer rate in calls per second (not 0).
+
+// Starts playback; rate is the timer rate in calls per second (not 0):
+// mzx_interval = 1000 / rate. Unpauses the device (mixer-driven) or
+// installs the SDL timer (timer-driven).
 void mzx_start(int rate);
-// Song position x 100 + row; -37 before the first tick. Main thread.
+
+// Song position x 100 + row; -37 before the first tick. A reader may see,
+// for a moment at a pattern end, the old position with row 64 or with the
+// new row. Never blocks.
 int32_t mzx_position();
+
+// SDL timer callback: one pt_play in timer-driven mode (when a backend has
+// filled the operation table), nothing in mixer-driven mode. Returns
+// interval unchanged.
+uint32_t mzx_timertick(uint32_t interval);
+
+// Mixer-driven: sd_stop then sd_shutdown (closes the device). Timer-driven:
+// removes the timer.
+void mzx_stop();
+
+// Main volume from a level (1.0 full): sd_setmainvolume(level x 63, the
+// fraction dropped). 1.0 gives 63, 0.5 gives 31.
+void mzx_setvolume(double level);
+
+// Whole timer intervals since mzx_start; 0 before mzx_start.
+uint32_t mzx_elapsed();
+
+// Registers fn and returns its handle (1, 2, 3 ...; never reused), or 0
+// when 1024 are registered. The table is only stored: nothing calls it.
+int32_t mzx_addcallback(void (*fn)());
+
+// 1 when some channel of the current row passes every test of c, else 0
+// (always 0 with no module or before the first tick).
+int mzx_match(const mzx_condition *c);
+
+// 1 when max is negative or min <= value <= max (signed), else 0.
+int mzx_inrange(int32_t value, int32_t min, int32_t max);

@@ -1,0 +1,102 @@
+// SDL audio backend: device opening, the device operations and the audio
+// callback's block and tick scheduling.
+#include "sound/dsp16.h"
+
+#include <SDL.h>
+
+#include "music/mzx.h"
+#include "replayer/pt.h"
+#include "sound/mix.h"
+#include "sound/sd.h"
+
+void (*mix_tickhook)(int frame);
+
+namespace {
+
+// The requested format. SDL converts to whatever the hardware takes, so the
+// callback always receives buffers in this format. sd_null_init records the
+// same fields without opening anything.
+SDL_AudioSpec spec;
+
+void dev_init(int rate, int frames) { sd_mix_init(rate, frames); }
+void dev_nothing() {}
+void dev_shutdown() { SDL_CloseAudio(); }
+
+void fill_spec(int rate, int frames) {
+  spec.freq = rate;
+  spec.format = rate < 44100 ? AUDIO_U8 : AUDIO_S16LSB;
+  spec.channels = 2;
+  spec.samples = uint16_t(frames);
+  spec.callback = mix_newhand;
+  spec.userdata = nullptr;
+}
+
+}  // namespace
+
+int sd_dsp16_init(int rate, int frames) {
+  fill_spec(rate, frames);
+  if (SDL_OpenAudio(&spec, nullptr) < 0) {
+    sd_errorstr = "SDL audio error";
+    return 0;
+  }
+  sd_init = dev_init;
+  sd_secondhand = dev_nothing;
+  sd_start = dev_nothing;
+  sd_stop = dev_nothing;
+  sd_shutdown = dev_shutdown;
+  sd_mix_setfunctions();
+  sd_devicename = "SDL audio";
+  return 1;
+}
+
+int sd_null_init(int rate, int frames) {
+  fill_spec(rate, frames);
+  sd_init = dev_init;
+  sd_secondhand = dev_nothing;
+  sd_start = dev_nothing;
+  sd_stop = dev_nothing;
+  sd_shutdown = dev_nothing;
+  sd_mix_setfunctions();
+  return 1;
+}
+
+int sd_framebytes() { return spec.format == AUDIO_S16LSB ? 4 : 2; }
+
+int32_t sd_tickframes(int32_t tempo) {
+  if (tempo <= 0) return 0;
+  // 5512500 = 44100 x 125: at 44100 Hz this is exactly 5512500 / (50 tempo).
+  int64_t n = int64_t(spec.freq) * 125 / (int64_t(50) * tempo);
+  return n < 1 ? 1 : int32_t(n);
+}
+
+void mix_newhand(void *, uint8_t *stream, int len) {
+  static int done;  // frames of this stream already rendered
+  if (mzx_mode != 2) return;
+  const int frame_bytes = sd_framebytes();
+  const int bits16 = frame_bytes == 4;
+  const int frames = len / frame_bytes;
+  if (frames <= 0) return;
+  if (pt_bpmtempo <= 0) {
+    // No module loaded: nothing may tick, the channels stay silent.
+    sd_mix_stereo(stream, frames, bits16);
+    return;
+  }
+  done = 0;
+  for (;;) {
+    if (mzx_tickleft <= 0) {
+      pt_play();
+      if (mix_tickhook) mix_tickhook(done);
+      // The tick's own tempo change sets its own length.
+      mzx_tickleft = sd_tickframes(pt_bpmtempo);
+      if (mzx_tickleft <= 0) {
+        sd_mix_stereo(stream + done * frame_bytes, frames - done, bits16);
+        return;
+      }
+    }
+    int n = frames - done < mzx_tickleft ? frames - done : mzx_tickleft;
+    sd_mix_stereo(stream + done * frame_bytes, n, bits16);
+    done += n;
+    mzx_tickleft -= n;
+    if (done >= frames) return;
+  }
+}

@@ -1,0 +1,273 @@
+// Software mixer: channel operations, period conversion and block renderer.
+#include "sound/mix.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "sound/sd.h"
+
+mix_sample mix_samples[MIX_SLOTS];
+mix_channel mix_channels[MIX_CHANNELS];
+mix_channel mix_voices[MIX_CHANNELS];
+int mix_rate = 44100;
+int mix_activechannels = 4;
+int mix_mainvolume = 63;
+mix_channel *mix_selected;
+int32_t mix_accum[MIX_MAXFRAMES][2];
+
+namespace {
+
+// Amiga PAL clock / 2: the period of a note counts ticks of this clock per
+// sample frame.
+constexpr double AMIGA_CLOCK = 3546836.0;
+constexpr int AMIGA_CLOCK_INT = 3546836;
+
+void reset_channel(mix_channel &c) {
+  c.data = nullptr;
+  c.sample = 0;
+  c.volume = 0;
+  c.pos_frac = c.pos = 0;
+  c.step_frac = c.step = 0;
+  c.loop_start = c.loop_end = 0;
+  c.looping = 0;
+  c.panning = 127;
+  c.new_period = 1;
+  c.new_offset = 1;
+}
+
+int op_getsample(int slot, const int8_t *data, int length, int loop_start, int loop_end, int looping) {
+  mix_sample &s = mix_samples[slot];
+  s.data = data;
+  s.length = uint32_t(length);
+  s.loop_start = uint32_t(loop_start);
+  s.loop_end = uint32_t(loop_end);
+  s.looping = looping;
+  return 1;
+}
+
+void op_setactivechannels(int n) { mix_activechannels = n; }
+
+void op_setmainvolume(int v) { mix_mainvolume = v < 253 ? v : 252; }
+
+void op_selectchannel(int channel) { mix_selected = &mix_channels[channel]; }
+
+// Attaches slot `slot` without touching position, step or flags: a sample
+// change on a playing channel keeps its place and pitch.
+void op_setsample(int slot) {
+  const mix_sample &s = mix_samples[slot];
+  mix_channel &c = *mix_selected;
+  c.data = s.data;
+  c.loop_start = s.loop_start;
+  c.loop_end = s.loop_end;
+  c.looping = s.looping;
+  c.length = s.length;
+  c.sample = slot;
+}
+
+void op_setvolume(int volume) { mix_selected->volume = volume; }
+
+void op_setpanning(int panning) { mix_selected->panning = panning; }
+
+// Step per output frame = clock / (period x rate). The integer part comes
+// from two integer divisions, the fraction from double precision kept to 24
+// bits (its low 8 bits are 0).
+int op_setamigaperiod(int period) {
+  mix_channel &c = *mix_selected;
+  c.step = c.step_frac = 0;
+  if (period != 0 && mix_rate > 0) {
+    double q = AMIGA_CLOCK / (double(period) * double(mix_rate));
+    double whole;
+    double frac = std::modf(q, &whole);
+    c.step = uint32_t((AMIGA_CLOCK_INT / period) / mix_rate);
+    c.step_frac = uint32_t(int64_t(frac * 16777216.0)) << 8;
+  }
+  c.new_period = 1;
+  return 1;
+}
+
+// An offset past the loop end switches looping off; an offset at or past
+// the sample length leaves the position alone.
+int op_setoffset(uint32_t offset) {
+  mix_channel &c = *mix_selected;
+  if (c.loop_end < offset) c.looping = 0;
+  if (offset < c.length) {
+    c.pos = offset;
+    c.pos_frac = 0;
+    c.new_offset = 1;
+  }
+  return 1;
+}
+
+// Step 1 of a block: the voice takes the settings, but keeps its running
+// position and step unless a new offset or period was flagged.
+void take_over(int c) {
+  mix_channel &set = mix_channels[c];
+  mix_channel &v = mix_voices[c];
+  uint32_t pos_frac = v.pos_frac, pos = v.pos, step_frac = v.step_frac, step = v.step;
+  v = set;
+  if (set.new_offset == 1) {
+    set.new_offset = 0;
+  } else {
+    v.pos_frac = pos_frac;
+    v.pos = pos;
+  }
+  if (set.new_period == 1) {
+    set.new_period = 0;
+  } else {
+    v.step_frac = step_frac;
+    v.step = step;
+  }
+}
+
+// Frame i of the voice's sample as the interpolation sees it. Inside the
+// sample it is the stored byte. Past the end, a looped sample continues at
+// its loop start (frame loop_end reads as loop_start, which is where the
+// play position goes next); anything else reads as 0, so the mixer never
+// reads outside the sample, whatever loop points it was given.
+int frame_at(const mix_channel &v, uint64_t i) {
+  if (i < v.length) return v.data[i];
+  if (v.looping && i >= v.loop_end) {
+    uint64_t j = uint64_t(v.loop_start) + (i - v.loop_end);
+    if (j < v.length) return v.data[j];
+  }
+  return 0;
+}
+
+// Mixes n frames of voice v into mix_accum with gains L and R.
+//
+// The 32.32 position and step are held as one 64-bit word each: adding them
+// is the fraction add with its carry into the integer word, modulo 2^32 for
+// both. Frames whose position lies below `fast_end` need neither the loop
+// nor the park test and read two bytes inside the sample; the others take
+// the slow branch, which applies the bounds and reads through frame_at.
+void mix_voice(mix_channel &v, int n, int32_t gl, int32_t gr) {
+  uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac;
+  uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
+  const int8_t *d = v.data;
+  const uint64_t length = v.length;
+  const uint64_t bound = v.looping ? uint64_t(v.loop_end) + 1 : length;
+  const uint32_t fast_end = uint32_t(std::min(bound, length > 0 ? length - 1 : 0));
+  const uint32_t ul = uint32_t(gl), ur = uint32_t(gr);
+  int32_t *acc = &mix_accum[0][0];
+
+  for (int i = 0; i < n; ++i) {
+    p += s;
+    uint32_t pos = uint32_t(p >> 32);
+    int32_t s0, s1;
+    if (pos < fast_end) [[likely]] {
+      s0 = d[pos];
+      s1 = d[pos + 1];
+    } else {
+      if (v.looping) {
+        if (pos > v.loop_end) {
+          pos = v.loop_start + 1;
+          p = uint64_t(pos) << 32 | uint32_t(p);
+        }
+      } else if (pos >= v.length) {
+        pos = 0;
+        p = uint32_t(p);
+        s = 0;
+      }
+      s0 = frame_at(v, pos);
+      s1 = frame_at(v, uint64_t(pos) + 1);
+    }
+    int32_t w = int32_t(uint32_t(p) >> 26);
+    uint32_t a = uint32_t(s0 * (63 - w));
+    uint32_t b = uint32_t(s1 * w);
+    // Each product is kept as a signed 32-bit value and shifted on its own
+    // before the two are added: ((a L) >> 6) + ((b L) >> 6), not ((a + b) L) >> 6.
+    acc[2 * i] = int32_t(uint32_t(acc[2 * i]) + uint32_t(int32_t(a * ul) >> 6) +
+                         uint32_t(int32_t(b * ul) >> 6));
+    acc[2 * i + 1] = int32_t(uint32_t(acc[2 * i + 1]) + uint32_t(int32_t(a * ur) >> 6) +
+                             uint32_t(int32_t(b * ur) >> 6));
+  }
+  v.pos = uint32_t(p >> 32);
+  v.pos_frac = uint32_t(p);
+  v.step = uint32_t(s >> 32);
+  v.step_frac = uint32_t(s);
+}
+
+// Gain law: L = (((255 - p) m v) >> 7) / 63, R = ((p v m) >> 7) / 63, the
+// products taken as unsigned 32-bit words and shifted logically. 63, not 64:
+// at main volume 64, volume 64 and centre panning 127, L = 65 and R = 64.
+int32_t gain(int pan, int volume) {
+  uint32_t prod = uint32_t(pan) * uint32_t(mix_mainvolume) * uint32_t(volume);
+  return int32_t((prod >> 7) / 63);
+}
+
+void write16(uint8_t *out, int n) {
+  const int32_t *acc = &mix_accum[0][0];
+  for (int i = 0; i < 2 * n; ++i) {
+    int32_t x = acc[i];
+    x = x < -32768 ? -32768 : x > 32767 ? 32767 : x;
+    out[2 * i] = uint8_t(x);
+    out[2 * i + 1] = uint8_t(uint32_t(x) >> 8);
+  }
+}
+
+void write8(uint8_t *out, int n) {
+  const int32_t *acc = &mix_accum[0][0];
+  for (int i = 0; i < 2 * n; ++i) {
+    int32_t x = acc[i] >> 9;
+    x = x < -128 ? -128 : x > 127 ? 127 : x;
+    out[i] = uint8_t(x + 128);
+  }
+}
+
+void mix_pass(uint8_t *out, int n, int bits16) {
+  int active = mix_activechannels < 0 ? 0 : mix_activechannels > MIX_CHANNELS ? MIX_CHANNELS
+                                                                              : mix_activechannels;
+  for (int c = 0; c < active; ++c) take_over(c);
+  std::memset(mix_accum, 0, sizeof(int32_t) * 2 * size_t(n));
+  for (int c = 0; c < active; ++c) {
+    mix_channel &v = mix_voices[c];
+    // A muted voice does not advance: muting pauses the sample where it
+    // stands. A voice without data (slot never registered) stays silent.
+    if (v.length == 0 || v.volume == 0 || v.data == nullptr) continue;
+    mix_voice(v, n, gain(255 - v.panning, v.volume), gain(v.panning, v.volume));
+  }
+  if (bits16)
+    write16(out, n);
+  else
+    write8(out, n);
+}
+
+}  // namespace
+
+int sd_mix_init(int rate, int) {
+  mix_rate = rate;
+  for (int c = 0; c < MIX_CHANNELS; ++c) {
+    reset_channel(mix_channels[c]);
+    reset_channel(mix_voices[c]);
+  }
+  for (mix_sample &s : mix_samples) {
+    s.data = nullptr;
+    s.loop_start = s.loop_end = 0;
+    s.looping = 0;
+  }
+  return 1;
+}
+
+void sd_mix_setfunctions() {
+  sd_getsample = op_getsample;
+  sd_selectchannel = op_selectchannel;
+  sd_setsample = op_setsample;
+  sd_setamigaperiod = op_setamigaperiod;
+  sd_setvolume = op_setvolume;
+  sd_setpanning = op_setpanning;
+  sd_setoffset = op_setoffset;
+  sd_setmainvolume = op_setmainvolume;
+  sd_setactivechannels = op_setactivechannels;
+}
+
+void sd_mix_stereo(void *out, int frames, int bits16) {
+  uint8_t *o = static_cast<uint8_t *>(out);
+  const int frame_bytes = bits16 ? 4 : 2;
+  while (frames > 0) {
+    int n = frames < MIX_MAXFRAMES ? frames : MIX_MAXFRAMES;
+    mix_pass(o, n, bits16);
+    o += n * frame_bytes;
+    frames -= n;
+  }
+}
