@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "assets/assets.h"
 #include "fx/halftone.h"
 #include "fx/maf.h"
 #include "fx/noise.h"
@@ -117,6 +118,35 @@ void BM_bare_render(benchmark::State &state) {
   state.counters["triangles"] = model[3 * model[0] + 1];
 }
 BENCHMARK(BM_bare_render);
+
+// The two models of the panorama scene: model1 at -19 and at -18.5.
+void BM_bare_render_model1_twice(benchmark::State &state) {
+  std::vector<int32_t> model(sizeof model1 / 4);
+  for (size_t i = 0; i < model.size(); i++) {
+    const uint8_t *b = model1 + 4 * i;  // stored big-endian
+    model[i] = static_cast<int32_t>(uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 |
+                                    uint32_t{b[2]} << 8 | b[3]);
+  }
+  uint8_t colours[256];
+  for (int i = 0; i < 256; i++) colours[i] = static_cast<uint8_t>(i);
+  float now = 0;
+  for (auto _ : state) {
+    bare_clearzbuf();
+    bare_loadidentity();
+    bare_translate(3.0f * std::sin(now * 0.0005f), 0.0f, -19.0f);
+    bare_rotatey(now / 1500);
+    bare_rotatex(now / 2013);
+    bare_render(model.data(), frame, colours);
+    bare_loadidentity();
+    bare_translate(2.0f * std::sin(now * 0.0005f + 0.3f), 0.0f, -18.5f);
+    bare_rotatez(-now / 1910);
+    bare_rotatex(-now * 0.001f);
+    bare_render(model.data(), frame, colours);
+    now += 20;
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_bare_render_model1_twice);
 
 void BM_bare_clearzbuf(benchmark::State &state) {
   for (auto _ : state) {
