@@ -3,8 +3,9 @@
 // A crouching winged stone creature on a ledge: horns, pointed ears, a
 // snout with fangs, forelegs gripping the ledge edge, hind legs folded,
 // wings half raised. gargoyle/gargoyletc: seen from its right, moonlight
-// from the upper left. gargoyle2/gargoyle2tc: seen from its left, lit from
-// the upper right, the head turned further to the viewer and the jaw open.
+// from the upper left. gargoyle2/gargoyle2tc: nearly the same view, lit
+// from the upper right, the head turned round to glare at the viewer and
+// the jaw open: the stone wakes up when the pictures switch.
 //
 // The shading is made for v = (T2 * c2 >> 8) - (T1 * c1 >> 8) + img / 2: the
 // texture layers add and take away up to about 200, so the shape is
@@ -216,6 +217,6 @@ void compose_all() {
 
 void job_gargoyle() {
   render_gargoyle({0.4, 0.15, 0.05, normalize(V3{-0.7, 0.75, 0.45})}, "gargoyle", "gargoyletc");
-  render_gargoyle({-0.4, -0.35, 0.3, normalize(V3{0.7, 0.75, 0.45})}, "gargoyle2", "gargoyle2tc");
+  render_gargoyle({0.28, -0.55, 0.3, normalize(V3{0.7, 0.75, 0.45})}, "gargoyle2", "gargoyle2tc");
   after_all(compose_all);
 }

@@ -25,15 +25,15 @@ struct SkullPose {
 };
 
 // A row of teeth: rounded boxes repeated along an arc in xz around
-// (0, y, cz) of radius rad, six each side of the middle.
+// (0, y, cz) of radius rad, five each side of the middle.
 double teeth(V3 p, double y, double cz, double rad, double half_h) {
   double a = std::atan2(p.x, p.z - cz);
-  const double step = 0.17;
-  double k = clampd(std::floor(a / step), -6, 5);  // the middle falls between two teeth
+  const double step = 0.2;
+  double k = clampd(std::floor(a / step), -5, 4);  // the middle falls between two teeth
   double an = (k + 0.5) * step;
   V3 c{rad * std::sin(an), y, cz + rad * std::cos(an)};
   V3 q = rot_y(p - c, -an);
-  double w = std::fabs(k + 0.5) > 3 ? 0.026 : 0.019;  // molars wider
+  double w = std::fabs(k + 0.5) > 2 ? 0.024 : 0.019;  // molars wider
   double hh = half_h * (1.0 - 0.08 * std::fabs(std::sin(k * 2.7)));  // uneven wear
   return sdf_box(q, {w, hh, 0.024}, 0.009);
 }
@@ -58,9 +58,9 @@ double mandible(V3 p) {
   double d = std::min(std::max(w, hy), 0.0) + length(V3{std::max(w, 0.0), std::max(hy, 0.0), 0}) - 0.025;
   d = smin(d, sdf_ellipsoid(p - V3{0, -1.03, 0.50}, {0.13, 0.05, 0.07}), 0.05);  // chin point
   // ramus: a flat blade rising to the hinge, its back edge thickened
-  d = smin(d, sdf_ellipsoid(rot_x(s - V3{0.40, -0.72, 0.0}, 0.12), {0.03, 0.27, 0.11}), 0.05);
+  d = smin(d, sdf_ellipsoid(rot_x(s - V3{0.40, -0.72, 0.02}, 0.12), {0.03, 0.27, 0.15}), 0.05);
   d = smin(d, sdf_cone_capsule(s, {0.38, -0.97, -0.04}, {0.44, -0.47, -0.09}, 0.045, 0.04), 0.05);
-  d = std::min(d, teeth(p, -0.87, 0.28, 0.29, 0.045));
+  d = std::min(d, teeth(p, -0.87, 0.33, 0.25, 0.045));
   return d;
 }
 
@@ -71,7 +71,7 @@ double cranium(V3 p) {
   d = ssub(d, sdf_ellipsoid(s - V3{0.72, 0.0, 0.0}, {0.14, 0.32, 0.36}), 0.12);   // temples
   d = smin(d, sdf_capsule(s, {0.05, -0.02, 0.60}, {0.38, 0.0, 0.50}, 0.055), 0.06);  // brow
   d = smin(d, sdf_ellipsoid(p - V3{0, -0.32, 0.30}, {0.48, 0.36, 0.34}), 0.12);  // face
-  d = smin(d, sdf_ellipsoid(s - V3{0.46, -0.31, 0.32}, {0.15, 0.12, 0.15}), 0.08);  // cheekbone
+  d = smin(d, sdf_ellipsoid(s - V3{0.45, -0.31, 0.32}, {0.13, 0.10, 0.15}), 0.12);  // cheekbone
   d = smin(d, sdf_capsule(s, {0.47, -0.32, 0.30}, {0.56, -0.30, -0.12}, 0.045), 0.06);  // arch
   d = smin(d, sdf_ellipsoid(p - V3{0, -0.60, 0.34}, {0.30, 0.14, 0.30}), 0.08);  // maxilla
   d = smin(d, sdf_ellipsoid(s - V3{0.45, -0.55, -0.25}, {0.08, 0.14, 0.08}), 0.06);  // mastoid
@@ -81,7 +81,7 @@ double cranium(V3 p) {
   // nasal opening: two tilted lobes meeting in a point at the top
   V3 n = rot_z(s - V3{0.045, -0.43, 0.64}, -0.22);
   d = ssub(d, sdf_ellipsoid(n, {0.065, 0.15, 0.25}), 0.02);
-  d = std::min(d, teeth(p, -0.775, 0.28, 0.33, 0.045));
+  d = std::min(d, teeth(p, -0.775, 0.33, 0.27, 0.045));
   return d;
 }
 

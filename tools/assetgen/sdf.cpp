@@ -88,6 +88,25 @@ bool ray_sphere(V3 ro, V3 rd, V3 c, double r, double *t0, double *t1) {
   return *t1 > 0;
 }
 
+bool ray_box(V3 ro, V3 rd, V3 lo, V3 hi, double *t0, double *t1) {
+  double a = -1e30, b = 1e30;
+  const double o[3] = {ro.x, ro.y, ro.z}, d[3] = {rd.x, rd.y, rd.z};
+  const double l[3] = {lo.x, lo.y, lo.z}, h[3] = {hi.x, hi.y, hi.z};
+  for (int k = 0; k < 3; k++) {
+    if (std::fabs(d[k]) < 1e-12) {
+      if (o[k] < l[k] || o[k] > h[k]) return false;
+      continue;
+    }
+    double ta = (l[k] - o[k]) / d[k], tb = (h[k] - o[k]) / d[k];
+    if (ta > tb) std::swap(ta, tb);
+    a = std::max(a, ta);
+    b = std::min(b, tb);
+  }
+  *t0 = a;
+  *t1 = b;
+  return a <= b && b > 0;
+}
+
 Hit sdf_march(const Sdf &f, V3 ro, V3 rd, double tmin, double tmax, int max_steps, double eps, double relax) {
   Hit h;
   double t = tmin;

@@ -107,6 +107,9 @@ V3 camera_ray(const Camera &cam, double px, double py, int w, int h);
 
 // Entry and exit distances of a ray with a sphere; false when it misses.
 bool ray_sphere(V3 ro, V3 rd, V3 c, double r, double *t0, double *t1);
+// Entry and exit distances of a ray with the axis-aligned box lo..hi;
+// false when it misses or the box is behind the ray.
+bool ray_box(V3 ro, V3 rd, V3 lo, V3 hi, double *t0, double *t1);
 
 // --- Marching and lighting ----------------------------------------------------
 
