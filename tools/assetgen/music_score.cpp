@@ -241,8 +241,11 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
         for (int r = row + 1; r < row + t.len && r < kRows; r++) fx(p, r, v.ch, CMD_PORTA, 0);
       } else {
         set(p, row, v.ch, v.sample, n);
-        if (v.vib && t.len >= v.vib_after)
-          for (int r = row + 2; r < row + t.len && r < kRows; r++) fx(p, r, v.ch, CMD_VIB, v.vib);
+        // The depth is in period units, so the same depth is wider on high
+        // notes (short periods): one step less from E-3 up.
+        const int vib = n >= 52 && (v.vib & 15) > 1 ? v.vib - 1 : v.vib;
+        if (vib && t.len >= v.vib_after)
+          for (int r = row + 2; r < row + t.len && r < kRows; r++) fx(p, r, v.ch, CMD_VIB, vib);
       }
       last = n;
     }
