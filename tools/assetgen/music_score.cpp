@@ -23,7 +23,7 @@ enum Channel { DR = 0, BS = 1, CH = 2, LD = 3 };
 
 const std::vector<Sample> *instruments;  // for the volumes of fades, set by compose
 
-constexpr uint8_t CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
+constexpr uint8_t CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VIBSLIDE = 0x6, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
                   CMD_EXT = 0xE, CMD_SPEED = 0xF;
 
 // ---- the plan ---------------------------------------------------------------------
@@ -215,6 +215,7 @@ struct Voice {
   bool echo = true;
   int porta = 0x0C;
   int ch = LD;
+  bool fade = true;  // long notes fade a little under their vibrato
 };
 
 void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
@@ -244,8 +245,13 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
         // The depth is in period units, so the same depth is wider on high
         // notes (short periods): one step less from E-3 up.
         const int vib = n >= 52 && (v.vib & 15) > 1 ? v.vib - 1 : v.vib;
+        // Long notes also fade a little: every third vibrato row after the
+        // first slides the volume down by 5 (6x1: vibrato goes on).
         if (vib && t.len >= v.vib_after)
-          for (int r = row + 2; r < row + t.len && r < kRows; r++) fx(p, r, v.ch, CMD_VIB, vib);
+          for (int r = row + 2; r < row + t.len && r < kRows; r++) {
+            const bool fade = v.fade && r > row + 2 && (r - row) % 3 == 0;
+            fx(p, r, v.ch, fade ? CMD_VIBSLIDE : CMD_VIB, fade ? 0x01 : vib);
+          }
       }
       last = n;
     }
