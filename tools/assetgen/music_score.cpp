@@ -60,8 +60,8 @@ const Section kSections[] = {
 
 int chord_root_pc(const std::string &c) {
   static const char *const letters = "C D EF G A B";
-  const char *p = std::strchr(letters, c[0]);
-  if (!p || c.empty()) {
+  const char *p = c.empty() || c[0] == ' ' ? nullptr : std::strchr(letters, c[0]);
+  if (!p) {
     std::fprintf(stderr, "assetgen: music: bad chord %s\n", c.c_str());
     std::abort();
   }
@@ -304,7 +304,7 @@ const char *const THEME_A = "A-2 6 D-3 2 C-3 4 A-2 4  A#2 6 A-2 2 G-2 4 F-2 4  G
 const char *const THEME_B = "D-3 4 E-3 2 F-3 4 E-3 2 D-3 4  A#2 6 A-2 2 G-2 4 A#2 4  A-2 4 G-2 4 E-2 4 G-2 4  A-2 8 C#3 4 E-3 4";
 const char *const THEME_C = "F-3 6 E-3 2 D-3 4 A-2 4  A#2 6 C-3 2 D-3 4 F-3 4  G-3 6 F-3 2 E-3 4 D-3 4  C#3 8 A-2 4 --- 4";
 
-const char *const GROOVE = "K.h.S.h.K.hKS.hh";
+const char *const GROOVE = "K.h.S.h.K.hKS.o.";
 const char *const GROOVE_FILL = "K.h.S.h.K.SSMMLL";
 
 // Order 0: thunder, a low drone, a bell; light comes up at row 32.
@@ -474,6 +474,8 @@ void calm_fade(Pattern &p) {
 void worm_rise(Pattern &p) {
   const char *prog = "Dm 16 Dm 16 Eb 16 Dm 16";
   drum_bars(p, "K..K..c.K.K...c.", "K..K..c.K.K.c.cc");
+  drums(p, 0, "u");
+  drums(p, 32, "u");
   chords(p, ORGAN, "Dm 32 Eb 16 Dm 16");
   const char *seq = "D-2 2 D-3 2 A-2 2 D-2 2 F-2 2 D-3 2 A-2 2 F-2 2 ";
   std::string s;
