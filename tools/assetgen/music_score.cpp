@@ -204,8 +204,8 @@ void bass_walk(Pattern &p, const char *seq, int row = 0) {
   }
 }
 
-// A melody "A-2 6 D-3 2 --- 4 ...": '---' rests (volume 0, with a quiet
-// echo when echo is set and the rest is long enough), '~' after a name glides
+// A melody "A-2 6 D-3 2 --- 4 ...": '---' rests (the note is released, with
+// two quiet echoes when echo is set and the rest is long enough), '~' after a name glides
 // to the note with tone portamento. Notes of `vib_after` rows or more get
 // vibrato `vib` from their third row on, up to the next note.
 struct Voice {
@@ -222,16 +222,24 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
   int last = -1;
   for (const Token &t : tokens(seq)) {
     if (t.name == "---") {
+      // A rest releases the note over a few ticks rather than cutting it.
       if (v.echo && last >= 0 && t.len >= 4) {
+        // The note's last row already slides down, so the step to the
+        // echo's level is small; the echoes restart the note quietly.
+        Cell &prev = p.cell[std::max(row - 1, 0)][v.ch];
+        if (row > 0 && (prev.cmd == CMD_VIB || (prev.cmd == 0 && prev.param == 0))) {
+          prev.cmd = prev.cmd == CMD_VIB ? CMD_VIBSLIDE : CMD_VOLSLIDE;
+          prev.param = 0x05;
+        }
         fx(p, row, v.ch, CMD_VOL, 18);
         if (row + 3 < kRows) {
           set(p, row + 1, v.ch, 0, last, CMD_EXT, 0xD3);
           fx(p, row + 2, v.ch, CMD_VOL, 8);
           set(p, row + 3, v.ch, 0, last, CMD_EXT, 0xD3);
         }
-        if (t.len >= 6 && row + 5 < kRows) fx(p, row + 5, v.ch, CMD_VOL, 0);
+        if (t.len >= 6 && row + 5 < kRows) fx(p, row + 5, v.ch, CMD_VOLSLIDE, 0x0F);
       } else {
-        fx(p, row, v.ch, CMD_VOL, 0);
+        fx(p, row, v.ch, CMD_VOLSLIDE, 0x0F);
       }
       last = -1;
     } else {
