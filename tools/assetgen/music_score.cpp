@@ -700,6 +700,45 @@ const PatternDef kPatternDefs[kPatterns] = {
     {"outro end", outro_end},
 };
 
+// Our mixer does not ramp volumes, so a note that restarts a sample while
+// the last one still sounds clicks by the last one's level. The row before
+// each fresh note (one that names its sample) slides that level down by
+// `step` per tick where the row has no command of its own, or keeps its
+// vibrato going while it slides (6xy).
+bool fresh_note(const Cell &c) { return c.sample && c.note != kNoNote; }
+
+void release(Cell &prev, int step) {
+  if (prev.cmd == 0 && prev.param == 0) {
+    prev.cmd = CMD_VOLSLIDE;
+    prev.param = uint8_t(step);
+  } else if (prev.cmd == CMD_VIB || (prev.cmd == CMD_VIBSLIDE && prev.param < step)) {
+    prev.cmd = CMD_VIBSLIDE;
+    prev.param = uint8_t(step);
+  }
+}
+
+void release_before_notes(Pattern &p, int ch, int step) {
+  for (int r = 1; r < kRows; r++)
+    if (fresh_note(p.cell[r][ch])) release(p.cell[r - 1][ch], step);
+}
+
+// The same across pattern ends: the last row of a pattern releases when
+// every pattern that follows it in the song starts with a fresh note.
+void release_across_patterns(Song &song, int ch, int step) {
+  for (int pat = 0; pat < kPatterns; pat++) {
+    bool all = true, any = false;
+    for (int o = 0; o < kSongLength; o++)
+      if (song.order[o] == pat) {
+        any = true;
+        all = all && fresh_note(song.patterns[song.order[(o + 1) % kSongLength]].cell[0][ch]);
+      }
+    if (any && all) release(song.patterns[pat].cell[kRows - 1][ch], step);
+  }
+}
+
+// Release steps per tick: bass, chords, lead.
+constexpr int kReleaseBass = 0x08, kReleaseChords = 0x04, kReleaseLead = 0x05;
+
 bool has_accent(const Pattern &p, int row) {
   return p.cell[row][DR].sample == S_BOOM || p.cell[row][CH].sample == S_STAB;
 }
@@ -709,7 +748,12 @@ bool has_accent(const Pattern &p, int row) {
 Song compose(const std::vector<Sample> &samples) {
   instruments = &samples;
   Song song;
-  for (int i = 0; i < kPatterns; i++) kPatternDefs[i].build(song.patterns[i]);
+  for (int i = 0; i < kPatterns; i++) {
+    kPatternDefs[i].build(song.patterns[i]);
+    release_before_notes(song.patterns[i], BS, kReleaseBass);
+    release_before_notes(song.patterns[i], CH, kReleaseChords);
+    release_before_notes(song.patterns[i], LD, kReleaseLead);
+  }
   int pos = 0;
   for (const Section &sec : kSections)
     for (uint8_t pat : sec.patterns) {
@@ -723,6 +767,9 @@ Song compose(const std::vector<Sample> &samples) {
     std::fprintf(stderr, "assetgen: music: the sections fill %d of %d song positions\n", pos, kSongLength);
     std::exit(1);
   }
+  release_across_patterns(song, BS, kReleaseBass);
+  release_across_patterns(song, CH, kReleaseChords);
+  release_across_patterns(song, LD, kReleaseLead);
   // Speed and tempo for the whole song, once, on the first row.
   Pattern &first = song.patterns[song.order[0]];
   if (first.cell[0][DR].cmd || first.cell[0][DR].param || first.cell[0][BS].cmd || first.cell[0][BS].param) {
