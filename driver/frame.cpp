@@ -1,1 +1,52 @@
-// Placeholder translation unit for a library that has no sources yet.
+// One frame of the demo, and the loop's exit rules.
+#include "assets/assets.h"
+#include "driver/demo.h"
+#include "driver/timeline.h"
+#include "fx/halftone.h"
+#include "fx/maf.h"
+#include "vector/wurms.h"
+
+#include <cstring>
+
+void demo_startup_effects() {
+  halftone_init(FRAME_W, FRAME_H);
+  wurms_init();
+  init_maf();
+}
+
+void demo_convert_models() {
+  uint8_t *const models[] = {model1, ch_u, ch_r, ch_e, ch_t};
+  const size_t sizes[] = {sizeof model1, sizeof ch_u, sizeof ch_r, sizeof ch_e, sizeof ch_t};
+  for (int m = 0; m < 5; m++)
+    for (size_t i = 0; i + 4 <= sizes[m]; i += 4) {
+      uint8_t *w = models[m] + i;
+      uint8_t t0 = w[0], t1 = w[1];
+      w[0] = w[3];
+      w[1] = w[2];
+      w[2] = t1;
+      w[3] = t0;
+    }
+}
+
+void demo_reset() {
+  std::memcpy(fades, fade_table, sizeof fades);
+  timeline_reset();
+}
+
+uint8_t *demo_frame(int32_t pos, int32_t now) {
+  run_fades(pos, now);
+  uint8_t *out = draw_scene(pos, now);
+  draw_texts(out, pos, now);
+  draw_noise(out, now);
+  return out;
+}
+
+int poll_escapes() {
+  int escapes = 0;
+  SDL_Event ev;
+  while (SDL_PollEvent(&ev))
+    if (ev.type == SDL_KEYDOWN && ev.key.keysym.sym == SDLK_ESCAPE) escapes++;
+  return escapes;
+}
+
+bool demo_done(int32_t pos, int escapes) { return pos >= 3000 || escapes != 0; }

@@ -79,11 +79,13 @@ TEST(AudioThread, PositionReadingsWhilePlaying) {
   EXPECT_EQ(bad, 0) << "first bad reading " << first_bad;
   EXPECT_GT(readings, 1000);
   EXPECT_LT(transient * 100, readings) << transient << " old-position readings of " << readings;
-  // Rows that `elapsed` ms hold, within what 4096-frame buffers (9.5 rows
-  // each) and a loaded machine allow.
+  // Rows that `elapsed` ms hold. The device runs ahead by a few buffers of
+  // 9.5 rows (SDL's dummy driver fills its first ones at once) and lags on
+  // a loaded machine; a tick length off by a factor of two still fails.
   const int expected = int(uint64_t(elapsed) * 44100 / 1000 / FRAMES_PER_ROW);
-  EXPECT_GE(last, expected * 7 / 10) << "rows played " << last << ", expected about " << expected;
-  EXPECT_LE(last, expected + 20) << "rows played " << last << ", expected about " << expected;
+  const int buffer_rows = 4096 / FRAMES_PER_ROW + 1;
+  EXPECT_GE(last, expected * 6 / 10) << "rows played " << last << ", expected about " << expected;
+  EXPECT_LE(last, expected + 4 * buffer_rows) << "rows played " << last << ", expected about " << expected;
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// Demo driver: the frame, the palettes on screen, the schedules and the loop.
+//
+// Everything here runs on the main thread. The music position comes from
+// the front-end (mzx_position); `now` is milliseconds since the loop began.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+// The 320x200 frame of palette indices, row-major, pitch 320.
+constexpr int FRAME_W = 320;
+constexpr int FRAME_H = 200;
+constexpr int FRAME_BYTES = FRAME_W * FRAME_H;
+// Rows of the window above the picture (and below it: 240 - 200 - 20).
+constexpr int FRAME_TOP = 20;
+
+extern SDL_Surface *scr;       // the 320x240x16 window, set once at start-up
+extern uint8_t vbuf[FRAME_BYTES];
+// 256x256 texture, depth colour table (first 256 bytes) or second frame.
+extern uint8_t auxbuf[65536];
+extern uint16_t pixtab[256];   // screen pixel value of each palette index
+extern uint8_t workpal[768];   // interpolated palette of the fade being computed
+
+// One palette cross-fade. state: -1 waiting, the `now` of its first frame
+// while running, -2 finished.
+struct fade_record {
+  int32_t start;     // music position at which it begins
+  int32_t duration;  // ms, at least 70
+  const uint8_t *from;
+  const uint8_t *to;
+  int32_t state;
+};
+constexpr int FADE_RECORDS = 60;  // 59 fades and the terminator (from = null)
+extern const fade_record fade_table[FADE_RECORDS];
+extern fade_record fades[FADE_RECORDS];  // working copy
+
+// pixtab[k] = SDL_MapRGB(scr->format, p[3k], p[3k+1], p[3k+2]).
+void map_palette(const uint8_t *pal);
+// Advances the fade schedule for this frame; may rewrite workpal and pixtab.
+void run_fades(int32_t pos, int32_t now);
+// Converts `out` (a 320x200 frame) through pixtab into rows 20..219 of
+// `pixels` (16-bit pixels, `pitch` bytes per row).
+void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch);
+// convert_frame into scr, then SDL_UpdateRect(scr, 0, 20, 320, 200).
+void present(const uint8_t *out);
+
+// Builds the effects' tables (halftone, worms, box blur), in that order.
+void demo_startup_effects();
+// Turns the five embedded models from big-endian to the machine's order, in
+// place. Call once.
+void demo_convert_models();
+// Copies the read-only schedules into their working copies and resets the
+// scene state (start-up steps 1 and 16).
+void demo_reset();
+// Draws one whole frame for (pos, now): fades, scene, texts, noise. Returns
+// the output buffer (vbuf, or auxbuf in the halftone phase). Needs no window
+// except for the pixtab mapping, which reads scr->format.
+uint8_t *demo_frame(int32_t pos, int32_t now);
+// Reads every pending event; returns how many were Escape key presses.
+// Everything else, the window's quit request included, is ignored.
+int poll_escapes();
+// True when the loop ends after the frame just presented.
+bool demo_done(int32_t pos, int escapes);

@@ -1,0 +1,62 @@
+// The three portraits as embedded: tonal range, a dark caption area and
+// three different pictures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "assets/assets.h"
+
+namespace {
+
+struct Portrait {
+  const char *name;
+  const uint8_t *pic;
+};
+const Portrait kPortraits[] = {{"tamsk", tamsk}, {"dorl", dorl}, {"vesk", vesk}};
+
+// Mean of the rectangle x0..x1-1, y0..y1-1.
+double mean_of(const uint8_t *pic, int x0, int y0, int x1, int y1) {
+  long long sum = 0;
+  for (int y = y0; y < y1; y++)
+    for (int x = x0; x < x1; x++) sum += pic[y * 320 + x];
+  return double(sum) / ((x1 - x0) * (y1 - y0));
+}
+
+TEST(Portraits, UseTheTonalRange) {
+  for (const Portrait &p : kPortraits) {
+    std::vector<uint8_t> v(p.pic, p.pic + 64000);
+    std::sort(v.begin(), v.end());
+    int p1 = v[640], p99 = v[63360];
+    EXPECT_GT(p99 - p1, 150) << p.name << " p1 " << p1 << " p99 " << p99;
+    EXPECT_GT(p99, 180) << p.name << ": the lit parts reach near white";
+  }
+}
+
+// The caption is written over rows 60..179 of columns 0..195: that area is
+// dark and calm, the sitter is in the columns to its right.
+TEST(Portraits, CaptionAreaStaysDarkBesideTheFigure) {
+  for (const Portrait &p : kPortraits) {
+    double caption = mean_of(p.pic, 0, 60, 196, 180);
+    double figure = mean_of(p.pic, 196, 0, 320, 200);
+    EXPECT_LT(caption, 45) << p.name;
+    EXPECT_GT(figure, caption * 2.5) << p.name;
+    int bright = 0;
+    for (int y = 60; y < 180; y++)
+      for (int x = 0; x < 196; x++) bright += p.pic[y * 320 + x] > 120;
+    EXPECT_LT(bright, 196 * 120 / 50) << p.name << ": too many bright pixels under the caption";
+  }
+}
+
+TEST(Portraits, ThreeDifferentSitters) {
+  for (int a = 0; a < 3; a++)
+    for (int b = a + 1; b < 3; b++) {
+      long long diff = 0;
+      for (int i = 0; i < 64000; i++) diff += std::abs(kPortraits[a].pic[i] - kPortraits[b].pic[i]);
+      EXPECT_GT(double(diff) / 64000, 8.0) << kPortraits[a].name << " vs " << kPortraits[b].name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+// Asset generator: the gargoyle seen twice (shading pictures and UV maps).
+//
+// A crouching winged stone creature on a ledge: horns, pointed ears, a
+// snout with fangs, forelegs gripping the ledge edge, hind legs folded,
+// wings half raised. gargoyle/gargoyletc: seen from its right, moonlight
+// from the upper left. gargoyle2/gargoyle2tc: nearly the same view, lit
+// from the upper right, the head turned round to glare at the viewer and
+// the jaw open: the stone wakes up when the pictures switch.
+//
+// The shading is made for v = (T2 * c2 >> 8) - (T1 * c1 >> 8) + img / 2: the
+// texture layers add and take away up to about 200, so the shape is
+// carried by img / 2 alone and the picture uses the upper half of the
+// range generously (lit stone around 190..250).
+#include "gen.h"
+#include "sdf.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+struct GargPose {
+  double yaw;       // radians the creature is turned (positive: face to screen left)
+  double head_yaw;  // radians the head turns on the neck
+  double jaw;       // radians the lower jaw drops
+  V3 key;           // unit direction towards the key light (world)
+};
+
+// A bent limb or horn: cone capsules through the points p[0..n-1], radius
+// going from r0 to r1, smoothly joined.
+double chain(V3 q, const V3 *pts, int n, double r0, double r1, double k) {
+  double d = 1e9;
+  for (int i = 0; i + 1 < n; i++) {
+    double ra = mixd(r0, r1, double(i) / (n - 1)), rb = mixd(r0, r1, double(i + 1) / (n - 1));
+    d = smin(d, sdf_cone_capsule(q, pts[i], pts[i + 1], ra, rb), k);
+  }
+  return d;
+}
+
+// The head in its own frame: origin at the top of the neck, snout along +z.
+double head(V3 p, double jaw) {
+  if (length(p - V3{0, 0.12, 0.2}) > 0.9) return length(p - V3{0, 0.12, 0.2}) - 0.75;
+  V3 s{std::fabs(p.x), p.y, p.z};
+  double d = sdf_ellipsoid(p - V3{0, 0.12, 0.05}, {0.21, 0.19, 0.22});                      // skull
+  d = smin(d, sdf_cone_capsule(p, {0, 0.10, 0.15}, {0, 0.07, 0.44}, 0.13, 0.085), 0.08);  // snout
+  d = smin(d, sdf_capsule(s, {0.05, 0.22, 0.22}, {0.15, 0.19, 0.14}, 0.045), 0.04);       // brow
+  d = ssub(d, sdf_sphere(s - V3{0.095, 0.15, 0.25}, 0.045), 0.02);                        // eye socket
+  d = std::min(d, sdf_sphere(s - V3{0.093, 0.145, 0.235}, 0.033));                        // eye
+  d = ssub(d, sdf_sphere(s - V3{0.035, 0.11, 0.53}, 0.025), 0.015);                       // nostril
+  // mouth: a slit under the snout, opened by the jaw
+  V3 hinge{0, 0.02, 0.05};
+  V3 j = rot_x(p - hinge, -jaw) + hinge;
+  double lower = sdf_cone_capsule(j, {0, -0.02, 0.1}, {0, -0.02, 0.40}, 0.09, 0.055);
+  d = ssub(d, sdf_box(rot_x(p - V3{0, 0.0, 0.32}, 0.1), {0.12, 0.02, 0.2}, 0.0), 0.02);
+  d = smin(d, lower, 0.03);
+  // fangs hanging from the upper jaw, one pair pointing up from the lower
+  V3 sj{std::fabs(j.x), j.y, j.z};
+  d = std::min(d, sdf_cone_capsule(s, {0.055, 0.03, 0.40}, {0.06, -0.07, 0.41}, 0.016, 0.003));
+  d = std::min(d, sdf_cone_capsule(s, {0.075, 0.03, 0.30}, {0.08, -0.04, 0.31}, 0.013, 0.003));
+  d = std::min(d, sdf_cone_capsule(sj, {0.045, 0.02, 0.36}, {0.047, 0.09, 0.37}, 0.014, 0.003));
+  // pointed ears swept back
+  d = smin(d, sdf_cone_capsule(s, {0.15, 0.2, 0.0}, {0.33, 0.32, -0.15}, 0.05, 0.008), 0.03);
+  // horns: thick at the root, curling back and out
+  const V3 horn[5] = {{0.09, 0.27, 0.08}, {0.16, 0.40, 0.04}, {0.26, 0.47, -0.06}, {0.32, 0.44, -0.2},
+                      {0.29, 0.34, -0.28}};
+  d = smin(d, chain(s, horn, 5, 0.075, 0.012, 0.02), 0.04);
+  return d;
+}
+
+// One wing (right, +x) in the creature's frame: a bony arm and fingers
+// with a scalloped membrane between them.
+double wing(V3 s) {
+  if (length(s - V3{0.75, 0.35, -0.4}) > 1.0) return length(s - V3{0.75, 0.35, -0.4}) - 0.9;
+  const V3 sh{0.28, 0.15, -0.2}, el{0.55, 0.45, -0.42}, wr{0.72, 0.85, -0.45};
+  const V3 tips[4] = {{1.05, 1.05, -0.55}, {1.22, 0.40, -0.62}, {1.05, -0.15, -0.55}, {0.62, -0.35, -0.42}};
+  double d = smin(sdf_cone_capsule(s, sh, el, 0.06, 0.045), sdf_cone_capsule(s, el, wr, 0.045, 0.035), 0.03);
+  double mem = 1e9;
+  for (int i = 0; i < 4; i++) {
+    d = std::min(d, sdf_cone_capsule(s, wr, tips[i], 0.03, 0.008));
+    V3 prev = i == 0 ? wr : tips[i - 1];
+    if (i > 0) {
+      double m = sdf_triangle(s, wr, prev, tips[i]) - 0.012;
+      // scallop: bite out the edge between two finger tips
+      V3 mid = (prev + tips[i]) * 0.5;
+      V3 c = mid + (mid - wr) * 0.12;
+      m = ssub(m, sdf_sphere(s - c, 0.28 * length(prev - tips[i])), 0.01);
+      mem = std::min(mem, m);
+    }
+  }
+  // the last panel runs back down to the body
+  double m = sdf_triangle(s, wr, tips[3], el) - 0.012;
+  m = std::min(m, sdf_triangle(s, el, tips[3], sh) - 0.012);
+  mem = std::min(mem, m);
+  return smin(d, mem, 0.02);
+}
+
+double gargoyle(V3 p, const GargPose &pose) {
+  V3 s{std::fabs(p.x), p.y, p.z};
+  // the ledge it sits on, with a moulded front edge
+  double d = sdf_box(p - V3{0, -1.17, 0.05}, {1.0, 0.16, 0.62}, 0.02);
+  d = std::min(d, sdf_box(p - V3{0, -0.98, 0.1}, {1.05, 0.04, 0.65}, 0.015));
+  // body hunched forward
+  double b = sdf_ellipsoid(rot_x(p - V3{0, -0.35, -0.05}, 0.35), {0.34, 0.46, 0.32});
+  // belly plates: shallow ridges across the front of the trunk
+  b += 0.010 * std::sin(p.y * 42.0) * smoothstep(0.0, 0.2, p.z) * smoothstep(0.1, -0.1, p.y);
+  b = smin(b, sdf_ellipsoid(p - V3{0, 0.02, 0.08}, {0.40, 0.25, 0.28}), 0.12);       // shoulders
+  b = smin(b, sdf_ellipsoid(p - V3{0, -0.05, 0.22}, {0.26, 0.2, 0.16}), 0.08);       // chest
+  b = smin(b, sdf_cone_capsule(p, {0, 0.05, 0.1}, {0, 0.28, 0.3}, 0.17, 0.13), 0.1);  // neck
+  // forelegs: shoulder, elbow bent out, wrist down to the ledge
+  const V3 arm[4] = {{0.32, -0.02, 0.12}, {0.44, -0.38, 0.36}, {0.36, -0.78, 0.48}, {0.35, -0.9, 0.52}};
+  b = smin(b, chain(s, arm, 4, 0.11, 0.065, 0.05), 0.08);
+  b = smin(b, sdf_ellipsoid(s - V3{0.35, -0.91, 0.56}, {0.10, 0.05, 0.10}), 0.04);  // hand
+  for (int i = 0; i < 3; i++) {  // claws curled over the edge
+    double cx = 0.28 + 0.07 * i;
+    const V3 claw[3] = {{cx, -0.9, 0.6}, {cx, -0.9, 0.71}, {cx, -1.0, 0.77}};
+    b = smin(b, chain(s, claw, 3, 0.025, 0.006, 0.01), 0.015);
+  }
+  // hind legs folded: big thigh, shin back down, long foot
+  b = smin(b, sdf_ellipsoid(rot_x(s - V3{0.33, -0.62, 0.02}, -0.5), {0.17, 0.22, 0.32}), 0.08);
+  const V3 shin[3] = {{0.40, -0.55, 0.28}, {0.44, -0.78, 0.12}, {0.45, -0.92, -0.02}};
+  b = smin(b, chain(s, shin, 3, 0.08, 0.06, 0.04), 0.05);
+  b = smin(b, sdf_ellipsoid(s - V3{0.46, -0.92, 0.12}, {0.08, 0.05, 0.17}), 0.04);
+  // tail curling along the ledge
+  const V3 tail[5] = {{0, -0.7, -0.3}, {-0.3, -0.92, -0.45}, {-0.68, -0.9, -0.3}, {-0.78, -0.9, 0.05},
+                      {-0.66, -0.9, 0.3}};
+  b = smin(b, chain(p, tail, 5, 0.08, 0.025, 0.04), 0.06);
+  b = smin(b, wing(s), 0.05);
+  // the head, turned on the neck
+  V3 hp = rot_y(p - V3{0, 0.3, 0.32}, -pose.head_yaw);
+  b = smin(b, head(hp, pose.jaw), 0.07);
+  return std::min(d, b);
+}
+
+struct GargView {
+  GargPose pose;
+  Camera cam;
+  V3 to_local(V3 w) const { return rot_y(w, -pose.yaw); }
+  double dist(const V3 &w) const { return gargoyle(to_local(w), pose); }
+};
+
+// Stone: fine grain, darker weathering streaks running down from the top.
+double stone(V3 lp, V3 n) {
+  double ax = std::fabs(n.x), ay = std::fabs(n.y), az = std::fabs(n.z), sum = ax + ay + az;
+  double g = (ax * fbm(lp.y * 14, lp.z * 14, 21, 3) + ay * fbm(lp.x * 14, lp.z * 14, 22, 3) +
+              az * fbm(lp.x * 14, lp.y * 14, 23, 3)) / sum;
+  double streak = fbm(lp.x * 9 + lp.z * 5, lp.y * 1.2, 24, 3);
+  return (0.82 + 0.3 * g) * (1.0 - 0.25 * smoothstep(0.55, 0.8, streak));
+}
+
+UvSample shade_gargoyle(const GargView &v, const Sdf &f, double px, double py) {
+  UvSample out;
+  V3 rd = camera_ray(v.cam, px, py, 320, 200);
+  double t0, t1;
+  if (!ray_sphere(v.cam.eye, rd, V3{0, -0.1, 0}, 1.9, &t0, &t1)) return out;
+  Hit h = sdf_march(f, v.cam.eye, rd, std::max(t0, 0.0), t1, 160, 3e-4, 0.8);
+  if (!h.hit) return out;
+  V3 n = sdf_normal(f, h.p, 1.5e-3);
+  V3 l = v.pose.key;
+  double diff = std::max(0.0, dot(n, l));
+  double sh = diff > 0 ? sdf_soft_shadow(f, h.p + n * 0.004, l, 0.01, 3.0, 8.0) : 0.0;
+  double ao = sdf_ao(f, h.p, n, 0.12) * (0.4 + 0.6 * sdf_ao(f, h.p, n, 0.4, 4));
+  V3 fill = normalize(V3{-l.x, -0.3, 0.7});  // light bounced up from below
+  double fd = std::max(0.0, dot(n, fill));
+  double rim = rim_light(n, rd, 2.5);
+  V3 lp = v.to_local(h.p);
+  double st = stone(lp, n);
+  double s = (0.16 * ao + 0.72 * diff * sh * (0.5 + 0.5 * ao) + 0.2 * fd * ao) * st + 0.35 * rim * ao;
+  out.shade = clamp01(0.2 + 0.95 * s);
+  out.covered = true;
+  // Cylindrical coordinates about a vertical axis far behind the creature
+  // (x = 0, z = -1.6): continuous everywhere in front of it.
+  const double r0 = 2.2, s0 = 64.0;
+  out.u = s0 * r0 * std::atan2(lp.x, lp.z + 1.6);
+  out.v = -s0 * lp.y;
+  return out;
+}
+
+void render_gargoyle(const GargPose &pose, const char *pic_sym, const char *uv_sym) {
+  GargView v;
+  v.pose = pose;
+  v.cam = camera_look({0, -0.6, 5.0}, {0, 0.02, 0}, 45.0);
+  Sdf f = [&v](const V3 &p) { return v.dist(p); };
+  render_uv_object([&](double px, double py) { return shade_gargoyle(v, f, px, py); }, asset(pic_sym),
+                   asset(uv_sym));
+  preview_grey(pic_sym, 320, 200, asset(pic_sym));
+}
+
+// The gargoyle member's composition at three moments:
+// v = (T[~(B + u)] * c2 >> 8) - (T[(A + u)] * c1 >> 8) + img / 2.
+void compose_gargoyle(const char *pic_sym, const char *uv_sym) {
+  std::vector<uint8_t> tex(65536), out(320 * 600);
+  preview_texture(tex.data());
+  const uint8_t *img = asset(pic_sym), *uv = asset(uv_sym);
+  const int c1s[3] = {120, 204, 36}, c2s[3] = {120, 36, 204};
+  for (int k = 0; k < 3; k++) {
+    int now = 3000 * (k + 1);
+    int A = 256 * (now / 9) + int(40 * std::sin(now * (1.0 / 700)));
+    int B = 256 * (now / 11) + int(40 * std::sin(now * (1.0 / 771)));
+    for (int i = 0; i < 64000; i++) {
+      uint16_t u = uv_at(uv, i);
+      int val = 0;
+      if (u != 0xFFFF)
+        val = ((tex[~(B + u) & 0xFFFF] * c2s[k]) >> 8) - ((tex[(A + u) & 0xFFFF] * c1s[k]) >> 8) + (img[i] >> 1);
+      out[k * 64000 + i] = uint8_t(std::clamp(val, 0, 255));
+    }
+  }
+  preview_grey(std::string(pic_sym) + "_composed", 320, 600, out.data());
+}
+
+void compose_all() {
+  compose_gargoyle("gargoyle", "gargoyletc");
+  compose_gargoyle("gargoyle2", "gargoyle2tc");
+}
+
+}  // namespace
+
+void job_gargoyle() {
+  render_gargoyle({0.4, 0.15, 0.05, normalize(V3{-0.7, 0.75, 0.45})}, "gargoyle", "gargoyletc");
+  render_gargoyle({0.28, -0.55, 0.3, normalize(V3{0.7, 0.75, 0.45})}, "gargoyle2", "gargoyle2tc");
+  after_all(compose_all);
+}

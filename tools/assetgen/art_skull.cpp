@@ -1,0 +1,191 @@
+// Asset generator: the skull seen twice (shading pictures and UV maps).
+//
+// skulle/skulletc: the skull turned to its left, lit from the upper left,
+// jaw nearly closed. skulle2/skulle2tc: the same skull turned to its right,
+// lit from the upper right, jaw dropped a little further, so the two read
+// as one skull turning and chattering when they alternate.
+//
+// The shading is made for v = T * img / D + img / 4 (D 30..170): lit bone
+// sits around index 110..220 so the texture reads at every D, the sockets
+// and the shadow side stay dark.
+#include "gen.h"
+#include "sdf.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+struct SkullPose {
+  double yaw;    // radians, positive turns the face towards screen left
+  double pitch;  // radians, positive tilts the face down
+  double jaw;    // radians the mandible is dropped
+  V3 key;        // unit direction towards the key light (world)
+};
+
+// A row of teeth: rounded boxes repeated along an arc in xz around
+// (0, y, cz) of radius rad, five each side of the middle.
+double teeth(V3 p, double y, double cz, double rad, double half_h) {
+  double a = std::atan2(p.x, p.z - cz);
+  const double step = 0.2;
+  double k = clampd(std::floor(a / step), -5, 4);  // the middle falls between two teeth
+  double an = (k + 0.5) * step;
+  V3 c{rad * std::sin(an), y, cz + rad * std::cos(an)};
+  V3 q = rot_y(p - c, -an);
+  double w = std::fabs(k + 0.5) > 2 ? 0.024 : 0.019;  // molars wider
+  double hh = half_h * (1.0 - 0.08 * std::fabs(std::sin(k * 2.7)));  // uneven wear
+  return sdf_box(q, {w, hh, 0.024}, 0.009);
+}
+
+// Distance in the xz plane from (x, z) to the segment (ax, az)-(bx, bz),
+// and the position h (0 at a .. 1 at b) of the nearest point.
+double seg2(double x, double z, double ax, double az, double bx, double bz, double *h) {
+  double px = x - ax, pz = z - az, ex = bx - ax, ez = bz - az;
+  *h = clamp01((px * ex + pz * ez) / (ex * ex + ez * ez));
+  double dx = px - ex * *h, dz = pz - ez * *h;
+  return std::sqrt(dx * dx + dz * dz);
+}
+
+double mandible(V3 p) {
+  V3 s{std::fabs(p.x), p.y, p.z};
+  // body: a V-shaped plate of bone from the chin back to the angles,
+  // tallest at the chin
+  double h;
+  double w = seg2(s.x, s.z, 0.0, 0.50, 0.37, 0.0, &h) - 0.045;
+  double yc = mixd(-0.995, -0.97, h), hh = mixd(0.09, 0.065, h);
+  double hy = std::fabs(p.y - yc) - hh;
+  double d = std::min(std::max(w, hy), 0.0) + length(V3{std::max(w, 0.0), std::max(hy, 0.0), 0}) - 0.025;
+  d = smin(d, sdf_ellipsoid(p - V3{0, -1.03, 0.50}, {0.13, 0.05, 0.07}), 0.05);  // chin point
+  // ramus: a flat blade rising to the hinge, its back edge thickened
+  d = smin(d, sdf_ellipsoid(rot_x(s - V3{0.40, -0.72, 0.02}, 0.12), {0.03, 0.27, 0.15}), 0.05);
+  d = smin(d, sdf_cone_capsule(s, {0.38, -0.97, -0.04}, {0.44, -0.47, -0.09}, 0.045, 0.04), 0.05);
+  d = std::min(d, teeth(p, -0.87, 0.33, 0.25, 0.045));
+  return d;
+}
+
+double cranium(V3 p) {
+  V3 s{std::fabs(p.x), p.y, p.z};
+  double d = sdf_ellipsoid(p - V3{0, 0.22, -0.20}, {0.62, 0.74, 0.84});
+  d = smin(d, sdf_ellipsoid(p - V3{0, 0.25, 0.15}, {0.52, 0.60, 0.48}), 0.10);  // frontal bone
+  d = ssub(d, sdf_ellipsoid(s - V3{0.72, 0.0, 0.0}, {0.14, 0.32, 0.36}), 0.12);   // temples
+  d = smin(d, sdf_capsule(s, {0.05, -0.02, 0.60}, {0.38, 0.0, 0.50}, 0.055), 0.06);  // brow
+  d = smin(d, sdf_ellipsoid(p - V3{0, -0.32, 0.30}, {0.48, 0.36, 0.34}), 0.12);  // face
+  d = smin(d, sdf_ellipsoid(s - V3{0.45, -0.31, 0.32}, {0.13, 0.10, 0.15}), 0.12);  // cheekbone
+  d = smin(d, sdf_capsule(s, {0.47, -0.32, 0.30}, {0.56, -0.30, -0.12}, 0.045), 0.06);  // arch
+  d = smin(d, sdf_ellipsoid(p - V3{0, -0.60, 0.34}, {0.30, 0.14, 0.30}), 0.08);  // maxilla
+  d = smin(d, sdf_ellipsoid(s - V3{0.45, -0.55, -0.25}, {0.08, 0.14, 0.08}), 0.06);  // mastoid
+  // eye sockets: deep, a little squarish at the outer corner
+  double eye = sdf_ellipsoid(rot_z(s - V3{0.27, -0.17, 0.60}, -0.10), {0.175, 0.16, 0.30});
+  d = ssub(d, eye, 0.035);
+  // nasal opening: two tilted lobes meeting in a point at the top
+  V3 n = rot_z(s - V3{0.045, -0.43, 0.64}, -0.22);
+  d = ssub(d, sdf_ellipsoid(n, {0.065, 0.15, 0.25}), 0.02);
+  d = std::min(d, teeth(p, -0.775, 0.33, 0.27, 0.045));
+  return d;
+}
+
+// The skull in its own frame: y up, face towards +z, nasion at the origin,
+// vertex at y = 0.95 and chin at y = -1.08.
+double skull(V3 p, double jaw) {
+  double b = length(p - V3{0, -0.06, -0.1}) - 1.3;
+  if (b > 0.2) return b;  // far from the skull: the bound is enough
+  V3 hinge{0, -0.46, -0.08};
+  V3 q = rot_x(p - hinge, -jaw) + hinge;
+  return std::min(cranium(p), mandible(q));
+}
+
+// Suture lines (coronal, sagittal, lambdoid) as dark hairline grooves on
+// the top of the cranium: 0 on a line, 1 away from it.
+double sutures(V3 p) {
+  if (p.y < 0.15) return 1.0;
+  double wig = 0.012 * std::sin(p.z * 60.0) + 0.008 * std::sin(p.z * 143.0 + 1.0);
+  double sag = std::fabs(p.x + wig);
+  double cor = std::fabs(p.z - 0.16 + 0.25 * p.y * 0.0 - 0.15 * p.x * p.x + 0.012 * std::sin(p.x * 55.0));
+  double dmin = std::min(sag + (p.z > 0.18 ? 1.0 : 0.0), cor);
+  return smoothstep(0.004, 0.018, dmin);
+}
+
+struct SkullView {
+  SkullPose pose;
+  Camera cam;
+  V3 pivot{0, -0.1, -0.05};
+
+  V3 to_local(V3 w) const { return rot_x(rot_y(w - pivot, -pose.yaw), -pose.pitch); }
+  V3 to_world_dir(V3 l) const { return rot_y(rot_x(l, pose.pitch), pose.yaw); }
+  double dist(const V3 &w) const { return skull(to_local(w), pose.jaw); }
+};
+
+UvSample shade_skull(const SkullView &v, const Sdf &f, double px, double py) {
+  UvSample out;
+  V3 rd = camera_ray(v.cam, px, py, 320, 200);
+  double t0, t1;
+  if (!ray_sphere(v.cam.eye, rd, v.pivot + V3{0, 0.04, -0.1}, 1.4, &t0, &t1)) return out;
+  Hit h = sdf_march(f, v.cam.eye, rd, std::max(t0, 0.0), t1, 140, 3e-4, 0.85);
+  if (!h.hit) return out;
+  V3 n = sdf_normal(f, h.p, 1.5e-3);
+  V3 l = v.pose.key;
+  double diff = std::max(0.0, dot(n, l));
+  double sh = diff > 0 ? sdf_soft_shadow(f, h.p + n * 0.004, l, 0.01, 2.5, 10.0) : 0.0;
+  double ao = sdf_ao(f, h.p, n, 0.14) * (0.35 + 0.65 * sdf_ao(f, h.p, n, 0.45, 4));
+  V3 fill = normalize(V3{-l.x, 0.1, 0.8});
+  double fd = std::max(0.0, dot(n, fill));
+  double rim = rim_light(n, rd, 3.0);
+  V3 hv = normalize(l - rd);
+  double spec = std::pow(std::max(0.0, dot(n, hv)), 24.0) * sh;
+  V3 lp = v.to_local(h.p);
+  double grain = 0.92 + 0.16 * fbm(lp.x * 9 + lp.z * 5, lp.y * 9 - lp.z * 3, 11, 3);
+  double s = 0.05 * ao + 0.50 * diff * sh * (0.4 + 0.6 * ao) * grain + 0.10 * fd * ao + 0.22 * rim * ao +
+             0.10 * spec;
+  out.shade = clamp01(s * (0.7 + 0.3 * sutures(lp)));
+  out.covered = true;
+  // Cylindrical texture coordinates about a vertical axis behind the skull
+  // (x = 0, z = -1.2, local frame): continuous over the whole visible
+  // bone, about 1.3 screen pixels per texel at the face.
+  const double r0 = 1.8, s0 = 62.0;
+  out.u = s0 * r0 * std::atan2(lp.x, lp.z + 1.2);
+  out.v = -s0 * lp.y;
+  return out;
+}
+
+void render_skull(const SkullPose &pose, const char *pic_sym, const char *uv_sym) {
+  SkullView v;
+  v.pose = pose;
+  v.cam = camera_look({0, -0.05, 5.2}, {0, -0.09, 0}, 46.0);
+  Sdf f = [&v](const V3 &p) { return v.dist(p); };
+  render_uv_object([&](double px, double py) { return shade_skull(v, f, px, py); }, asset(pic_sym),
+                   asset(uv_sym));
+  preview_grey(pic_sym, 320, 200, asset(pic_sym));
+}
+
+// The skull member's composition, v = T * img / D + img / 4, at three
+// moments, written as one preview per picture.
+void compose_skull(const char *pic_sym, const char *uv_sym) {
+  std::vector<uint8_t> tex(65536), out(320 * 600);
+  preview_texture(tex.data());
+  const uint8_t *img = asset(pic_sym), *uv = asset(uv_sym);
+  const int ds[3] = {170, 100, 30};
+  for (int k = 0; k < 3; k++) {
+    int S = 256 * (1000 * (k + 1) / 20);
+    for (int i = 0; i < 64000; i++) {
+      uint16_t u = uv_at(uv, i);
+      int val = 0;
+      if (u != 0xFFFF) val = (tex[(S + u) & 0xFFFF] * img[i]) / ds[k] + (img[i] >> 2);
+      out[k * 64000 + i] = uint8_t(std::clamp(val, 0, 255));
+    }
+  }
+  preview_grey(std::string(pic_sym) + "_composed", 320, 600, out.data());
+}
+
+void compose_all() {
+  compose_skull("skulle", "skulletc");
+  compose_skull("skulle2", "skulle2tc");
+}
+
+}  // namespace
+
+void job_skull() {
+  render_skull({0.45, -0.10, 0.05, normalize(V3{-0.65, 0.6, 0.55})}, "skulle", "skulletc");
+  render_skull({-0.45, -0.12, 0.16, normalize(V3{0.65, 0.6, 0.55})}, "skulle2", "skulle2tc");
+  after_all(compose_all);
+}

@@ -1,0 +1,137 @@
+// Text lines `lapinaa` and the portrait captions `tamsktxt`, `dorltxt`,
+// `vesktxt`.
+//
+// Text lines: 26 strips of 320x24, white anti-aliased text on 0. The
+// writer shows text column t of a line placed at x in frame column
+// x + 32 + t and never shows columns 288..319, so each line is set within
+// columns 0..min(287, 287 - x) for the x it is shown at, and centred on the
+// screen where that room allows.
+#include "gen.h"
+#include "text.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int LINE_W = 320, LINE_H = 24, LINES = 26;
+
+struct Line {
+  const char *text;
+  int x;      // frame offset of the block where the line is shown
+  int style;  // 0 roman, 1 italic, 2 blackletter
+};
+
+// Lines 10 and 15 to 18 are never shown; they are set at x = -8 anyway.
+const Line lines[LINES] = {
+    {"in the year", 95, 1},                          // intro strip
+    {"of the long rain", 70, 1},                     //
+    {"the chapter presents", 50, 0},                 //
+    {"stonework by the masons of the crypt", -8, 0},  // credits under the star
+    {"bells and organ by the choir loft", -8, 0},    //
+    {"glass and shadow by the glaziers", -8, 0},     //
+    {"words by the scribe of the north aisle", -8, 0},
+    {"the worms keep the old hours", 20, 1},  // worm strip
+    {"beneath the flagstones", 40, 1},        //
+    {"nothing is forgotten", 52, 1},          //
+    {"silence in the nave", -8, 1},           // never shown
+    {"stone remembers", -8, 1},               // verse over the gargoyle
+    {"what the rain forgets;", -8, 1},        //
+    {"the bells are cold", -8, 1},            //
+    {"and the candles low", -8, 1},           //
+    {"out of the dark", -8, 1},               // never shown
+    {"into the choir", -8, 1},                //
+    {"under the bells", -8, 1},               //
+    {"ashes and chalk", -8, 1},               //
+    {"memento mori", -8, 2},                  // over the skull
+    {"all flesh is grass", -8, 1},            //
+    {"as you are, so were we", -8, 1},        //
+    {"as we are, so shall you be", -8, 1},    //
+    {"and still the rain falls on Ulvenor", -12, 1},  // outro
+    {"vespers", 92, 1},                               // top of the church animation
+    {"Amen", 108, 2},                                 // the end
+};
+
+const char *const fonts[3] = {FONT_SERIF, FONT_SERIF_ITALIC, FONT_BLACKLETTER};
+const int sizes[3] = {20, 20, 22};
+const int baseline = 17;  // ink of every face at its size stays in rows 1..23
+
+// Sets line k into its strip.
+void set_line(TextFont *f, int k, uint8_t *strip) {
+  const Line &l = lines[k];
+  const TextFont &tf = f[l.style];
+  TextBox b = text_bounds(tf, l.text);
+  int last = std::min(287, 287 - l.x);  // last column the screen shows
+  int w = b.x1 - b.x0;
+  int centre = 128 - l.x;               // text column at the screen's middle
+  int left = std::clamp(centre - w / 2, 0, last + 1 - w);
+  if (w > last + 1 || baseline + b.y0 < 0 || baseline + b.y1 > LINE_H) {
+    std::fprintf(stderr, "assetgen: text line %d does not fit\n", k);
+    std::abort();
+  }
+  text_draw(tf, strip, LINE_W, LINE_H, left - b.x0, baseline, l.text);
+}
+
+// Caption: a name in spaced capitals over a thin rule and an italic title,
+// 196x120, 0 transparent.
+void caption(const char *sym, const char *name, const char *title, TextFont &big, TextFont &small) {
+  const int W = 196, H = 120;
+  uint8_t *c = asset(sym);
+  TextBox nb = text_bounds(big, name, 5);
+  text_draw(big, c, W, H, (W - (nb.x1 - nb.x0)) / 2 - nb.x0, 58, name, 255, 5);
+  TextBox tb = text_bounds(small, title);
+  text_draw(small, c, W, H, (W - (tb.x1 - tb.x0)) / 2 - tb.x0, 96, title);
+  // The rule fades out towards its ends, with a small lozenge at its middle.
+  for (int x = 28; x < W - 28; x++) {
+    double d = std::abs(x - W / 2) / double(W / 2 - 28);
+    int v = int(220 * (1 - d * d));
+    c[70 * W + x] = uint8_t(std::max<int>(c[70 * W + x], v));
+  }
+  for (int dy = -3; dy <= 3; dy++)
+    for (int dx = -3; dx <= 3; dx++)
+      if (std::abs(dx) + std::abs(dy) <= 3) c[(70 + dy) * W + W / 2 + dx] = 255;
+}
+
+void preview_lines() {
+  // Each line as the screen shows it, at its x (text begins 32 columns
+  // right of x), to check the placement.
+  std::vector<uint8_t> img(size_t(LINE_W) * LINE_H * LINES, 0);
+  const uint8_t *t = asset("lapinaa");
+  for (int k = 0; k < LINES; k++)
+    for (int r = 0; r < LINE_H; r++)
+      for (int c = 0; c < 288; c++) {
+        int fx = lines[k].x + 32 + c;
+        if (fx >= 0 && fx < LINE_W) img[(k * LINE_H + r) * LINE_W + fx] = t[k * 7680 + r * LINE_W + c];
+      }
+  for (int k = 0; k < LINES; k++) img[(k * LINE_H) * LINE_W + 160] = 90;  // screen middle
+  preview_grey("lapinaa", LINE_W, LINE_H * LINES, img.data());
+}
+
+}  // namespace
+
+void job_texts() {
+  TextFont f[3];
+  for (int i = 0; i < 3; i++) text_open(f[i], fonts[i], sizes[i]);
+  uint8_t *t = asset("lapinaa");
+  for (int k = 0; k < LINES; k++) set_line(f, k, t + k * LINE_W * LINE_H);
+  preview_lines();
+  for (TextFont &x : f) text_close(x);
+
+  TextFont big, small;
+  text_open(big, FONT_SERIF, 38);
+  text_open(small, FONT_SERIF_ITALIC, 22);
+  caption("tamsktxt", "TAMSK", "master of the masons", big, small);
+  caption("dorltxt", "DORL", "ringer of the bells", big, small);
+  caption("vesktxt", "VESK", "keeper of the organ", big, small);
+  text_close(big);
+  text_close(small);
+  std::vector<uint8_t> sheet(size_t(196 * 3 + 8) * 120, 0);
+  const char *caps[3] = {"tamsktxt", "dorltxt", "vesktxt"};
+  for (int i = 0; i < 3; i++)
+    for (int y = 0; y < 120; y++) std::memcpy(&sheet[y * (196 * 3 + 8) + i * 200], asset(caps[i]) + y * 196, 196);
+  preview_grey("captions", 196 * 3 + 8, 120, sheet.data());
+}

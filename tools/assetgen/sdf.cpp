@@ -1,0 +1,261 @@
+// Asset generator: signed-distance-field primitives, marcher and renderers.
+#include "sdf.h"
+
+#include "gen.h"
+
+#include <algorithm>
+#include <thread>
+
+double sdf_capsule(V3 p, V3 a, V3 b, double r) {
+  V3 pa = p - a, ba = b - a;
+  double h = clamp01(dot(pa, ba) / dot(ba, ba));
+  return length(pa - ba * h) - r;
+}
+
+double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb) {
+  // Round cone approximated by interpolating the radius along the
+  // projection; good enough when |ra - rb| is small against |b - a|.
+  V3 pa = p - a, ba = b - a;
+  double h = clamp01(dot(pa, ba) / dot(ba, ba));
+  return length(pa - ba * h) - mixd(ra, rb, h);
+}
+
+double sdf_ellipsoid(V3 p, V3 r) {
+  double k0 = length(V3{p.x / r.x, p.y / r.y, p.z / r.z});
+  double k1 = length(V3{p.x / (r.x * r.x), p.y / (r.y * r.y), p.z / (r.z * r.z)});
+  if (k1 == 0) return -std::min(r.x, std::min(r.y, r.z));
+  return k0 * (k0 - 1.0) / k1;
+}
+
+double sdf_torus(V3 p, double R, double r) {
+  double q = std::sqrt(p.x * p.x + p.z * p.z) - R;
+  return std::sqrt(q * q + p.y * p.y) - r;
+}
+
+double sdf_cylinder(V3 p, double r, double h) {
+  double dx = std::sqrt(p.x * p.x + p.z * p.z) - r, dy = std::fabs(p.y) - h;
+  double ox = std::max(dx, 0.0), oy = std::max(dy, 0.0);
+  return std::min(std::max(dx, dy), 0.0) + std::sqrt(ox * ox + oy * oy);
+}
+
+double sdf_triangle(V3 p, V3 a, V3 b, V3 c) {
+  V3 ba = b - a, pa = p - a, cb = c - b, pb = p - b, ac = a - c, pc = p - c;
+  V3 nor = cross(ba, ac);
+  auto sgn = [](double v) { return v < 0 ? -1.0 : 1.0; };
+  bool outside = sgn(dot(cross(ba, nor), pa)) + sgn(dot(cross(cb, nor), pb)) + sgn(dot(cross(ac, nor), pc)) < 2.0;
+  if (outside) {
+    auto edge = [](V3 e, V3 q) {
+      V3 r = e * clamp01(dot(e, q) / dot(e, e)) - q;
+      return dot(r, r);
+    };
+    return std::sqrt(std::min(std::min(edge(ba, pa), edge(cb, pb)), edge(ac, pc)));
+  }
+  return std::sqrt(dot(nor, pa) * dot(nor, pa) / dot(nor, nor));
+}
+
+double smin(double a, double b, double k) {
+  if (k <= 0) return std::min(a, b);
+  double h = clamp01(0.5 + 0.5 * (b - a) / k);
+  return mixd(b, a, h) - k * h * (1.0 - h);
+}
+
+double smax(double a, double b, double k) { return -smin(-a, -b, k); }
+
+Camera camera_look(V3 eye, V3 target, double fov_deg) {
+  Camera c;
+  c.eye = eye;
+  c.fwd = normalize(target - eye);
+  c.right = normalize(cross(c.fwd, V3{0, 1, 0}));
+  c.up = cross(c.right, c.fwd);
+  c.focal = 1.0 / std::tan(fov_deg * 3.14159265358979323846 / 360.0);
+  return c;
+}
+
+V3 camera_ray(const Camera &cam, double px, double py, int w, int h) {
+  double sx = (2.0 * px - w) / w;
+  double sy = (h - 2.0 * py) / w;  // square pixels: both scaled by the width
+  return normalize(cam.fwd * cam.focal + cam.right * sx + cam.up * sy);
+}
+
+bool ray_sphere(V3 ro, V3 rd, V3 c, double r, double *t0, double *t1) {
+  V3 oc = ro - c;
+  double b = dot(oc, rd), q = dot(oc, oc) - r * r;
+  double disc = b * b - q;
+  if (disc < 0) return false;
+  double s = std::sqrt(disc);
+  *t0 = -b - s;
+  *t1 = -b + s;
+  return *t1 > 0;
+}
+
+bool ray_box(V3 ro, V3 rd, V3 lo, V3 hi, double *t0, double *t1) {
+  double a = -1e30, b = 1e30;
+  const double o[3] = {ro.x, ro.y, ro.z}, d[3] = {rd.x, rd.y, rd.z};
+  const double l[3] = {lo.x, lo.y, lo.z}, h[3] = {hi.x, hi.y, hi.z};
+  for (int k = 0; k < 3; k++) {
+    if (std::fabs(d[k]) < 1e-12) {
+      if (o[k] < l[k] || o[k] > h[k]) return false;
+      continue;
+    }
+    double ta = (l[k] - o[k]) / d[k], tb = (h[k] - o[k]) / d[k];
+    if (ta > tb) std::swap(ta, tb);
+    a = std::max(a, ta);
+    b = std::min(b, tb);
+  }
+  *t0 = a;
+  *t1 = b;
+  return a <= b && b > 0;
+}
+
+Hit sdf_march(const Sdf &f, V3 ro, V3 rd, double tmin, double tmax, int max_steps, double eps, double relax) {
+  Hit h;
+  double t = tmin;
+  for (int i = 0; i < max_steps && t < tmax; i++) {
+    V3 p = ro + rd * t;
+    double d = f(p);
+    h.steps = i + 1;
+    if (d < eps * t) {
+      h.hit = true;
+      h.t = t;
+      h.p = p;
+      return h;
+    }
+    t += d * relax;
+  }
+  return h;
+}
+
+V3 sdf_normal(const Sdf &f, V3 p, double h) {
+  const V3 k0{1, -1, -1}, k1{-1, -1, 1}, k2{-1, 1, -1}, k3{1, 1, 1};
+  return normalize(k0 * f(p + k0 * h) + k1 * f(p + k1 * h) + k2 * f(p + k2 * h) + k3 * f(p + k3 * h));
+}
+
+double sdf_soft_shadow(const Sdf &f, V3 p, V3 l, double tmin, double tmax, double k, int max_steps) {
+  double res = 1.0, t = tmin;
+  for (int i = 0; i < max_steps && t < tmax; i++) {
+    double d = f(p + l * t);
+    if (d < 1e-4) return 0.0;
+    res = std::min(res, k * d / t);
+    t += clampd(d, (tmax - tmin) / (2.0 * max_steps), (tmax - tmin) / 8.0);
+  }
+  return clamp01(res);
+}
+
+double sdf_ao(const Sdf &f, V3 p, V3 n, double scale, int samples) {
+  double occ = 0, w = 1;
+  for (int i = 1; i <= samples; i++) {
+    double h = scale * i / samples;
+    occ += w * std::max(0.0, h - f(p + n * h));
+    w *= 0.6;
+  }
+  return clamp01(1.0 - 2.2 * occ / scale);
+}
+
+void parallel_rows(int h, const std::function<void(int)> &fn, int threads) {
+  threads = std::max(1, threads);
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; t++)
+    pool.emplace_back([&, t] {
+      for (int y = t; y < h; y += threads) fn(y);
+    });
+  for (auto &th : pool) th.join();
+}
+
+uint16_t uv_pack(double u, double v) {
+  int iu = int(std::floor(u)) & 255, iv = int(std::floor(v)) & 255;
+  uint16_t e = uint16_t((iv << 8) | iu);
+  return e == 0xFFFF ? 0xFFFE : e;
+}
+
+namespace {
+
+// True when any 4-neighbour of (x, y) differs from it by more than thr.
+bool is_edge(const std::vector<double> &img, const std::vector<uint8_t> &cov, int w, int h, int x, int y,
+             double thr) {
+  double c = img[size_t(y) * w + x];
+  const int dx[4] = {1, -1, 0, 0}, dy[4] = {0, 0, 1, -1};
+  for (int k = 0; k < 4; k++) {
+    int nx = x + dx[k], ny = y + dy[k];
+    if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+    size_t j = size_t(ny) * w + nx;
+    if (cov[j] != cov[size_t(y) * w + x] || std::fabs(img[j] - c) > thr) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void render_uv_object(const std::function<UvSample(double, double)> &sample, uint8_t *pic, uint8_t *uv,
+                      double aa_edge) {
+  const int w = 320, h = 200;
+  std::vector<UvSample> s(size_t(w) * h);
+  parallel_rows(h, [&](int y) {
+    for (int x = 0; x < w; x++) s[size_t(y) * w + x] = sample(x + 0.5, y + 0.5);
+  });
+  std::vector<double> shade(s.size());
+  std::vector<uint8_t> cov(s.size());
+  for (size_t i = 0; i < s.size(); i++) {
+    shade[i] = s[i].covered ? s[i].shade : 0;
+    cov[i] = s[i].covered;
+  }
+  std::vector<double> out = shade;
+  parallel_rows(h, [&](int y) {
+    for (int x = 0; x < w; x++) {
+      size_t i = size_t(y) * w + x;
+      if (!cov[i] || !is_edge(shade, cov, w, h, x, y, aa_edge)) continue;
+      // Average the covered ones of 2x2 extra samples with the centre, so
+      // the edge of the object stays bright where the map says covered.
+      double sum = shade[i];
+      int n = 1;
+      for (int k = 0; k < 4; k++) {
+        UvSample e = sample(x + 0.25 + 0.5 * (k & 1), y + 0.25 + 0.5 * (k >> 1));
+        if (e.covered) {
+          sum += e.shade;
+          n++;
+        }
+      }
+      out[i] = sum / n;
+    }
+  });
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      size_t i = size_t(y) * w + x;
+      uint16_t e = 0xFFFF;
+      if (cov[i]) {
+        pic[i] = quantise(out[i], x, y);
+        e = uv_pack(s[i].u, s[i].v);
+      } else {
+        pic[i] = 0;
+      }
+      uv[2 * i] = uint8_t(e & 0xFF);
+      uv[2 * i + 1] = uint8_t(e >> 8);
+    }
+}
+
+void render_picture(int w, int h, const std::function<double(double, double)> &shade, uint8_t *pic,
+                    double aa_edge) {
+  std::vector<double> img(size_t(w) * h);
+  std::vector<uint8_t> cov(img.size(), 1);
+  parallel_rows(h, [&](int y) {
+    for (int x = 0; x < w; x++) img[size_t(y) * w + x] = shade(x + 0.5, y + 0.5);
+  });
+  std::vector<double> out = img;
+  parallel_rows(h, [&](int y) {
+    for (int x = 0; x < w; x++) {
+      if (!is_edge(img, cov, w, h, x, y, aa_edge)) continue;
+      double sum = 0;
+      for (int k = 0; k < 9; k++) sum += shade(x + (k % 3 + 0.5) / 3.0, y + (k / 3 + 0.5) / 3.0);
+      out[size_t(y) * w + x] = sum / 9;
+    }
+  });
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) pic[size_t(y) * w + x] = quantise(out[size_t(y) * w + x], x, y);
+}
+
+void preview_texture(uint8_t *tex) {
+  const uint8_t *k = asset("kiehkura");
+  bool any = false;
+  for (int i = 0; i < 65536 && !any; i++) any = k[i] != 0;
+  for (int i = 0; i < 65536; i++)
+    tex[i] = any ? k[i] : quantise(fbm((i & 255) / 32.0, (i >> 8) / 32.0, 77, 4, 8), i & 255, i >> 8);
+}

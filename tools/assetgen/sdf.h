@@ -1,0 +1,185 @@
+// Asset generator: signed-distance-field modelling and ray marching.
+//
+// A scene is a distance function f(p): the signed distance (world units)
+// from p to the nearest surface, negative inside. The helpers here build
+// such functions from primitives and smooth blends, march camera rays
+// against them and light the hit points (soft shadows, ambient occlusion,
+// rim light). Everything is double precision and deterministic; the
+// renderers split rows between threads, each thread writing its own rows.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// --- Vector maths -----------------------------------------------------------
+
+struct V3 {
+  double x = 0, y = 0, z = 0;
+  constexpr V3() = default;
+  constexpr V3(double ax, double ay, double az) : x(ax), y(ay), z(az) {}
+};
+
+inline V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline V3 operator-(V3 a) { return {-a.x, -a.y, -a.z}; }
+inline V3 operator*(V3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+inline V3 operator*(double s, V3 a) { return a * s; }
+inline V3 operator/(V3 a, double s) { return a * (1.0 / s); }
+inline V3 mul(V3 a, V3 b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }  // per component
+inline double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+inline double length(V3 a) { return std::sqrt(dot(a, a)); }
+inline V3 normalize(V3 a) {
+  double l = length(a);
+  return l > 0 ? a / l : V3{0, 0, 0};
+}
+inline V3 vabs(V3 a) { return {std::fabs(a.x), std::fabs(a.y), std::fabs(a.z)}; }
+inline V3 vmax(V3 a, double m) { return {std::fmax(a.x, m), std::fmax(a.y, m), std::fmax(a.z, m)}; }
+inline double clamp01(double v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
+inline double clampd(double v, double lo, double hi) { return v < lo ? lo : v > hi ? hi : v; }
+inline double mixd(double a, double b, double t) { return a + (b - a) * t; }
+inline V3 mixv(V3 a, V3 b, double t) { return a + (b - a) * t; }
+// Hermite step: 0 below e0, 1 above e1, smooth between.
+inline double smoothstep(double e0, double e1, double x) {
+  double t = clamp01((x - e0) / (e1 - e0));
+  return t * t * (3 - 2 * t);
+}
+
+// Rotations by `a` radians about one axis (right-handed: +y up, +z towards
+// the viewer in the default camera).
+inline V3 rot_x(V3 p, double a) {
+  double c = std::cos(a), s = std::sin(a);
+  return {p.x, c * p.y - s * p.z, s * p.y + c * p.z};
+}
+inline V3 rot_y(V3 p, double a) {
+  double c = std::cos(a), s = std::sin(a);
+  return {c * p.x + s * p.z, p.y, -s * p.x + c * p.z};
+}
+inline V3 rot_z(V3 p, double a) {
+  double c = std::cos(a), s = std::sin(a);
+  return {c * p.x - s * p.y, s * p.x + c * p.y, p.z};
+}
+
+// --- Primitives (centred at the origin; move p, not the shape) --------------
+
+inline double sdf_sphere(V3 p, double r) { return length(p) - r; }
+// Box with half extents b; r rounds the edges (the box grows by r).
+inline double sdf_box(V3 p, V3 b, double r = 0) {
+  V3 q = vabs(p) - b;
+  return length(vmax(q, 0)) + std::fmin(std::fmax(q.x, std::fmax(q.y, q.z)), 0.0) - r;
+}
+// Segment a-b thickened to radius r.
+double sdf_capsule(V3 p, V3 a, V3 b, double r);
+// Segment a-b whose radius goes linearly from ra at a to rb at b.
+double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb);
+// Ellipsoid with radii r (approximate distance, exact on the axes).
+double sdf_ellipsoid(V3 p, V3 r);
+// Torus in the xz plane: ring radius R, tube radius r.
+double sdf_torus(V3 p, double R, double r);
+// Capped cylinder along y: radius r, half height h.
+double sdf_cylinder(V3 p, double r, double h);
+// Unsigned distance to the triangle a, b, c (thicken by subtracting a
+// half thickness).
+double sdf_triangle(V3 p, V3 a, V3 b, V3 c);
+
+// --- Combinations ------------------------------------------------------------
+
+// Polynomial smooth minimum / maximum; k is the blend width in world units.
+double smin(double a, double b, double k);
+double smax(double a, double b, double k);
+// Smooth subtraction of b from a.
+inline double ssub(double a, double b, double k) { return smax(a, -b, k); }
+
+// --- Cameras and rays ---------------------------------------------------------
+
+struct Camera {
+  V3 eye, fwd, right, up;
+  double focal;  // distance of the image plane for a half width of 1
+};
+// Pinhole camera at `eye` looking at `target`; fov_deg is the horizontal
+// field of view.
+Camera camera_look(V3 eye, V3 target, double fov_deg);
+// Direction (unit) through image point (px, py) of a w by h image, pixel
+// centres at +0.5; square pixels.
+V3 camera_ray(const Camera &cam, double px, double py, int w, int h);
+
+// Entry and exit distances of a ray with a sphere; false when it misses.
+bool ray_sphere(V3 ro, V3 rd, V3 c, double r, double *t0, double *t1);
+// Entry and exit distances of a ray with the axis-aligned box lo..hi;
+// false when it misses or the box is behind the ray.
+bool ray_box(V3 ro, V3 rd, V3 lo, V3 hi, double *t0, double *t1);
+
+// --- Marching and lighting ----------------------------------------------------
+
+using Sdf = std::function<double(const V3 &)>;
+
+struct Hit {
+  bool hit = false;
+  double t = 0;  // distance along the ray
+  V3 p;          // hit point
+  int steps = 0;
+};
+
+// Sphere tracing from ro along unit rd between tmin and tmax, at most
+// max_steps; a hit is a distance below eps * t (eps relative, so far
+// surfaces need no more steps than near ones). Distances are scaled by
+// `relax` (< 1 for fields that overestimate, such as bent or displaced
+// shapes).
+Hit sdf_march(const Sdf &f, V3 ro, V3 rd, double tmin, double tmax, int max_steps = 160,
+              double eps = 4e-4, double relax = 0.9);
+// Unit surface normal by tetrahedral central differences of size h.
+V3 sdf_normal(const Sdf &f, V3 p, double h = 1e-3);
+// Soft shadow towards unit direction l from p: 1 lit .. 0 fully shadowed;
+// k sets the penumbra hardness (8 soft .. 32 hard).
+double sdf_soft_shadow(const Sdf &f, V3 p, V3 l, double tmin, double tmax, double k, int max_steps = 48);
+// Ambient occlusion along the normal: 1 open .. 0 closed; `scale` is the
+// depth range sampled (world units).
+double sdf_ao(const Sdf &f, V3 p, V3 n, double scale, int samples = 5);
+// Rim (grazing) light term: 0 facing the viewer .. 1 at the silhouette.
+inline double rim_light(V3 n, V3 view_dir, double power) {
+  return std::pow(clamp01(1.0 + dot(n, view_dir)), power);
+}
+
+// --- Images --------------------------------------------------------------------
+
+// Calls fn(y) for every row 0..h-1 on `threads` threads (rows interleaved);
+// fn must only write data of its own row.
+void parallel_rows(int h, const std::function<void(int)> &fn, int threads = 2);
+
+// Per-pixel result of a UV-mapped render.
+struct UvSample {
+  bool covered = false;
+  double shade = 0;  // brightness 0..1
+  double u = 0, v = 0;  // texel coordinates, unwrapped (wrapped mod 256 on output)
+};
+
+// Packs texel coordinates into a UV map entry: row (v) in the high byte,
+// column (u) in the low byte, both wrapped mod 256. Never 0xFFFF for a
+// covered pixel: texel (255, 255) is moved to (254, 255).
+uint16_t uv_pack(double u, double v);
+
+// The sample functions below are called from several threads at once and
+// must not write shared state.
+
+// Renders a 320x200 shading picture and UV map with one centre sample per
+// pixel for coverage and UV, and 2x2 extra samples of the shade where the
+// centre shade differs from a neighbour by more than `aa_edge` (0..1; 1
+// disables). `pic` gets quantise()d brightness (0 where uncovered), `uv`
+// the little-endian map (0xFFFF where uncovered).
+void render_uv_object(const std::function<UvSample(double px, double py)> &sample, uint8_t *pic,
+                      uint8_t *uv, double aa_edge = 0.12);
+
+// Renders a w by h brightness image (0..1) with adaptive 3x3 supersampling
+// where neighbours differ by more than aa_edge, then quantises it.
+void render_picture(int w, int h, const std::function<double(double px, double py)> &shade, uint8_t *pic,
+                    double aa_edge = 0.08);
+
+// Reads entry i of a little-endian UV map.
+inline uint16_t uv_at(const uint8_t *uv, int i) { return uint16_t(uv[2 * i] | (uv[2 * i + 1] << 8)); }
+
+// Copies `kiehkura` into tex (65536 bytes) for previews that compose an
+// object with its texture; when that asset is still all zero (its job not
+// run), fills tex with a tiling cloudy stand-in instead.
+void preview_texture(uint8_t *tex);

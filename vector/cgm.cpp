@@ -1,0 +1,168 @@
+// Compact vector pictures: the readers (memory and file), the writer and the
+// release helper.
+//
+// Byte format, big-endian, no padding:
+//   NC (1 byte, <= 199), NC x (r, g, b),
+//   element records: fill colour (1 byte, 0xFF ends the picture), T (1 byte),
+//                    T x six signed 16-bit coordinates x0 y0 x1 y1 x2 y2,
+//   0xFF.
+// Coordinates are stored at a quarter of picture space.
+#include "vector/cgm.h"
+
+#include <cstdlib>
+
+const char *cgm_errorstr = "";
+
+namespace {
+
+// One byte source for the three readers. `fail` is set when a read runs
+// past the end of the data; the readers then give up.
+struct Source {
+  const uint8_t *p;
+  size_t left;  // bytes left in memory; SIZE_MAX when unbounded
+  FILE *f;      // file source when not null
+  bool fail;
+
+  int byte() {
+    if (f) {
+      int c = std::fgetc(f);
+      if (c == EOF) {
+        fail = true;
+        return 0;
+      }
+      return c;
+    }
+    if (left == 0) {
+      fail = true;
+      return 0;
+    }
+    if (left != SIZE_MAX) left--;
+    return *p++;
+  }
+};
+
+cgm_picture *fail_with(cgm_picture *pic, const char *msg) {
+  cgm_free(pic);
+  cgm_errorstr = msg;
+  return nullptr;
+}
+
+cgm_picture *decode(Source &s) {
+  cgm_picture *pic = static_cast<cgm_picture *>(std::malloc(sizeof(cgm_picture)));
+  if (!pic) return fail_with(nullptr, "out of memory");
+  pic->colrtable[0] = 0;
+  pic->backcolr = 0;
+  pic->elements = nullptr;
+  pic->ncolours = 0;
+  int nc = s.byte();
+  if (s.fail) return fail_with(pic, "picture ends inside the colour list");
+  if (nc > 199) return fail_with(pic, "more than 199 colours");
+  pic->ncolours = nc;
+  for (int i = 1; i <= nc; i++) {
+    uint32_t r = uint32_t(s.byte()), g = uint32_t(s.byte()), b = uint32_t(s.byte());
+    pic->colrtable[i] = r * 65536 + g * 256 + b;
+  }
+  if (s.fail) return fail_with(pic, "picture ends inside the colour list");
+  cgm_element **tail = &pic->elements;
+  for (;;) {
+    int k = s.byte();
+    if (s.fail) return fail_with(pic, "picture ends before its terminator");
+    if (k == 0xFF) return pic;
+    cgm_element *e = static_cast<cgm_element *>(std::calloc(1, sizeof(cgm_element)));
+    if (!e) return fail_with(pic, "out of memory");
+    e->flags = CGM_FILL;
+    e->fillcolr = k;
+    *tail = e;
+    tail = &e->next;
+    int t = s.byte();
+    e->ntriangles = t;
+    if (t > 0) {
+      e->triangles = static_cast<int32_t *>(std::malloc(size_t(t) * 24));
+      if (!e->triangles) {
+        e->ntriangles = 0;
+        return fail_with(pic, "out of memory");
+      }
+      for (int i = 0; i < 6 * t; i++) {
+        int hi = s.byte(), lo = s.byte();
+        // Sign-extend the 16-bit value, then scale to picture space.
+        e->triangles[i] = int32_t(int16_t(uint16_t(hi << 8 | lo))) * 4;
+      }
+    }
+    if (s.fail) return fail_with(pic, "picture ends inside an element");
+  }
+}
+
+void put_byte(uint8_t *out, size_t cap, size_t &n, int v) {
+  if (n < cap) out[n] = uint8_t(v);
+  n++;
+}
+
+}  // namespace
+
+cgm_picture *cgm_get(const uint8_t *data) {
+  Source s{data, SIZE_MAX, nullptr, false};
+  return decode(s);
+}
+
+cgm_picture *cgm_getn(const uint8_t *data, size_t size) {
+  // SIZE_MAX is the unbounded marker; no real buffer is that large.
+  Source s{data, size == SIZE_MAX ? SIZE_MAX - 1 : size, nullptr, false};
+  return decode(s);
+}
+
+cgm_picture *cgm_getf(FILE *f) {
+  Source s{nullptr, 0, f, false};
+  return decode(s);
+}
+
+cgm_picture *cgm_getfile(const char *path) {
+  FILE *f = std::fopen(path, "rb");
+  if (!f) {
+    cgm_errorstr = "cannot open the file";
+    return nullptr;
+  }
+  cgm_picture *pic = cgm_getf(f);
+  std::fclose(f);
+  return pic;
+}
+
+size_t cgm_put(const cgm_picture *pic, uint8_t *out, size_t cap) {
+  if (pic->ncolours < 0 || pic->ncolours > 199) return 0;
+  size_t n = 0;
+  put_byte(out, cap, n, pic->ncolours);
+  for (int i = 1; i <= pic->ncolours; i++) {
+    uint32_t c = pic->colrtable[i];
+    put_byte(out, cap, n, int(c >> 16 & 0xFF));
+    put_byte(out, cap, n, int(c >> 8 & 0xFF));
+    put_byte(out, cap, n, int(c & 0xFF));
+  }
+  for (const cgm_element *e = pic->elements; e; e = e->next) {
+    if (!(e->flags & CGM_FILL)) continue;
+    int t = e->ntriangles > 0 ? e->ntriangles : 0;
+    if ((e->fillcolr & 0xFF) == 0xFF || t > 255) return 0;
+    put_byte(out, cap, n, e->fillcolr & 0xFF);
+    put_byte(out, cap, n, t);
+    for (int i = 0; i < 6 * t; i++) {
+      int32_t v = e->triangles[i];
+      if (v < -262144 || v > 262144) return 0;  // keeps v + 2 far from overflow
+      int32_t q = (v + 2) >> 2;                  // nearest, halves up
+      if (q < -32768 || q > 32767) return 0;
+      put_byte(out, cap, n, q >> 8 & 0xFF);
+      put_byte(out, cap, n, q & 0xFF);
+    }
+  }
+  put_byte(out, cap, n, 0xFF);
+  return n;
+}
+
+void cgm_free(cgm_picture *pic) {
+  if (!pic) return;
+  for (cgm_element *e = pic->elements; e;) {
+    cgm_element *next = e->next;
+    std::free(e->points);
+    std::free(e->triangles);
+    std::free(e);
+    e = next;
+  }
+  std::free(pic);
+}

@@ -1,0 +1,96 @@
+// Vector pictures: the in-memory picture, its readers (compact bytes, compact
+// file, clear-text CGM), the compact writer and the triangle rasteriser.
+//
+// Picture space: x grows right, y grows up, centred on the origin; +-65536 is
+// half the larger extent of the drawing. The compact form stores coordinates
+// at a quarter of that (+-16384), as signed 16-bit big-endian values.
+//
+// Screen space: signed 32-bit quarter pixels of the 320x200 frame; value v is
+// pixel (v + 2) >> 2, and the frame centre (160, 100) is (640, 400).
+//
+// Depends only on the C and C++ standard libraries: the asset generator
+// compiles these sources too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+enum : int32_t {
+  CGM_OUTLINE = 1,  // element flag: draw `points` as an open polyline
+  CGM_FILL = 2,     // element flag: fill `triangles`
+};
+
+struct cgm_element {
+  int32_t flags;       // CGM_OUTLINE | CGM_FILL
+  int32_t linewidth;   // outline width in pixels; <= 0 draws nothing (bit 0 only)
+  int32_t fillcolr;    // palette index of the fill; only the low 8 bits are drawn
+  int32_t linecolr;    // palette index of the outline (bit 0 only)
+  int32_t ntriangles;  // triangles in `triangles`
+  int32_t npoints;     // outline points in `points` (bit 0 only)
+  int32_t *points;     // npoints pairs (x, y), picture space
+  int32_t *triangles;  // ntriangles groups x0, y0, x1, y1, x2, y2, picture space
+  cgm_element *next;   // next element in file order, or null
+};
+
+struct cgm_picture {
+  uint32_t colrtable[200];  // 0x00RRGGBB; [0] is 0, [1..ncolours] in file order
+  int32_t ncolours;         // 0..199
+  uint32_t backcolr;        // 0x00RRGGBB; 0 from the compact readers
+  cgm_element *elements;    // first element, or null
+};
+
+// Point transform: picture point (x, y) to screen position (*X, *Y) in
+// quarter pixels. Called once per point use.
+using cgm_xform = void (*)(int x, int y, int *X, int *Y);
+
+// Message of the last reader failure (a reader returned null); static text.
+extern const char *cgm_errorstr;
+
+// Compact readers. Every element gets flags CGM_FILL; outline fields are left
+// unset. A colour count above 199 is refused (null).
+// cgm_get trusts its input (no length is known) and never fails on a valid
+// picture. cgm_getn reads at most `size` bytes and returns null when the
+// picture runs past them.
+cgm_picture *cgm_get(const uint8_t *data);
+cgm_picture *cgm_getn(const uint8_t *data, size_t size);
+// Reads the compact form from a file opened "rb"; null if it cannot be
+// opened or ends before the terminator byte. cgm_getf reads from an open
+// stream and leaves it open.
+cgm_picture *cgm_getfile(const char *path);
+cgm_picture *cgm_getf(FILE *f);
+
+// Clear-text CGM reader: polygons, lines and rectangles with their colours,
+// polygons split into triangles, everything normalised to picture space.
+// Null if the file cannot be opened, does not start with "BEGMF", or breaks
+// the reader's limits (see cgm_errorstr). cgm_readtextf reads an open stream
+// and leaves it open.
+cgm_picture *cgm_readtext(const char *path);
+cgm_picture *cgm_readtextf(FILE *f);
+
+// Reader state kept between calls of the clear-text reader: file colour
+// index (0..99) to picture colour entry, and the point list of the element
+// being read.
+extern int32_t cgm_colrmap[100];
+extern int32_t cgm_points[500][2];
+
+// Compact writer: the filled elements of `pic` (outline-only elements have
+// no compact form and are left out), coordinates divided by 4 rounding to
+// nearest. Returns the size of the compact form and writes it to `out` when
+// it fits in `cap` bytes; returns 0 if the picture cannot be written (more
+// than 199 colours, a fill colour with low byte 0xFF, more than 255
+// triangles in an element, a coordinate that does not fit 16 bits once divided).
+size_t cgm_put(const cgm_picture *pic, uint8_t *out, size_t cap);
+
+// Releases a picture and its elements (tools and tests; the demo keeps its
+// pictures for the whole run).
+void cgm_free(cgm_picture *pic);
+
+// Draws `pic` into the 320x200 frame `fb` (pitch 320) through `xform`: per
+// element the filled triangles in fillcolr, then the outline in linecolr.
+// Clipped to the frame. Screen positions are expected within +-65535.
+void cgm_render(const cgm_picture *pic, uint8_t *fb, cgm_xform xform);
+
+// Span scratch of the triangle filler: [0] leftmost, [1] rightmost x of the
+// current triangle per row, 16.16 pixels. Valid during one triangle.
+extern int32_t cgm_spans[2][200];

@@ -1,0 +1,35 @@
+// Worms: up to 16 worms crawling along one shared closed path, each a chain
+// of 25 small vector pictures drawn with cgm_render.
+//
+// Units: path, offsets and link positions in quarter pixels (y down), the
+// link matrix in 4.12 (4096 = 1.0), the picture scale S in pixels per half
+// picture extent (a picture coordinate of 65536 lands S pixels out).
+#pragma once
+
+#include <cstdint>
+
+#include "vector/cgm.h"
+
+extern cgm_picture *wurms_pic1;        // decoded piece1: the disc
+extern cgm_picture *wurms_pic2;        // decoded piece2: the body segment
+extern double wurms_arcs[8][28][2];    // step vectors (dx, dy) of eight unit-circle arcs
+extern int32_t wurms_path[560][2];     // closed path (x, y), relative to a worm's offset
+extern int32_t wurms_xoff[16];         // per-worm offset of the path
+extern int32_t wurms_yoff[16];
+extern int32_t wurms_scale;            // S of the current link
+extern int32_t wurms_cx, wurms_cy;     // current link, relative to the frame centre
+extern int32_t wurms_mat[4];           // a, b, c, d of the current link, 4.12
+
+// Random source of the offsets: the C library's rand (never given a start
+// value) unless a test puts a stand-in here before wurms_init.
+extern int (*wurms_rand)();
+
+// Decodes the pictures, builds the arcs, the path and the offsets. Once,
+// before the first frame; calls wurms_rand 32 times.
+void wurms_init();
+// n disc worms (at most 16; more are not drawn) at time t (milliseconds, >= 0).
+void wurms(uint8_t *fb, int t, int n);
+// n segment worms (at most 16) turned along the path at time t (ms, >= 0).
+void wurms2(uint8_t *fb, int t, int n);
+// Point transform of the current link: picture (x, y) to quarter pixels.
+void wurms_xform(int x, int y, int *X, int *Y);
