@@ -309,7 +309,7 @@ void ramp(Pattern &p, int from, int to, double g0, double g1, std::array<int, 4>
 // ---- the patterns ----------------------------------------------------------------------
 
 const char *const THEME_A = "A-2 6 D-3 2 C-3 4 A-2 4  A#2 6 A-2 2 G-2 4 F-2 4  G-2 6 A-2 2 A#2 4 C-3 4  A-2 12 --- 4";
-const char *const THEME_B = "D-3 4 E-3 2 F-3 4 E-3 2 D-3 4  A#2 6 A-2 2 G-2 4 A#2 4  A-2 4 G-2 4 E-2 4 G-2 4  A-2 8 C#3 4 E-3 4";
+const char *const THEME_B = "D-3 4 E-3 2 F-3 4 E-3 2 D-3 4  A#2 6 A-2 2 G-2 4 A#2 4  D-3 4 F-3 4 E-3 4 C-3 4  A-2 8 C#3 4 E-3 4";
 const char *const THEME_C = "F-3 6 E-3 2 D-3 4 A-2 4  A#2 6 C-3 2 D-3 4 F-3 4  G-3 6 F-3 2 E-3 4 D-3 4  C#3 8 A-2 4 --- 4";
 
 const char *const GROOVE = "K.h.S.h.K.hKS.o.";
@@ -340,7 +340,7 @@ void intro_b(Pattern &p) {
   Voice v;
   v.sample = S_VOICE;
   v.vib = 0;
-  melody(p, "--- 8 A-2 8  D-3 12 C-3 4  D-3 8 F-3 4 E-3 4  D-3 8 A#2 8", v, 0);
+  melody(p, "--- 8 A-2 8  D-3 12 C-3 4  D-3 8 F-3 4 D-3 4  D-3 8 A#2 8", v, 0);
   set(p, 32, BS, S_BASS, bass_root(10));
   set(p, 48, BS, S_BASS, bass_root(7));
 }
@@ -420,7 +420,7 @@ void theme_break(Pattern &p) {
   chords(p, ORGAN, prog);
   bass_drive(p, "Dm 16 Bb 16 Gm 16");
   for (int r = 48; r < 62; r++) set(p, r, BS, S_GROWL, bass_root(9) + (r % 2 ? 12 : 0));
-  melody(p, "D-3 6 C-3 2 A#2 4 A-2 4  F-2 6 G-2 2 A-2 8  G-2 8 A#2 4 D-3 4  C#3 14");
+  melody(p, "D-3 6 C-3 2 A#2 4 A-2 4  F-2 6 G-2 2 A#2 8  G-2 8 A#2 4 D-3 4  C#3 14");
   accent(p, 0, "D");
   accent(p, 32, "G");
   set(p, 34, DR, S_SNARE, 48);
@@ -540,7 +540,7 @@ void garg_a(Pattern &p) {
 // Orders 14 and 16: hits at 0, 16 and 32.
 void garg_b(Pattern &p) {
   garg_common(p, "Gm 16 Dm 16 Eb 16 A 16",
-              "G-3 8 F-3 4 D-3 4  A-3 8 G-3 4 F-3 4  G-3 6 F-3 2 D#3 4 D-3 4  C#3 12 --- 4");
+              "G-3 8 F-3 4 D-3 4  A-3 8 G-3 4 F-3 4  G-3 6 F-3 2 D#3 4 A#2 4  C#3 12 --- 4");
   accent(p, 0, "G");
   accent(p, 16, "D");
   accent(p, 32, "D#");
@@ -549,7 +549,7 @@ void garg_b(Pattern &p) {
 // Order 15: hits at 0 and 16, the second gargoyle.
 void garg_c(Pattern &p) {
   garg_common(p, "Dm 16 Bb 16 Gm 16 A 16",
-              "A-3 8 G-3 4 F-3~ 4  F-3 8 E-3 4 D-3~ 4  D-3 6 E-3 2 F-3 4 G-3~ 4  E-3 12 --- 4");
+              "A-3 8 G-3 4 F-3~ 4  F-3 8 D-3 4 C-3~ 4  D-3 6 E-3 2 F-3 4 G-3~ 4  E-3 12 --- 4");
   accent(p, 0, "D");
   accent(p, 16, "A#");
 }
@@ -571,7 +571,7 @@ void letters_a(Pattern &p) {
   drum_bars(p, "K...S...K.K.S...", "K...S...K.K.SsMM");
   chords(p, ORGAN, prog);
   bass_walk(p, prog);
-  melody(p, "A-2 4 A-2 2 A-2 2 D-3 8  C-3 4 E-3 4 G-3 8  F-3 4 E-3 4 D-3 4 C-3 4  C#3 12 --- 4");
+  melody(p, "A-2 4 A-2 2 A-2 2 D-3 8  C-3 4 E-3 4 G-3 8  F-3 4 D-3 4 A#2 4 C-3 4  C#3 12 --- 4");
   set(p, 0, DR, S_CRASH, 57);
 }
 
