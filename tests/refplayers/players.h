@@ -121,9 +121,8 @@ inline std::vector<row_start> engine_timeline(std::vector<uint8_t> image, size_t
 
 // Plays `path` tick by tick in ProTracker mode at 44100 Hz; a row starts
 // at a tick whose in-row tick number is 0, at the sum of the frames of all
-// earlier ticks. `pcm`, when not null, receives the output.
-inline std::vector<row_start> xmp_timeline(const std::string &path, size_t count,
-                                           std::vector<int16_t> *pcm = nullptr, size_t pcm_frames = 0) {
+// earlier ticks.
+inline std::vector<row_start> xmp_timeline(const std::string &path, size_t count) {
   std::vector<row_start> rows;
   xmp_context ctx = xmp_create_context();
   if (xmp_load_module(ctx, const_cast<char *>(path.c_str())) != 0) {
@@ -134,21 +133,16 @@ inline std::vector<row_start> xmp_timeline(const std::string &path, size_t count
     xmp_set_player(ctx, XMP_PLAYER_MODE, XMP_MODE_PROTRACKER);
     uint64_t frame = 0;
     xmp_frame_info fi;
-    while ((rows.size() < count || (pcm && pcm->size() < pcm_frames * 2)) && frame < uint64_t(kRate) * 3600) {
+    while (rows.size() < count && frame < uint64_t(kRate) * 3600) {
       if (xmp_play_frame(ctx) != 0) break;
       xmp_get_frame_info(ctx, &fi);
-      if (fi.frame == 0 && rows.size() < count) rows.push_back({frame, fi.pos, fi.row});
-      if (pcm && pcm->size() < pcm_frames * 2) {
-        const int16_t *b = static_cast<const int16_t *>(fi.buffer);
-        pcm->insert(pcm->end(), b, b + fi.buffer_size / 2);
-      }
+      if (fi.frame == 0) rows.push_back({frame, fi.pos, fi.row});
       frame += uint64_t(fi.buffer_size / 4);  // bytes: 16-bit stereo
     }
     xmp_end_player(ctx);
   }
   xmp_release_module(ctx);
   xmp_free_context(ctx);
-  if (pcm && pcm->size() > pcm_frames * 2) pcm->resize(pcm_frames * 2);
   return rows;
 }
 

@@ -1,7 +1,8 @@
 // Row timing against libxmp in ProTracker mode: for modules that change
-// speed and tempo, break patterns and jump between positions, the engine
-// must play the same rows in the same order as libxmp, each starting on
-// exactly the same output frame. Both cut a tick at 110250 / tempo frames
+// speed and tempo, break patterns, jump between positions, loop and delay
+// rows, the engine must play the same rows in the same order as libxmp,
+// each starting on exactly the same output frame; so must the timeline
+// that modtool prints. Both players cut a tick at 110250 / tempo frames
 // (truncated) and apply a tempo change to the tick that makes it, so there
 // is no tolerance.
 #include <gtest/gtest.h>
