@@ -137,4 +137,19 @@ TEST(Sound, NoteCut) {
   expect_correlated("note cut", b, b.without(0xE, 0xC));
 }
 
+// Sample offsets inside the sample, on a one-shot (which then plays its
+// tail) and on looped samples (an offset inside the loop), with a note and
+// with a repeated offset on later notes of the same sample.
+TEST(Sound, SampleOffset) {
+  ModBuilder b = instruments();
+  b.orders({0});
+  for (int r = 0; r < 64; r += 4) {
+    b.cell(0, r, 0, 2, period(14 + r / 8 % 6), 0x9, 4 + r / 4 % 16);
+    b.cell(0, r + 2, 1, 2, period(20), r % 8 ? 0x0 : 0x9, r % 8 ? 0 : 0x10);
+    b.cell(0, r + 1, 2, 1, period(12 + r / 16), 0x9, 1 + r / 4 % 3);
+    b.cell(0, r + 3, 3, 3, period(24 - r / 16), 0x9, 2);
+  }
+  expect_correlated("sample offset", b, b.without(0x9));
+}
+
 }  // namespace
