@@ -21,8 +21,8 @@
 namespace {
 
 struct GargPose {
-  double yaw;       // radians the creature is turned (positive: face to screen left)
-  double head_yaw;  // radians the head turns on the neck
+  double yaw;       // radians the creature is turned (positive: face to screen right)
+  double head_yaw;  // radians the head turns on the neck (same sense)
   double jaw;       // radians the lower jaw drops
   V3 key;           // unit direction towards the key light (world)
 };

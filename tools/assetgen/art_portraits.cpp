@@ -33,7 +33,7 @@ struct Sitter {
   double yaw, pitch, roll;
   // material
   double grain;     // stone roughness 0 .. 1
-  double polish;    // specular strength 0 .. 1
+  double polish;    // strength of the glossy highlight 0 .. 1
   double tone;      // overall albedo 0 .. 1
   uint32_t noise;   // noise start value
   int prop;         // 0 mallet, 1 rope, 2 organ pipes
@@ -285,8 +285,8 @@ double shade_portrait(const Portrait &pt, const Sdf &f, double px, double py) {
   double sh = diff > 0 ? candle_shadow(f, p + n * 0.005, L, dist) : 0.0;
   double rim = figure ? rim_light(n, rd, 3.0) * smoothstep(-0.2, 0.4, dot(n, V3{-0.7, 0.5, -0.3})) : 0.0;
   V3 hv = normalize(L - rd);
-  double spec = polish * std::pow(std::max(0.0, dot(n, hv)), 30.0) * sh * fall;
-  double v = albedo * (0.05 * ao + diff * sh * fall * (0.5 + 0.5 * ao)) + 0.28 * rim * ao + 0.35 * spec;
+  double gloss = polish * std::pow(std::max(0.0, dot(n, hv)), 30.0) * sh * fall;
+  double v = albedo * (0.05 * ao + diff * sh * fall * (0.5 + 0.5 * ao)) + 0.28 * rim * ao + 0.35 * gloss;
   // darken the caption side and the top and bottom (vignette)
   double sx = px / 320.0, sy = py / 200.0;
   double vig = smoothstep(0.0, 0.55, sx) * 0.55 + 0.45;
