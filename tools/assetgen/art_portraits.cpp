@@ -302,7 +302,7 @@ void render_portrait(const Sitter &c, const char *sym) {
   pt.cam = camera_look({-0.8, -0.2, 8.5}, {-1.35, -0.6, 0}, 38.0);
   pt.light = {2.6, 0.4, 4.2};
   Sdf f = [&pt](const V3 &p) { return pt.figure(p); };
-  render_picture(320, 200, [&](double px, double py) { return shade_portrait(pt, f, px, py); }, asset(sym), 0.15);
+  render_picture(320, 200, [&](double px, double py) { return shade_portrait(pt, f, px, py); }, asset(sym), 0.2, 2);
   preview_grey(sym, 320, 200, asset(sym));
 }
 
