@@ -143,7 +143,9 @@ double body(V3 p, const Sitter &c) {
   d = smin(d, sdf_ellipsoid(p - V3{0, -2.9, 0.0}, {1.35, 0.8, 0.7}), 0.2);                  // chest
   // robe: collar fold and drapery
   d = smin(d, sdf_torus(rot_x(p - V3{0, -1.75, -0.12}, 0.2), 0.48, 0.09), 0.1);
-  d += 0.025 * std::sin(p.x * 7.0 + 2.0 * std::sin(p.y * 2.0)) * smoothstep(-1.9, -2.4, p.y);
+  d += 0.035 * std::sin(p.x * 7.0 + 2.0 * std::sin(p.y * 2.0)) * smoothstep(-1.75, -2.15, p.y);
+  if (c.prop == 0)  // the mason's apron strap across the chest
+    d = smin(d, sdf_capsule(p, {-0.95, -1.85, 0.35}, {0.6, -2.9, 0.75}, 0.07), 0.03);
   if (c.prop == 0) {  // mallet resting on the right shoulder (screen right)
     V3 q = p - V3{0.95, -1.2, 0.35};
     double handle = sdf_capsule(q, {-0.25, -1.6, 0.15}, {0.1, 0.55, -0.1}, 0.055);
