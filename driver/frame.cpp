@@ -2,10 +2,17 @@
 #include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/timeline.h"
+#include "fx/halftone.h"
+#include "fx/maf.h"
+#include "vector/wurms.h"
 
 #include <cstring>
 
-void demo_startup_effects() {}
+void demo_startup_effects() {
+  halftone_init(FRAME_W, FRAME_H);
+  wurms_init();
+  init_maf();
+}
 
 void demo_convert_models() {
   uint8_t *const models[] = {model1, ch_u, ch_r, ch_e, ch_t};

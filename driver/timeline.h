@@ -3,6 +3,24 @@
 
 #include <cstdint>
 
+// One timed text line (all words signed 32-bit).
+struct text_record {
+  int32_t x;         // horizontal offset of the text block in the frame
+  int32_t y;         // row of its top line
+  int32_t text;      // text line 0..25 of the writer
+  int32_t start;     // music position at which it first shows
+  int32_t duration;  // ms; 0 ends the table
+  int32_t state;     // -1 until started, then the `now` of its first frame
+};
+constexpr int TEXT_RECORDS = 52;
+extern const text_record text_table[TEXT_RECORDS];
+extern text_record texts[TEXT_RECORDS];  // working copy
+
+// Scene state, never reset during a run: first-frame times (-1 until then)
+// and the flicker-out's shared random draw (0..15) with its time.
+extern int32_t skull_start, letters_start, halftone_start, greets_start;
+extern int32_t flicker_value, flicker_time;
+
 // Resets the working text schedule, the letter offsets and the scene state.
 void timeline_reset();
 // Draws the scene `pos` selects; returns the output buffer.

@@ -14,10 +14,12 @@ int pic_height = 200;
 int dot[7][7];
 
 // What one cell adds to each pixel of its 7x7 block, per brightness p
-// (4..255) and dot entry T: 256 (forces 255) when T < p, the rim ramp
-// (21760 - 256 * (T - p)) / 85 when T < p + 85, else 0. Built at init:
+// (4..255) and dot entry T: 255 (any pixel saturates) when T < p, the rim
+// ramp (21760 - 256 * (T - p)) / 85 when T < p + 85 (256 at T = p, also
+// saturating, so stored as 255), else 0. Column 7 of each row is 0, so a
+// dot inside the picture can be added eight bytes at a time. Built at init:
 // the ramp and the shape do not depend on the level.
-uint16_t cell_add[256][7][7];
+uint8_t cell_add[256][7][8];
 
 int rim_ramp(int d) { return (21760 - 256 * d) / 85; }
 
@@ -30,7 +32,7 @@ void build_cell_adds() {
         if (t == -1) add = 0;
         else if (t < p) add = 256;
         else if (t < p + 85) add = rim_ramp(t - p);
-        cell_add[p][j][i] = static_cast<uint16_t>(add);
+        cell_add[p][j][i] = static_cast<uint8_t>(std::min(add, 255));
       }
 }
 
@@ -47,18 +49,29 @@ int cell_sample(const uint8_t *src, int xc, int yc) {
   return sum / n;
 }
 
+uint8_t add_sat(uint8_t d, uint8_t a) {
+  const unsigned v = unsigned{d} + a;
+  return static_cast<uint8_t>(v > 255 ? 255 : v);
+}
+
+// Adds a dot whose 7x8 block lies inside the picture (column xc + 4 is a
+// pixel of the row, the zero column leaves it as it was).
+void draw_inner_cell(uint8_t *dst, int xc, int yc, const uint8_t (&add)[7][8]) {
+  const int w = pic_width;
+  uint8_t *row = dst + w * (yc - 3) + xc - 3;
+  for (int j = 0; j < 7; j++, row += w)
+    for (int i = 0; i < 8; i++) row[i] = add_sat(row[i], add[j][i]);
+}
+
 // Adds one dot centred at (xc, yc), clipped to the picture.
-void draw_cell(uint8_t *dst, int xc, int yc, const uint16_t (&add)[7][7]) {
+void draw_cell(uint8_t *dst, int xc, int yc, const uint8_t (&add)[7][8]) {
   const int w = pic_width;
   const int y0 = std::max(-3, -yc), y1 = std::min(3, pic_height - 1 - yc);
   const int x0 = std::max(-3, -xc), x1 = std::min(3, w - 1 - xc);
   for (int dy = y0; dy <= y1; dy++) {
     uint8_t *row = dst + w * (yc + dy) + xc;
-    const uint16_t *a = add[dy + 3] + 3;
-    for (int dx = x0; dx <= x1; dx++) {
-      const int v = row[dx] + a[dx];
-      row[dx] = static_cast<uint8_t>(v > 255 ? 255 : v);
-    }
+    const uint8_t *a = add[dy + 3] + 3;
+    for (int dx = x0; dx <= x1; dx++) row[dx] = add_sat(row[dx], a[dx]);
   }
 }
 
@@ -88,7 +101,10 @@ void halftone(uint8_t *dst, const uint8_t *src, int level) {
     for (int xc = 3 * (n % 2); xc < pic_width; xc += 6) {
       const int p = bright[cell_sample(src, xc, yc)];
       if (p < 4) continue;
-      draw_cell(dst, xc, yc, cell_add[p]);
+      if (xc >= 3 && xc + 4 < pic_width && yc >= 3 && yc + 3 < pic_height)
+        draw_inner_cell(dst, xc, yc, cell_add[p]);
+      else
+        draw_cell(dst, xc, yc, cell_add[p]);
     }
   }
 }

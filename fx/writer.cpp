@@ -61,8 +61,10 @@ void writer_image(uint8_t *frame, const uint8_t *text, int x, int y, int level) 
               kWidth - kMargin);
     return;
   }
-  for (int r = 0; r < kLineRows; r++) std::memcpy(strip_src[r] + kMargin, text + kWidth * r, kWidth);
-  horiz_maf(strip_src[0], strip_blur[0], 0, 0, 0, 0, kStripPitch, kLineRows, kStripPitch,
+  // The blur works along rows only, so just the rows that land in the
+  // frame are built and blurred.
+  for (int r = r0; r < r1; r++) std::memcpy(strip_src[r] + kMargin, text + kWidth * r, kWidth);
+  horiz_maf(strip_src[0], strip_blur[0], 0, r0, 0, r0, kStripPitch, r1 - r0, kStripPitch,
             kLineRows, level);
   for (int r = r0; r < r1; r++)
     add_run(frame, static_cast<long>(kWidth) * (y + r) + x, strip_blur[r], kWidth);

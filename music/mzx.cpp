@@ -98,6 +98,11 @@ void mzx_start(int rate) {
   mzx_interval = rate != 0 ? uint32_t(1000 / rate) : 0;
   if (mzx_mode == 2) {
     if (clock_kind == Clock::device) {
+      // The audio thread runs the callback under SDL's audio lock: taking
+      // it once here orders everything mzx_init and mzx_get wrote before
+      // the first callback reads it.
+      SDL_LockAudio();
+      SDL_UnlockAudio();
       SDL_PauseAudio(0);
     } else if (clock_kind == Clock::silent) {
       blocks_run = 0;

@@ -21,6 +21,10 @@ namespace {
 
 constexpr int MAX_POINTS = 500;
 constexpr int MAX_COLOURS = 199;
+// Coordinates are held within +-(2^30 - 1), so that the cross products of
+// the triangulation fit in 64 bits. Any drawing within the format's limits
+// (32767 from its centre) is far inside.
+constexpr int32_t MAX_COORD = (1 << 30) - 1;
 
 int32_t saturate(int64_t v) { return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : int32_t(v); }
 
@@ -143,6 +147,8 @@ int Reader::read_points() {
     if (n == MAX_POINTS) return fail("more than 500 points in one element"), -1;
     if (!read_int(&x) || std::fgetc(f) == EOF || !read_int(&y) || std::fgetc(f) == EOF)
       return fail("broken point"), -1;
+    x = x < -MAX_COORD ? -MAX_COORD : x > MAX_COORD ? MAX_COORD : x;
+    y = y < -MAX_COORD ? -MAX_COORD : y > MAX_COORD ? MAX_COORD : y;
     cgm_points[n][0] = x;
     cgm_points[n][1] = y;
     n++;

@@ -73,6 +73,8 @@ void wurms_xform(int x, int y, int *X, int *Y) {
 }
 
 void wurms_init() {
+  cgm_free(wurms_pic1);  // only when run again (tests): the demo runs it once
+  cgm_free(wurms_pic2);
   wurms_pic1 = cgm_get(piece1);
   wurms_pic2 = cgm_get(piece2);
   build_arcs();
@@ -84,6 +86,7 @@ void wurms_init() {
 }
 
 void wurms(uint8_t *fb, int t, int n) {
+  if (n > 16) n = 16;  // the offset tables hold 16 worms
   for (int i = 0; i < n; i++) {
     wurms_mat[0] = 4096, wurms_mat[1] = 0, wurms_mat[2] = 0, wurms_mat[3] = 4096;
     uint32_t j = uint32_t(t / (i / 5 + 20) + 35 * i);
@@ -97,6 +100,7 @@ void wurms(uint8_t *fb, int t, int n) {
 }
 
 void wurms2(uint8_t *fb, int t, int n) {
+  if (n > 16) n = 16;
   for (int i = 0; i < n; i++) {
     uint32_t j = uint32_t(t / (i / 5 + 20) + 35 * i) % PATH_LEN;
     for (int k = 0; k < 25; k++) {

@@ -27,9 +27,9 @@ extern int (*wurms_rand)();
 // Decodes the pictures, builds the arcs, the path and the offsets. Once,
 // before the first frame; calls wurms_rand 32 times.
 void wurms_init();
-// n (<= 16) disc worms at time t (milliseconds, >= 0).
+// n disc worms (at most 16; more are not drawn) at time t (milliseconds, >= 0).
 void wurms(uint8_t *fb, int t, int n);
-// n (<= 16) segment worms turned along the path at time t (ms, >= 0).
+// n segment worms (at most 16) turned along the path at time t (ms, >= 0).
 void wurms2(uint8_t *fb, int t, int n);
 // Point transform of the current link: picture (x, y) to quarter pixels.
 void wurms_xform(int x, int y, int *X, int *Y);

@@ -134,6 +134,15 @@ TEST_F(BareRaster, NearerWinsAndEqualDepthKeepsTheFirst) {
   EXPECT_EQ(frame.count(4), 0);
 }
 
+TEST_F(BareRaster, AnEdgeTieKeepsTheEndStoredFirst) {
+  // a (20, 0), b (10, 10), c (20, 20). At row 10 edge a->b ends and edge
+  // b->c starts on column 10; a->b, walked first, arrives with depth
+  // za + 10 * (1005 / 10) = za + 1000 rather than b's own za + 1005.
+  const auto m = model_of({{20, 0, kZ19}, {10, 10, kZ19 + 1005}, {20, 20, kZ19}}, {{0, 1, 2}});
+  render(m);
+  EXPECT_EQ(bare_zbuf[320 * 10 + 10], kZ19 + 1000);
+}
+
 TEST_F(BareRaster, ClearDepthNeverPasses) {
   // Translation column -6250000 puts the model at depth 16 * -6250000, where
   // the vertices land on (157, 100), (157, 103) and (163, 100).

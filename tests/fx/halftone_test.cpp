@@ -71,3 +71,27 @@ TEST_F(Halftone, OverlappingRimsSaturate) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HalftoneSmall, DotsAreClippedAtTheRightAndBottomEdges) {
+  // 10x6 picture with guards: cells (0, 0), (6, 0), (3, 5), (9, 5).
+  constexpr int w = 10, h = 6, guard = 64;
+  std::vector<uint8_t> src(w * h, 255), dst(w * h + 2 * guard, 0xA5);
+  std::fill(dst.begin() + guard, dst.end() - guard, 0);
+  halftone_init(w, h);
+  halftone(dst.data() + guard, src.data(), 255);
+  halftone_init(320, 200);
+  auto at = [&](int x, int y) { return dst[guard + w * y + x]; };
+  for (int i = 0; i < guard; i++) {
+    ASSERT_EQ(dst[i], 0xA5);
+    ASSERT_EQ(dst[guard + w * h + i], 0xA5);
+  }
+  EXPECT_EQ(at(9, 5), 255);
+  // Reached only by (3, 5) at dot entry 291; cell (9, 5) does not spill
+  // from column 10 of row 3 into column 0 of row 4.
+  EXPECT_EQ(at(0, 4), 147);
+  EXPECT_EQ(at(0, 3), 189);  // (0, 0) at dot entry 277
+}
+
+}  // namespace

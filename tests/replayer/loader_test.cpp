@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
+#include "assets/assets.h"
 #include "replayer/pt.h"
 #include "rig.h"
 
@@ -154,6 +156,19 @@ TEST(PeriodTable, RowZeroFirstAndLastEntries) {
   }
   EXPECT_EQ(lo, PT_MINPERIOD);
   EXPECT_EQ(hi, PT_MAXPERIOD);
+}
+
+// The embedded module: header, 25 patterns and the samples fill it exactly.
+TEST(Loader, EmbeddedModule) {
+  if (std::memcmp(nothing + 1080, "M.K.", 4) != 0) GTEST_SKIP() << "module not generated yet";
+  std::vector<uint8_t> image(nothing, nothing + sizeof nothing);
+  sd_record();
+  ASSERT_EQ(pt_takemod(image.data()), 1);
+  EXPECT_EQ(pt_channels, 4);
+  EXPECT_EQ(pt_songlen, 32);
+  EXPECT_EQ(pt_repstart, 0);
+  EXPECT_EQ(pt_lastpattern, 24);
+  EXPECT_EQ(rb_ofs, sizeof nothing);
 }
 
 }  // namespace

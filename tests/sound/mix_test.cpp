@@ -39,6 +39,23 @@ class Mixer : public ::testing::Test {
     mix_selected->new_period = 1;
   }
 
+  // Channels 0 and 1 play 127, channels 2 and 3 play -128, at step 0, full
+  // volume and main volume 252 (gain 510 on a hard-panned side).
+  std::vector<int8_t> loud = std::vector<int8_t>(100, 127), low = std::vector<int8_t>(100, -128);
+  void four_voices(const int (&pan)[4]) {
+    sd_setmainvolume(252);
+    sd_setactivechannels(4);
+    for (int c = 0; c < 4; ++c) {
+      sd_getsample(c + 1, c < 2 ? loud.data() : low.data(), 100, 0, 0, 0);
+      sd_selectchannel(c);
+      sd_setsample(c + 1);
+      sd_setvolume(64);
+      sd_setpanning(pan[c]);
+      set_step(0, 0);
+      sd_setoffset(0);
+    }
+  }
+
   std::vector<int16_t> render16(int frames) {
     std::vector<int16_t> out(2 * size_t(frames));
     sd_mix_stereo(out.data(), frames, 1);
@@ -331,18 +348,7 @@ TEST_F(MixerBounds, BrokenLoopPointsStayInsideTheSample) {
 }
 
 TEST_F(Mixer, SixteenBitOutputClips) {
-  std::vector<int8_t> loud(100, 127), low(100, -128);
-  sd_setmainvolume(252);
-  sd_setactivechannels(4);
-  for (int c = 0; c < 4; ++c) {
-    sd_getsample(c + 1, c < 2 ? loud.data() : low.data(), 100, 0, 0, 0);
-    sd_selectchannel(c);
-    sd_setsample(c + 1);
-    sd_setvolume(64);
-    sd_setpanning(c % 2 == 0 ? 0 : 255);
-    set_step(0, 0);
-    sd_setoffset(0);
-  }
+  four_voices({0, 255, 0, 255});
   // Channels 0 and 1 loud, one per side; 2 and 3 low, one per side: the sum
   // of a side stays 127 x 63 x 510 >> 6 - 128 x 63 x 510 >> 6, small.
   auto out = render16(1);
@@ -384,18 +390,7 @@ TEST_F(Mixer, EightBitOutput) {
   EXPECT_EQ(out[0], 115);
 
   // Four loud voices on one side: far beyond 65535, clipped to 0xFF and 0x00.
-  std::vector<int8_t> loud(100, 127), low(100, -128);
-  sd_setmainvolume(252);
-  sd_setactivechannels(4);
-  for (int c = 0; c < 4; ++c) {
-    sd_getsample(c + 1, c < 2 ? loud.data() : low.data(), 100, 0, 0, 0);
-    sd_selectchannel(c);
-    sd_setsample(c + 1);
-    sd_setvolume(64);
-    sd_setpanning(c < 2 ? 0 : 255);
-    set_step(0, 0);
-    sd_setoffset(0);
-  }
+  four_voices({0, 0, 255, 255});
   sd_mix_stereo(out, 1, 0);
   EXPECT_EQ(out[0], 0xFF);
   EXPECT_EQ(out[1], 0x00);

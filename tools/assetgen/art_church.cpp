@@ -94,6 +94,15 @@ double front(V3 p) {
   double w2 = window2(p.x, p.y);
   double cut = std::max(w2 - 0.35 * (p.z - glass_z), glass_z - p.z);
   wall = std::max(wall, -cut);
+  // Blind arcade under the gable: a row of shallow pointed niches.
+  double ax = p.x - 0.9 * std::round(p.x / 0.9);
+  double niche = std::max(arch2(ax, p.y, 0.3, 10.15, 11.0, 11.45), std::fabs(p.x) - 4.3);
+  wall = std::max(wall, -std::max(niche, -0.22 - p.z));
+  // Round window in the gable with a cross of stone in it.
+  double oc = std::hypot(p.x, p.y - 13.3) - 0.95;
+  wall = std::max(wall, -std::max(oc, -0.35 - p.z));
+  double cross = std::min(box2(p.x, p.y - 13.3, 0.07, 0.95), box2(p.x, p.y - 13.3, 0.95, 0.07));
+  wall = std::min(wall, std::max(std::max(cross, oc), std::fabs(p.z + 0.2) - 0.1));
   // Tracery in front of the glass: two mullions and a roundel in the head.
   double zb = std::fabs(p.z - (glass_z + 0.12)) - 0.12;
   double mull = 1e9;
@@ -154,7 +163,7 @@ double scene(const V3 &p) {
 
 // --- Camera: low, a little to the left, looking up at the front.
 const Camera &view() {
-  static const Camera cam = camera_look({-3.0, 0.5, 18.5}, {0.2, 8.2, 0}, 66);
+  static const Camera cam = camera_look({-2.6, 0.6, 14.5}, {0.2, 7.4, 0}, 68);
   return cam;
 }
 
@@ -214,15 +223,16 @@ double sky_shade(V3 rd, double px, double py, bool flash) {
   double n2 = fbm(az * 14, el * 20, 7201, 4);
   double clouds = smoothstep(0.35, 0.75, n * 0.8 + n2 * 0.3);
   if (!flash) {
-    double moon = std::hypot(px - 62, py - 30);
-    double glow = 0.5 * std::exp(-moon / 45.0);
-    double base = 0.18 + 0.15 * clampd(1 - el * 1.5, 0, 1);
-    double v = base + glow + clouds * (0.22 * std::exp(-moon / 80.0) + 0.05) - 0.06 * clouds;
+    double moon = std::hypot(px - 282, py - 24);
+    double glow = 0.45 * std::exp(-moon / 40.0);
+    double base = 0.1 + 0.2 * clampd(1 - el * 1.8, 0, 1);
+    double lit = 0.5 * std::exp(-moon / 70.0) + 0.12;
+    double v = mixd(base + glow, lit * (0.7 + 0.6 * n2), clouds * 0.85);
     if (moon < 9) v = mixd(v, 0.95, clampd(9 - moon, 0, 1));
     return v;
   }
-  double base = 0.45 + 0.2 * clampd(1 - el * 1.5, 0, 1);
-  return base + 0.35 * clouds * (0.5 + n2);
+  double base = 0.3 + 0.2 * clampd(1 - el * 1.5, 0, 1);
+  return base + 0.3 * clouds * (0.5 + n2);
 }
 
 // A lightning bolt in screen space: jagged segments from the top edge down
@@ -247,7 +257,7 @@ std::vector<Seg> make_bolt() {
       split(mx, my, fx, fy, depth - 2, amp * 0.4);
     }
   };
-  split(262, -2, 292, 120, 6, 50);
+  split(296, -2, 312, 118, 6, 36);
   return segs;
 }
 
@@ -271,7 +281,7 @@ UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<
   const Camera &cam = view();
   V3 rd = camera_ray(cam, px, py, 320, 200);
   Sdf f = scene;
-  Hit h = sdf_march(f, cam.eye, rd, 0.5, 90, 200, 3e-4, 0.95);
+  Hit h = sdf_march(f, cam.eye, rd, 0.5, 90, 140, 3e-4, 0.95);
   UvSample s;
   s.covered = true;
   double wu = 0, wv = 0;
@@ -289,8 +299,8 @@ UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<
     return s;
   }
   V3 p = h.p, n = sdf_normal(f, p, 2e-3);
-  double ao = sdf_ao(f, p, n, 0.6);
-  double sh = sdf_soft_shadow(f, p + n * 0.01, L.key, 0.02, 30, L.shadow_k);
+  double ao = sdf_ao(f, p, n, 0.6, 4);
+  double sh = sdf_soft_shadow(f, p + n * 0.01, L.key, 0.02, 30, L.shadow_k, 32);
   double diff = std::max(0.0, dot(n, L.key)) * sh;
   bool glass = win && p.z < glass_z + 0.02 && std::fabs(n.z) > 0.9;
   double v;
@@ -305,6 +315,8 @@ UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<
     v = (0.35 + 0.3 * tex) * (L.amb * ao + L.key_i * diff) + (L.flash ? 0.0 : 0.35 * pool);
   } else {
     double alb = ashlar(p, n) * (0.85 + 0.3 * (fbm(p.x * 3 + p.z * 3, p.y * 3, 7500, 4) - 0.5));
+    // Rain runs down the stone in darker streaks.
+    alb *= 0.78 + 0.3 * fbm(p.x * 5 + p.z * 5, p.y * 0.35, 7501, 3);
     double rim = rim_light(n, rd, 3.0);
     v = alb * (L.amb * ao + L.key_i * diff) + 0.08 * rim * ao;
     if (!L.flash) {
@@ -324,7 +336,7 @@ UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<
 void render(const Lighting &L, const char *pic, const char *map) {
   std::vector<Seg> bolt = make_bolt();
   render_uv_object([&](double px, double py) { return shade_pixel(px, py, L, bolt); }, asset(pic), asset(map),
-                   0.1);
+                   0.22);
 }
 
 // What the scenes show: church animation with one `dracula` frame and the
@@ -363,14 +375,16 @@ void job_church() {
   render(flash, "kirkko2", "kirkko2tc");
   preview_grey("kirkko", 320, 200, asset("kirkko"));
   preview_grey("kirkko2", 320, 200, asset("kirkko2"));
-  // The UV map: texture column as red, row as green, uncovered blue.
-  std::vector<uint8_t> rgb(64000 * 3);
-  for (int i = 0; i < 64000; i++) {
-    unsigned e = uv_at(asset("kirkkotc"), i);
-    rgb[3 * i] = uint8_t(e == 0xFFFF ? 0 : e & 255);
-    rgb[3 * i + 1] = uint8_t(e == 0xFFFF ? 0 : e >> 8);
-    rgb[3 * i + 2] = uint8_t(e == 0xFFFF ? 255 : 0);
+  // The UV maps: texture column as red, row as green, uncovered blue.
+  for (const char *map : {"kirkkotc", "kirkko2tc"}) {
+    std::vector<uint8_t> rgb(64000 * 3);
+    for (int i = 0; i < 64000; i++) {
+      unsigned e = uv_at(asset(map), i);
+      rgb[3 * i] = uint8_t(e == 0xFFFF ? 0 : e & 255);
+      rgb[3 * i + 1] = uint8_t(e == 0xFFFF ? 0 : e >> 8);
+      rgb[3 * i + 2] = uint8_t(e == 0xFFFF ? 255 : 0);
+    }
+    preview_rgb(map, 320, 200, rgb.data());
   }
-  preview_rgb("kirkkotc", 320, 200, rgb.data());
   after_all(composed_previews);
 }

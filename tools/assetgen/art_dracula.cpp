@@ -85,6 +85,12 @@ struct Bat {
   }
 };
 
+// Membrane edge between two finger tips, pulled towards the wrist.
+P2 scallop(const P2 &a, const P2 &b, const P2 &wrist) {
+  const double pull = 0.32;
+  return {(a[0] + b[0]) / 2 * (1 - pull) + wrist[0] * pull, (a[1] + b[1]) / 2 * (1 - pull) + wrist[1] * pull};
+}
+
 Bat make_bat(double lift) {
   // Right wing: shoulder, wrist, three finger tips with the membrane
   // scalloped between them, back to the flank.
@@ -96,12 +102,12 @@ Bat make_bat(double lift) {
   for (int k = 0; k < 3; k++) {
     double a = lift * 0.8 + fa[k];
     P2 tip{wrist[0] + fl[k] * std::cos(a), wrist[1] + fl[k] * std::sin(a)};
-    if (k > 0) w.push_back({(prev[0] + tip[0]) / 2 * 0.8 + wrist[0] * 0.2, (prev[1] + tip[1]) / 2 * 0.8 + wrist[1] * 0.2});
+    if (k > 0) w.push_back(scallop(prev, tip, wrist));
     w.push_back(tip);
     prev = tip;
   }
   P2 flank{0.07, -0.17};
-  w.push_back({(prev[0] + flank[0]) / 2 * 0.8 + wrist[0] * 0.2, (prev[1] + flank[1]) / 2 * 0.8 + wrist[1] * 0.2});
+  w.push_back(scallop(prev, flank, wrist));
   w.push_back(flank);
   Bat b;
   b.right = w;

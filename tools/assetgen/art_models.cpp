@@ -381,10 +381,11 @@ struct Placed {
   double ry, rx;  // rotations about y, then x (radians)
 };
 
-// Flat-shaded perspective render (focal length 600, centre (160, 100),
-// camera looking along -z) of the placed meshes, drawing only the
-// triangles that face the camera, as the demo does.
-void render_preview(const char *name, const std::vector<Placed> &items) {
+// Perspective render (focal length 600, centre (160, 100), camera looking
+// along -z) of the placed meshes, drawing only the triangles that face the
+// camera, as the demo does: flat-shaded, or with `depth` by distance
+// (nearest white, 6 units further black).
+void render_preview(const char *name, const std::vector<Placed> &items, bool depth = false) {
   const int W = 320, H = 200;
   std::vector<double> zb(W * H, -1e30);
   std::vector<uint8_t> img(W * H);
@@ -426,7 +427,8 @@ void render_preview(const char *name, const std::vector<Placed> &items) {
           double z = sz[0] + w1 * (sz[1] - sz[0]) + w2 * (sz[2] - sz[0]);
           if (z <= zb[y * W + x]) continue;
           zb[y * W + x] = z;
-          img[y * W + x] = quantise(shade, x, y);
+          double near = -items[0].at[2] - 5.3;
+          img[y * W + x] = quantise(depth ? std::clamp(1 - (-z - near) / 6, 0.05, 1.0) : shade, x, y);
         }
     }
   }
@@ -448,6 +450,7 @@ void job_models() {
   store("ch_e", e);
   store("ch_t", t);
   render_preview("model1", {{&star, {0, 0, -19}, 0.5, 0.35}});
+  render_preview("model1_depth", {{&star, {0, 0, -19}, 1.1, -0.4}}, true);
   const double lx[5] = {-2.2, -0.6, 0.4, 1.2, 2.6};
   const Mesh *word[5] = {&u, &r, &e, &t, &u};
   std::vector<Placed> letters;

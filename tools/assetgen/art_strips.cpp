@@ -118,12 +118,12 @@ void fog(Canvas &c, double from, float fogv, float amount, uint32_t noise) {
 
 void intro_strip(uint8_t *out) {
   Canvas c(W, H, true);
-  sky(c, 0.02f, 0.55f, 62, 11, 0.1f);
+  sky(c, 0.02f, 0.72f, 62, 11, 0.1f);
   moon(c, 384, 20, 7, 0.12f);
   Rng rng(101);
   town(c, rng, 66, 8, 20, 10, 22, 0.3f, 0.0f);   // distant roofs in haze
   town(c, rng, 76, 10, 30, 14, 34, 0.02f, 0.8f);  // near houses with lit windows
-  fog(c, 58, 0.35f, 0.7f, 12);
+  fog(c, 58, 0.45f, 0.7f, 12);
   arch::store(c, out);
 }
 

@@ -52,12 +52,13 @@ double height(double x, double y) {
 
   // Bone: thick rounded walls between the cells, pierced by small pores.
   double f1, f2;
-  worley(wx, wy, 5, 1, f1, f2);
+  worley(wx, wy, 7, 1, f1, f2);
   double wall = 1 - smoothstep(0.0, 0.34, f2 - f1);
   double bone = std::sqrt(wall) * (0.75 + 0.25 * fbm(x / 16, y / 16, 3, 2, 16));
   double p1, p2;
-  worley(wx, wy, 23, 2, p1, p2);
-  bone *= smoothstep(0.10, 0.24, p1);
+  worley(wx, wy, 37, 2, p1, p2);
+  double pitted = smoothstep(0.45, 0.6, fbm(x / 32, y / 32, 4, 2, 8));  // pores only in patches
+  bone *= 1 - pitted * (1 - smoothstep(0.07, 0.19, p1));
 
   // Roots: ridges of a swirled noise field, thin and bright where they
   // cross the hollows.
@@ -75,7 +76,7 @@ double height(double x, double y) {
   double n = fbm(sx / 64, sy / 64, 21, 3, 4);
   double ridge = 1 - std::fabs(2 * n - 1);
   double grow = smoothstep(0.4, 0.6, fbm(x / 64, y / 64, 22, 2, 4));
-  double root = smoothstep(0.90, 0.985, ridge) * (0.5 + 0.45 * grow);
+  double root = smoothstep(0.87, 0.98, ridge) * (0.55 + 0.45 * grow);
 
   // Lichen: crusty patches in the hollows.
   double patch = smoothstep(0.55, 0.68, fbm(x / 32, y / 32, 31, 3, 8));

@@ -44,7 +44,10 @@ double window(double x, double y) {
     double lead = smoothstep(0.40, 0.47, std::max(a, b));
     double mottle = 0.75 + 0.25 * fbm(x / 6, y / 6, 501, 3);
     glass = (0.62 + 0.36 * (1 - (y - 20) / 110)) * mottle * (1 - 0.7 * lead);
-    if (rose) glass = 0.95 * mottle * (1 - smoothstep(0.5, 0.8, std::fabs(std::sin(std::atan2(y - 40, x - 160) * 2))) * 0.6 * smoothstep(3, 4, rd));
+    if (rose) {  // a cross of light in the round window, stone between its arms
+      double arms = smoothstep(0.5, 0.8, std::fabs(std::sin(std::atan2(y - 40, x - 160) * 2)));
+      glass = 0.95 * mottle * (1 - arms * 0.6 * smoothstep(3, 4, rd));
+    }
   }
   return glass;
 }
@@ -100,11 +103,32 @@ double scene(double x, double y) {
   double light = 0.12 + 0.25 * std::exp(-std::fabs(x - 160) / 70);
   v += (light - v) * 0.75 * smoothstep(0.25, 0.7, m);
 
+  // Two candles on iron stands between the first pillars: wax, a
+  // teardrop flame and its glow on the air around.
+  for (int side = -1; side <= 1; side += 2) {
+    double cx = 160 + side * 104, fy = 84;
+    double r = std::hypot(x - cx, (y - fy) * 1.2);
+    double glow = 0.4 * std::exp(-r / 14) + 0.09 * std::exp(-r / 60);
+    v += glow;
+    if (std::fabs(x - cx) < 2.6 && y > fy + 5 && y < fy + 34) {
+      double rim = 1 - std::fabs(x - cx) / 2.6;
+      v = 0.3 + 0.4 * rim * (1 - (y - fy - 5) / 40);
+    }
+    if (std::fabs(x - cx) < 0.8 && y >= fy + 34 && y < 200) v = 0.04;         // stand
+    if (std::fabs(x - cx) < 7 && std::fabs(y - fy - 35) < 1) v = 0.06;         // drip pan
+    double u = (x - cx) / 3.2, w = (y - fy + 2) / 8.0;                             // flame
+    if (w > -1 && w < 1) {
+      double half = (w < 0 ? std::sqrt(1 - w * w) : std::sqrt(std::max(0.0, 1 - w)) * 0.9) * (0.4 + 0.6 * (w + 1) / 2);
+      if (std::fabs(u) < half) v = 0.85 + 0.15 * (1 - std::fabs(u) / std::max(half, 1e-3));
+    }
+  }
+
   // The great arch in front: stone blocks with a lit inner edge.
   const double ax0 = 22, ax1 = 298, ays = 78;
   if (!in_arch(x, y, ax0, ax1, ays)) {
-    double d = std::max(std::hypot(x - ax1, y - ays), std::hypot(x - ax0, y - ays));
-    double inner = y >= ays ? std::min(x - ax0, ax1 - x) < 0 ? -std::min(x - ax0, ax1 - x) : 0 : d - (ax1 - ax0);
+    // Distance from the opening's edge, for the light catching it.
+    double inner = y >= ays ? std::max(ax0 - x, x - ax1)
+                            : std::max(std::hypot(x - ax1, y - ays), std::hypot(x - ax0, y - ays)) - (ax1 - ax0);
     double course = std::fabs(std::fmod(y + 200, 14.0) - 7) > 6.3 ? 0.5 : 1.0;
     double stone = (0.07 + 0.05 * fbm(x / 9, y / 9, 507, 4)) * course;
     v = stone + 0.22 * std::exp(-inner / 3) * (y < ays ? 0.8 : 0.6);

@@ -18,7 +18,7 @@ struct TextFont {
   int px = 0;            // nominal pixel height (em size)
 };
 
-// Opens `path` at an em size of `px` pixels; aborts the generator when the
+// Opens `path` at an em size of `px` pixels; stops the generator when the
 // font cannot be read (the art would silently lose its text otherwise).
 void text_open(TextFont &f, const char *path, int px);
 void text_close(TextFont &f);

@@ -1,0 +1,30 @@
+// The driver's own scenes. Each draws into the 320x200 frame `vbuf` (or the
+// buffer named) from the clock `now` (ms since the loop began) and the
+// scene's start times; all per-pixel work is integer.
+#pragma once
+
+#include <cstdint>
+
+// Texture scenes: the texture moves over a pre-rendered object through its
+// UV map; `img` is the object's shading picture. Each writes all of vbuf.
+// skull_start: `now` of the skull scene's first frame.
+void uv_skull(const uint8_t *img, const uint16_t *uv, int32_t now, int32_t skull_start);
+void uv_gargoyle(const uint8_t *img, const uint16_t *uv, int32_t now);
+void uv_church(int32_t now);
+// greets_start: `now` of the greetings scene's first frame; pos picks the
+// church picture (row bit 4).
+void uv_greets(int32_t pos, int32_t now, int32_t greets_start);
+
+// Picture scenes.
+void strip_scroll(const uint8_t *strip, int32_t now);  // clears vbuf, strip in rows 80..159
+void panorama_window(int32_t now);                      // rows 0..198 of vbuf
+void panorama_mask(int32_t now);                        // rows 0..198 of vbuf
+void overlay_rosic(uint8_t *out);                       // index 255 of rosic is transparent
+
+// Model scenes.
+void spin_models(int32_t pos, int32_t now);
+void letter_wave(int32_t now, int32_t letters_start);
+// Horizontal offsets of the five letters, copied from letter_x_table at
+// start-up.
+extern const float letter_x_table[5];
+extern float letter_x[5];

@@ -1,0 +1,42 @@
+// Strip, panorama and overlay scenes: byte copies and one test per byte.
+#include <cstring>
+
+#include "assets/assets.h"
+#include "driver/demo.h"
+#include "driver/scenes.h"
+
+void strip_scroll(const uint8_t *strip, int32_t now) {
+  std::memset(vbuf, 0, FRAME_BYTES);
+  const int off = (now / 40) % 512;  // one column every 40 ms, wrapping at 512
+  for (int r = 0; r < 80; r++) {
+    const uint8_t *src = strip + 512 * r;
+    uint8_t *dst = vbuf + (80 + r) * FRAME_W;
+    // The window wraps at column 512: at most two runs per row.
+    const int first = 512 - off < FRAME_W ? 512 - off : FRAME_W;
+    std::memcpy(dst, src + off, first);
+    std::memcpy(dst + first, src, FRAME_W - first);
+  }
+}
+
+// Rows 0..198 only: a window past column 800 runs on into the next
+// panorama row, and 199 rows keep the last byte read (at most 159518)
+// inside the 160000-byte panorama.
+void panorama_window(int32_t now) {
+  const int c = (now / 20) % 800;
+  for (int y = 0; y < 199; y++) std::memcpy(vbuf + y * FRAME_W, takamehta + c + 800 * y, FRAME_W);
+}
+
+void panorama_mask(int32_t now) {
+  const int m0 = (now / 10) % 800;  // twice the panorama's speed
+  for (int y = 0; y < 199; y++) {
+    const uint8_t *m = etumehta + m0 + 800 * y;
+    uint8_t *p = vbuf + y * FRAME_W;
+    for (int x = 0; x < FRAME_W; x++)
+      if (m[x] != 255) p[x] = uint8_t((m[x] * p[x]) >> 8);  // 0 gives 0
+  }
+}
+
+void overlay_rosic(uint8_t *out) {
+  for (int i = 0; i < FRAME_BYTES; i++)
+    if (rosic[i] != 255) out[i] = rosic[i];
+}

@@ -1,0 +1,136 @@
+#include "wav_accents.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+const std::vector<int> kAccentPositions = {232,  300,  332,  400,  432,  500,  532,  600,  632,  900,
+                                           1000, 1248, 1300, 1316, 1400, 1416, 1432, 1500, 1516, 1600,
+                                           1616, 1632, 1700, 1732, 2242, 2320, 2462};
+
+namespace {
+
+constexpr long kWindow = 2205;  // 50 ms at 44100 Hz
+
+uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+uint16_t le16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
+
+// Interleaved 16-bit stereo samples of a RIFF WAV file, or empty.
+std::vector<int16_t> read_wav(const std::string &path) {
+  FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) return {};
+  std::vector<uint8_t> b;
+  uint8_t chunk[65536];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) b.insert(b.end(), chunk, chunk + n);
+  std::fclose(f);
+  if (b.size() < 12 || std::memcmp(&b[0], "RIFF", 4) || std::memcmp(&b[8], "WAVE", 4)) return {};
+  bool fmt_ok = false;
+  for (size_t at = 12; at + 8 <= b.size();) {
+    const uint32_t size = le32(&b[at + 4]);
+    const size_t body = at + 8;
+    if (!std::memcmp(&b[at], "fmt ", 4) && size >= 16 && body + 16 <= b.size())
+      fmt_ok = le16(&b[body]) == 1 && le16(&b[body + 2]) == 2 && le16(&b[body + 14]) == 16;
+    if (!std::memcmp(&b[at], "data", 4)) {
+      if (!fmt_ok) return {};
+      const size_t n = std::min<size_t>(size, b.size() - body) / 4 * 2;
+      std::vector<int16_t> s(n);
+      for (size_t i = 0; i < n; i++) s[i] = int16_t(le16(&b[body + 2 * i]));
+      return s;
+    }
+    at = body + size + (size & 1);
+  }
+  return {};
+}
+
+double energy(const std::vector<int16_t> &s, long frame) {
+  const long frames = long(s.size() / 2);
+  double e = 0;
+  for (long i = std::max(0L, frame); i < std::min(frames, frame + kWindow); i++) {
+    const double l = s[2 * i], r = s[2 * i + 1];
+    e += l * l + r * r;
+  }
+  return e;
+}
+
+}  // namespace
+
+WavReport measure_wav(const std::string &path, const std::vector<int> &positions, double frames_per_row) {
+  WavReport rep;
+  const std::vector<int16_t> s = read_wav(path);
+  if (s.empty()) return rep;
+  rep.ok = true;
+  rep.frames = long(s.size() / 2);
+  for (int16_t v : s) rep.clipped += v >= 32767 || v <= -32768;
+  for (long row = 0; long((row + 1) * frames_per_row) <= rep.frames; row++) {
+    const long a = long(row * frames_per_row), b = long((row + 1) * frames_per_row);
+    double e = 0;
+    for (long i = 2 * a; i < 2 * b; i++) e += double(s[i]) * s[i];
+    rep.row_power.push_back(e / double(2 * (b - a)));
+  }
+  for (int pos : positions) {
+    const long start = long((pos / 100 * 64 + pos % 100) * frames_per_row + 0.5);
+    const double at = std::max(energy(s, start), energy(s, start + kWindow));
+    std::vector<double> around;
+    for (long k = -40; k < 40; k++) {
+      if (k >= -3 && k < 3) continue;  // the 150 ms on either side of the row
+      const long w = start + k * kWindow;
+      if (w >= 0 && w + kWindow <= rep.frames) around.push_back(energy(s, w));
+    }
+    double ratio = 0;
+    if (!around.empty()) {
+      std::nth_element(around.begin(), around.begin() + around.size() / 2, around.end());
+      const double med = around[around.size() / 2];
+      ratio = med > 0 ? at / med : (at > 0 ? 1e9 : 0);
+    }
+    rep.accents.push_back({pos, ratio});
+    rep.passed += ratio >= 1.5;
+  }
+  return rep;
+}
+
+double level_db(const WavReport &r, int from, int to) {
+  double e = 0;
+  int n = 0;
+  for (int pos = from; pos < to; pos++) {
+    const size_t row = size_t(pos / 100 * 64 + pos % 100);
+    if (pos % 100 < 64 && row < r.row_power.size()) {
+      e += r.row_power[row];
+      n++;
+    }
+  }
+  return n ? 10 * std::log10(e / n / (32768.0 * 32768.0) + 1e-12) : -120;
+}
+
+bool write_wav(const std::string &path, const std::vector<int16_t> &s) {
+  FILE *f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const uint32_t bytes = uint32_t(s.size() * 2);
+  uint8_t h[44];
+  auto put32 = [&](int at, uint32_t v) {
+    for (int i = 0; i < 4; i++) h[at + i] = uint8_t(v >> (8 * i));
+  };
+  auto put16 = [&](int at, uint16_t v) {
+    h[at] = uint8_t(v);
+    h[at + 1] = uint8_t(v >> 8);
+  };
+  std::memcpy(h, "RIFF", 4);
+  put32(4, 36 + bytes);
+  std::memcpy(h + 8, "WAVEfmt ", 8);
+  put32(16, 16);
+  put16(20, 1);
+  put16(22, 2);
+  put32(24, 44100);
+  put32(28, 44100 * 4);
+  put16(32, 4);
+  put16(34, 16);
+  std::memcpy(h + 36, "data", 4);
+  put32(40, bytes);
+  std::vector<uint8_t> body(h, h + 44);
+  for (int16_t v : s) {
+    body.push_back(uint8_t(v));
+    body.push_back(uint8_t(uint16_t(v) >> 8));
+  }
+  const bool ok = std::fwrite(body.data(), 1, body.size(), f) == body.size();
+  return std::fclose(f) == 0 && ok;
+}

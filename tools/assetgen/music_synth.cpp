@@ -1,0 +1,731 @@
+// Instruments of the module, synthesised at the rate each one is played at
+// (a sample played at note n runs at 3546836 / period(n) Hz).
+//
+// Tonal instruments are additive: every partial of a looped sample is a
+// whole multiple of rate / loop length, so the sustain repeats exactly and
+// loops without a click; vibrato and chorus rates sit on the same grid.
+// Noisy and distorted sounds are rendered at four times the rate and
+// low-passed before decimation, so nothing folds back. Every sample then
+// loses its DC, is normalised and quantised to 8 bits with triangular
+// dither, and gets two zero bytes in front.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+#include "gen.h"
+#include "music.h"
+
+namespace music {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kOversample = 4;
+
+// Pitch of the notes as written: A-3 (index 57) sounds 440 Hz times `shift`.
+double pitch(int note, double shift = 1.0) { return 440.0 * std::pow(2.0, (note - 57) / 12.0) * shift; }
+
+int even(double v) { return 2 * int(std::lround(v / 2)); }
+
+// sin(2 pi c) for a phase c in cycles, from a table with linear interpolation
+// (error below 1e-7, far under the 8-bit step).
+double sin_cycles(double c) {
+  constexpr int N = 16384;
+  static const std::vector<double> table = [] {
+    std::vector<double> t(N + 1);
+    for (int i = 0; i <= N; i++) t[i] = std::sin(2 * kPi * i / N);
+    return t;
+  }();
+  double x = (c - std::floor(c)) * N;
+  int i = int(x);
+  return table[i] + (x - i) * (table[i + 1] - table[i]);
+}
+
+// ---- filters (run at whatever rate they are fed) --------------------------
+
+struct OnePole {  // low-pass; high-pass is input minus this
+  double a = 0, y = 0;
+  OnePole(double cutoff, double rate) : a(1 - std::exp(-2 * kPi * cutoff / rate)) {}
+  double lp(double x) { return y += a * (x - y); }
+  double hp(double x) { return x - lp(x); }
+};
+
+struct Svf {  // Chamberlin state-variable filter; stable well below rate / 6
+  double f, q, low = 0, band = 0;
+  Svf(double cutoff, double res, double rate) : f(2 * std::sin(kPi * cutoff / rate)), q(1 / res) {}
+  void tune(double cutoff, double rate) { f = 2 * std::sin(kPi * std::min(cutoff, rate / 7) / rate); }
+  double bp(double x) {
+    low += f * band;
+    double high = x - low - q * band;
+    band += f * high;
+    return band;
+  }
+  double hp(double x) {
+    low += f * band;
+    double high = x - low - q * band;
+    band += f * high;
+    return high;
+  }
+};
+
+// ---- rendering helpers ------------------------------------------------------
+
+// n frames at `rate` of fn(t), t in seconds, evaluated at four times the rate
+// in time order and low-passed (windowed sinc, cut at 0.45 x rate) before
+// every fourth value is kept.
+std::vector<double> render_os(int n, double rate, const std::function<double(double)> &fn) {
+  const int taps = 95, half = taps / 2;
+  const double fc = 0.45 / kOversample;
+  std::vector<double> h(taps);
+  double sum = 0;
+  for (int i = 0; i < taps; i++) {
+    double m = i - half;
+    double s = m == 0 ? 2 * fc : std::sin(2 * kPi * fc * m) / (kPi * m);
+    double w = 0.42 - 0.5 * std::cos(2 * kPi * i / (taps - 1)) + 0.08 * std::cos(4 * kPi * i / (taps - 1));
+    h[i] = s * w;
+    sum += h[i];
+  }
+  for (double &v : h) v /= sum;
+  const int m = n * kOversample + taps;
+  std::vector<double> hi(m);
+  const double hr = rate * kOversample;
+  for (int i = 0; i < m; i++) hi[i] = fn(i / hr);
+  std::vector<double> out(n);
+  for (int i = 0; i < n; i++) {
+    double acc = 0;
+    const int c = i * kOversample;  // centre; values before 0 count as silence
+    for (int j = 0; j < taps; j++) {
+      int k = c + j - half;
+      if (k >= 0) acc += h[j] * hi[k];
+    }
+    out[i] = acc;
+  }
+  return out;
+}
+
+struct Partial {
+  double freq, amp, decay;  // Hz, linear, seconds to 1/e
+};
+
+// One-shot sum of decaying sines with a short attack.
+std::vector<double> partials(double rate, double seconds, const std::vector<Partial> &ps, double attack = 0.002,
+                             uint64_t init = 1) {
+  int n = int(seconds * rate);
+  std::vector<double> out(n, 0.0);
+  Rng rng(init);
+  for (const Partial &p : ps) {
+    if (p.freq >= 0.45 * rate) continue;
+    double ph = rng.uniform() * 2 * kPi, w = 2 * kPi * p.freq / rate;
+    double d = std::exp(-1.0 / (p.decay * rate)), a = p.amp;
+    for (int i = 0; i < n; i++, a *= d) out[i] += a * sin_cycles((ph + w * i) / (2 * kPi));
+  }
+  int na = std::max(1, int(attack * rate));
+  for (int i = 0; i < std::min(n, na); i++) out[i] *= double(i) / na;
+  return out;
+}
+
+// A held tone or chord whose sustain repeats every `loop` frames.
+struct Pad {
+  double rate;
+  double attack;      // seconds until the sustain, which is where the loop starts
+  double loop_sec;    // loop length
+  int unison = 1;     // voices per tone
+  double spread = 0;  // cents between neighbouring unison voices
+  double vib_hz = 0, vib_depth = 0;  // vibrato rate and depth (fraction of the frequency)
+  // Amplitude of partial k (frequency f) at attack progress p (0 onset .. 1 sustain).
+  std::function<double(double f, int k, double p)> spectrum;
+  double max_freq = 0;  // partials above are left out; 0 = 0.45 x rate
+};
+
+struct Tone {
+  double freq, amp;
+};
+
+struct Looped {
+  std::vector<double> x;
+  int loop_start, loop_len;
+};
+
+Looped pad(const Pad &s, const std::vector<Tone> &tones, uint64_t init) {
+  const int L = even(s.loop_sec * s.rate), ls = even(s.attack * s.rate);
+  const double g = s.rate / L;  // frequency grid: every partial repeats within L
+  const int n = ls + L + 2;
+  const double top = s.max_freq > 0 ? s.max_freq : 0.45 * s.rate;
+  Rng rng(init);
+  std::vector<double> out(n, 0.0);
+  struct Osc {
+    int m;         // partial frequency in grid steps
+    double amp, phase, vib;  // vibrato index
+    int k, voice;
+    double f;
+  };
+  struct VoiceVib {
+    int m;
+    double phase;
+  };
+  std::vector<Osc> osc;
+  std::vector<VoiceVib> vib;
+  for (const Tone &t : tones)
+    for (int u = 0; u < s.unison; u++) {
+      double cents = (u - (s.unison - 1) / 2.0) * s.spread;
+      int m0 = std::max(1, int(std::lround(t.freq * std::pow(2.0, cents / 1200) / g)));
+      int vm = s.vib_hz > 0 ? std::max(1, int(std::lround(s.vib_hz * (1 + 0.08 * (rng.uniform() - 0.5)) / g))) : 0;
+      vib.push_back({vm, rng.uniform() * 2 * kPi});
+      double f0 = m0 * g;
+      for (int k = 1; k * f0 * (1 + s.vib_depth) < top; k++) {
+        double index = vm ? k * s.vib_depth * f0 / (vm * g) : 0;
+        osc.push_back({k * m0, t.amp / std::sqrt(double(s.unison)), rng.uniform() * 2 * kPi, index, k,
+                       int(vib.size()) - 1, k * f0});
+      }
+    }
+  std::vector<double> amp(osc.size());
+  std::vector<double> vphase(vib.size());
+  for (int i = 0; i < n; i++) {
+    const double p = i < ls ? double(i) / ls : 1.0;
+    for (size_t v = 0; v < vib.size(); v++)
+      vphase[v] = sin_cycles(double(int64_t(vib[v].m) * i % L) / L + vib[v].phase / (2 * kPi));
+    // The spectrum moves during the attack; it is sampled every 32 frames.
+    if (p < 1 && i % 32 == 0)
+      for (size_t o = 0; o < osc.size(); o++) amp[o] = osc[o].amp * s.spectrum(osc[o].f, osc[o].k, p);
+    if (i == ls)
+      for (size_t o = 0; o < osc.size(); o++) amp[o] = osc[o].amp * s.spectrum(osc[o].f, osc[o].k, 1.0);
+    double acc = 0;
+    for (size_t o = 0; o < osc.size(); o++) {
+      const Osc &c = osc[o];
+      acc += amp[o] * sin_cycles(double(int64_t(c.m) * i % L) / L + (c.phase + c.vib * vphase[c.voice]) / (2 * kPi));
+    }
+    const double e = p < 1 ? std::sin(0.5 * kPi * p) : 1.0;
+    out[i] = acc * e * e;
+  }
+  return {out, ls, L};
+}
+
+// Formant response of a sung vowel at frequency f.
+double vowel(double f, const double (&fm)[4], const double (&bw)[4], const double (&gain)[4]) {
+  double r = 0.02;
+  for (int i = 0; i < 4; i++) {
+    double d = (f - fm[i]) / bw[i];
+    r += gain[i] / (1 + d * d);
+  }
+  return r;
+}
+double vowel_ah(double f) {
+  static const double fm[4] = {700, 1150, 2700, 3500}, bw[4] = {110, 130, 200, 250}, g[4] = {1, 0.55, 0.22, 0.1};
+  return vowel(f, fm, bw, g);
+}
+double vowel_oo(double f) {
+  static const double fm[4] = {330, 800, 2400, 3300}, bw[4] = {80, 120, 200, 250}, g[4] = {1, 0.3, 0.06, 0.03};
+  return vowel(f, fm, bw, g);
+}
+
+// Open voicing of a triad on root r (Hz): r, fifth, octave, third, fifth.
+std::vector<Tone> voicing(double r, bool minor) {
+  double third = std::pow(2.0, (minor ? 15 : 16) / 12.0), fifth = std::pow(2.0, 7 / 12.0);
+  return {{r, 0.9}, {r * fifth, 0.8}, {r * 2, 0.75}, {r * third, 0.75}, {r * 2 * fifth, 0.6}};
+}
+
+double lowpass_shape(double f, double fc, int order = 4) { return 1 / std::sqrt(1 + std::pow(f / fc, order)); }
+
+// ---- finishing ----------------------------------------------------------------
+
+// DC removal (one-shots: high-pass at 12 Hz; loops are built without DC),
+// normalisation to +-126, triangular dither, 8-bit rounding, two zero bytes
+// in front and an even length. A loop's tail past its end is copied from the
+// loop's start so the read-ahead of an interpolating player sees the loop.
+Sample finish(const char *name, const std::vector<double> &x, double rate, int volume, int loop_start = -1,
+              int loop_len = 0, uint64_t init = 7) {
+  std::vector<double> y = x;
+  if (loop_start < 0) {
+    OnePole hp(12, rate);
+    for (double &v : y) v = hp.hp(v);
+    // A gentle fade over the last 3 ms so a one-shot ends at zero.
+    int nf = std::min(int(y.size()), int(0.003 * rate) + 1);
+    for (int i = 0; i < nf; i++) y[y.size() - 1 - i] *= double(i) / nf;
+  }
+  double peak = 1e-9;
+  for (double v : y) peak = std::max(peak, std::fabs(v));
+  Sample s;
+  s.name = name;
+  s.volume = volume;
+  Rng rng(init);
+  s.data.assign(2, 0);
+  for (double v : y) {
+    double d = rng.uniform() - rng.uniform();
+    s.data.push_back(int8_t(std::clamp(std::lround(v * 126.0 / peak + d), -127L, 127L)));
+  }
+  if (s.data.size() % 2) s.data.push_back(0);
+  if (loop_start >= 0) {
+    s.loop_start = loop_start + 2;
+    s.loop_len = loop_len;
+    for (size_t i = s.loop_start + loop_len; i < s.data.size(); i++) s.data[i] = s.data[i - loop_len];
+  }
+  return s;
+}
+
+Sample finish_loop(const char *name, const Looped &l, double rate, int volume, uint64_t init = 7) {
+  return finish(name, l.x, rate, volume, l.loop_start, l.loop_len, init);
+}
+
+double noise(Rng &r) { return 2 * r.uniform() - 1; }
+
+// ---- drums (C-3: 16574 Hz; metal at A-3: 27928 Hz) --------------------------------
+
+Sample kick() {
+  const double R = note_rate(48);
+  Rng rng(11);
+  double ph = 0;
+  OnePole click(3000, R * kOversample);
+  auto x = render_os(int(0.5 * R), R, [&](double t) {
+    double f = 48 + 120 * std::exp(-t / 0.03) + 300 * std::exp(-t / 0.004);
+    ph += 2 * kPi * f / (R * kOversample);
+    double body = std::sin(ph) * std::exp(-t / 0.22);
+    double c = click.lp(noise(rng)) * std::exp(-t / 0.004) * 1.5;
+    return std::tanh(1.8 * (body + c));
+  });
+  return finish("kick", x, R, 64);
+}
+
+Sample snare() {
+  const double R = note_rate(48), hr = R * kOversample;
+  Rng rng(12);
+  Svf bp(2600, 0.7, hr);
+  OnePole lp(7000, hr);
+  double p1 = 0, p2 = 0;
+  auto x = render_os(int(0.42 * R), R, [&](double t) {
+    p1 += 2 * kPi * (180 + 60 * std::exp(-t / 0.01)) / hr;
+    p2 += 2 * kPi * 330 / hr;
+    double body = (std::sin(p1) + 0.5 * std::sin(p2)) * std::exp(-t / 0.05);
+    double n = lp.lp(noise(rng));
+    double wires = (bp.bp(n) * 1.6 + 0.5 * n) * (std::exp(-t / 0.11) + 0.12 * std::exp(-t / 0.3));
+    return std::tanh(1.4 * (0.7 * body + wires));
+  });
+  return finish("snare", x, R, 60);
+}
+
+// Six detuned square waves through a high band: the metallic core of hats.
+double metal(double t, double scale) {
+  static const double f[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
+  double s = 0;
+  for (double v : f) s += std::sin(2 * kPi * v * scale * t) > 0 ? 1 : -1;
+  return s / 6;
+}
+
+Sample hat(bool open) {
+  const double R = note_rate(57), hr = R * kOversample;
+  Rng rng(open ? 14 : 13);
+  Svf hp(7500, 0.8, hr);
+  auto x = render_os(int((open ? 0.35 : 0.09) * R), R, [&](double t) {
+    double src = 0.6 * metal(t, 4.0) + 0.6 * noise(rng);
+    double env = open ? std::exp(-t / 0.14) : std::exp(-t / 0.018);
+    return hp.hp(src) * env;
+  });
+  return finish(open ? "open hat" : "hat", x, R, open ? 36 : 34);
+}
+
+Sample crash() {
+  const double R = note_rate(57), hr = R * kOversample;
+  Rng rng(15);
+  Svf hp(3500, 0.6, hr);
+  OnePole soft(11000, hr);
+  auto x = render_os(int(1.8 * R), R, [&](double t) {
+    double src = 0.5 * metal(t, 3.1) + 0.35 * metal(t, 5.3) + noise(rng);
+    double env = (1 - std::exp(-t / 0.003)) * (0.7 * std::exp(-t / 0.55) + 0.3 * std::exp(-t / 0.12));
+    return soft.lp(hp.hp(src)) * env;
+  });
+  return finish("crash", x, R, 46);
+}
+
+Sample ride() {
+  const double R = note_rate(57), hr = R * kOversample;
+  Rng rng(16);
+  Svf hp(5000, 0.7, hr);
+  auto x = render_os(int(0.8 * R), R, [&](double t) {
+    double ping = 0.5 * std::sin(2 * kPi * 3210 * t) + 0.35 * std::sin(2 * kPi * 4870 * t);
+    double wash = hp.hp(0.6 * metal(t, 6.0) + 0.4 * noise(rng));
+    return ping * std::exp(-t / 0.35) + 0.6 * wash * std::exp(-t / 0.4);
+  });
+  return finish("ride", x, R, 30);
+}
+
+// Reverse cymbal that peaks at its very end: played at E-3 it lasts 14 rows.
+Sample swell() {
+  const double R = note_rate(52), hr = R * kOversample;
+  const double T = 14 * 4860 / 44100.0;
+  Rng rng(17);
+  Svf hp(3000, 0.6, hr);
+  auto x = render_os(int(T * R), R, [&](double t) {
+    double src = 0.4 * metal(T - t, 3.1) + noise(rng);
+    return hp.hp(src) * std::exp(-(T - t) / 0.45);
+  });
+  return finish("reverse crash", x, R, 44);
+}
+
+Sample riser() {
+  const double R = note_rate(48), hr = R * kOversample;
+  const double T = 2.5;
+  Rng rng(18);
+  Svf bp(400, 3, hr);
+  auto x = render_os(int(T * R), R, [&](double t) {
+    double u = t / T;
+    bp.tune(300 * std::pow(30.0, u), hr);
+    return bp.bp(noise(rng)) * u * u * (u < 0.98 ? 1 : (1 - u) / 0.02);
+  });
+  return finish("riser", x, R, 40);
+}
+
+Sample tom() {
+  const double R = note_rate(48);
+  Rng rng(19);
+  double p1 = 0, p2 = 0;
+  auto x = render_os(int(0.65 * R), R, [&](double t) {
+    double f = 110 + 60 * std::exp(-t / 0.05);
+    p1 += 2 * kPi * f / (R * kOversample);
+    p2 += 2 * kPi * f * 1.6 / (R * kOversample);
+    double v = (std::sin(p1) + 0.3 * std::sin(p2)) * std::exp(-t / 0.22) + 0.2 * noise(rng) * std::exp(-t / 0.01);
+    return std::tanh(1.5 * v);
+  });
+  return finish("tom", x, R, 54);
+}
+
+// Impact: low kick, timpani on C, a burst of noise and a dark tail.
+Sample boom() {
+  const double R = note_rate(48), hr = R * kOversample;
+  Rng rng(20);
+  OnePole tail(900, hr), tail2(300, hr);
+  double ph = 0;
+  const double modes[4] = {1, 1.5, 1.99, 2.44};
+  auto x = render_os(int(1.4 * R), R, [&](double t) {
+    ph += 2 * kPi * (38 + 90 * std::exp(-t / 0.05)) / hr;
+    double k = std::sin(ph) * std::exp(-t / 0.45);
+    double timp = 0;
+    for (int i = 0; i < 4; i++) timp += std::sin(2 * kPi * 65.4 * modes[i] * t) * std::exp(-t / (0.6 / (1 + i))) / (1 + i);
+    double n = noise(rng);
+    double burst = n * std::exp(-t / 0.03);
+    double room = tail2.lp(tail.lp(n)) * 2.5 * std::exp(-t / 0.5) * (1 - std::exp(-t / 0.05));
+    return std::tanh(1.6 * k + 0.6 * timp + 0.5 * burst + room);
+  });
+  return finish("boom", x, R, 64);
+}
+
+Sample sub() {
+  const double R = note_rate(48);
+  double ph = 0;
+  auto x = render_os(int(0.7 * R), R, [&](double t) {
+    ph += 2 * kPi * (55 + 40 * std::exp(-t / 0.04)) / (R * kOversample);
+    return std::tanh(2.2 * std::sin(ph) * std::exp(-t / 0.5));
+  });
+  return finish("sub hit", x, R, 60);
+}
+
+Sample clap() {
+  const double R = note_rate(48), hr = R * kOversample;
+  Rng rng(21);
+  Svf bp(1300, 1.2, hr);
+  auto x = render_os(int(0.3 * R), R, [&](double t) {
+    double e = 0;
+    for (int i = 0; i < 3; i++) {
+      double u = t - i * 0.011;
+      if (u >= 0) e += std::exp(-u / 0.006);
+    }
+    e += 0.5 * std::exp(-t / 0.09) * (t > 0.022);
+    return bp.bp(noise(rng)) * e;
+  });
+  return finish("clap", x, R, 50);
+}
+
+Sample rim() {
+  const double R = note_rate(48), hr = R * kOversample;
+  Rng rng(22);
+  Svf bp(3200, 1.5, hr);
+  auto x = render_os(int(0.22 * R), R, [&](double t) {
+    double tone = std::sin(2 * kPi * 820 * t) * std::exp(-t / 0.02);
+    return tone + bp.bp(noise(rng)) * 1.5 * std::exp(-t / 0.06);
+  });
+  return finish("snare roll", x, R, 46);
+}
+
+Sample thunder() {
+  const double R = note_rate(36), hr = R * kOversample;
+  Rng rng(23);
+  OnePole a(250, hr), b(250, hr);
+  auto x = render_os(int(2.0 * R), R, [&](double t) {
+    double rumble = b.lp(a.lp(noise(rng)));
+    double flutter = 0.6 + 0.4 * std::sin(2 * kPi * 2.3 * t) * std::sin(2 * kPi * 0.7 * t);
+    double env = (1 - std::exp(-t / 0.04)) * std::exp(-t / 1.1);
+    return rumble * flutter * env;
+  });
+  return finish("thunder", x, R, 48);
+}
+
+// ---- tonal instruments ----------------------------------------------------------
+
+// Bass: C-2 (8287 Hz) sounds C2 (65.4 Hz). A low-passed saw whose filter
+// closes during the attack; two voices 6 cents apart.
+Sample bass(bool growl) {
+  Pad p;
+  p.rate = note_rate(36);
+  p.attack = 0.22;
+  p.loop_sec = 1.0;
+  p.unison = 2;
+  p.spread = 7;
+  // The growl leans to odd harmonics (a hollow, square-like body) with a
+  // nasal resonance near 650 Hz.
+  p.spectrum = [growl](double f, int k, double prog) {
+    double fc = (growl ? 900 : 420) + (growl ? 2400 : 1500) * (1 - prog) * (1 - prog);
+    double odd = growl && k % 2 == 0 ? 0.45 : 1.0;
+    double nasal = growl ? 1 + 2.5 * std::exp(-std::pow((f - 650) / 220, 2)) : 1.0;
+    return odd * nasal / k * lowpass_shape(f, fc, growl ? 3 : 4) * (k == 1 ? 1.4 : 1.0);
+  };
+  Looped l = pad(p, {{pitch(36, 0.5), 1.0}, {pitch(36, 0.25), growl ? 0.0 : 0.35}}, growl ? 31 : 30);
+  return finish_loop(growl ? "growl bass" : "bass", l, p.rate, growl ? 60 : 56);
+}
+
+double drawbars(int k) {
+  switch (k) {
+    case 1: return 1.0;
+    case 2: return 0.7;
+    case 3: return 0.45;
+    case 4: return 0.5;
+    case 6: return 0.25;
+    case 8: return 0.3;
+    case 10: return 0.08;
+    case 12: return 0.1;
+    case 16: return 0.12;
+    default: return 0.0;
+  }
+}
+
+// Chords: C-3 (16574 Hz) sounds the open voicing on C3.
+Sample organ(bool minor) {
+  Pad p;
+  p.rate = note_rate(48);
+  p.attack = 0.04;
+  p.loop_sec = 1.6;
+  p.unison = 2;
+  p.spread = 5;
+  p.spectrum = [](double f, int k, double) { return drawbars(k) * lowpass_shape(f, 5500, 2); };
+  auto tones = voicing(pitch(48, 0.5), minor);
+  tones.push_back({pitch(48, 0.25), 0.35});  // 16' pedal tone
+  Looped l = pad(p, tones, minor ? 40 : 41);
+  return finish_loop(minor ? "organ minor" : "organ major", l, p.rate, 40);
+}
+
+Sample choir(bool minor) {
+  Pad p;
+  p.rate = note_rate(48);
+  p.attack = 0.4;
+  p.loop_sec = 2.0;
+  p.unison = 3;
+  p.spread = 9;
+  p.vib_hz = 5.2;
+  p.vib_depth = 0.004;
+  p.spectrum = [](double f, int k, double prog) { return vowel_ah(f) / std::sqrt(double(k)) * (0.6 + 0.4 * prog); };
+  Looped l = pad(p, voicing(pitch(48, 0.5), minor), minor ? 42 : 43);
+  return finish_loop(minor ? "choir minor" : "choir major", l, p.rate, 44);
+}
+
+Sample strings(bool minor) {
+  Pad p;
+  p.rate = note_rate(48);
+  p.attack = 0.5;
+  p.loop_sec = 1.6;
+  p.unison = 3;
+  p.spread = 12;
+  p.vib_hz = 5.8;
+  p.vib_depth = 0.003;
+  p.spectrum = [](double f, int k, double prog) {
+    return 1.0 / k * lowpass_shape(f, 1800 + 1200 * prog, 2) * (1 + 0.6 * std::exp(-std::pow((f - 2800) / 600, 2)));
+  };
+  Looped l = pad(p, voicing(pitch(48, 0.5), minor), minor ? 44 : 45);
+  return finish_loop(minor ? "strings minor" : "strings major", l, p.rate, 42);
+}
+
+// Singing lead: C-3 sounds C5. A saw through an "ah" that opens slightly
+// during the attack; two voices 5 cents apart. Vibrato comes from the pattern.
+Sample lead() {
+  Pad p;
+  p.rate = note_rate(48);
+  p.attack = 0.06;
+  p.loop_sec = 0.5;
+  p.unison = 2;
+  p.spread = 6;
+  p.spectrum = [](double f, int k, double prog) {
+    return (1.0 / k) * (0.3 + 2.5 * vowel_ah(f * 0.75)) * lowpass_shape(f, 2500 + 2500 * prog, 2);
+  };
+  Looped l = pad(p, {{pitch(48, 2.0), 1.0}}, 50);
+  return finish_loop("lead", l, p.rate, 58);
+}
+
+// Solo voice "oo" with its own slow vibrato: C-3 sounds C5.
+Sample voice() {
+  Pad p;
+  p.rate = note_rate(48);
+  p.attack = 0.25;
+  p.loop_sec = 1.2;
+  p.unison = 2;
+  p.spread = 4;
+  p.vib_hz = 5.0;
+  p.vib_depth = 0.006;
+  p.spectrum = [](double f, int k, double) { return vowel_oo(f * 0.8) / k; };
+  Looped l = pad(p, {{pitch(48, 2.0), 1.0}}, 51);
+  return finish_loop("voice", l, p.rate, 48);
+}
+
+// Dark drone for the intro: C-2 (8287 Hz) sounds C2 and G2 with a breathy
+// band of partials on the loop's grid (noise that repeats every 3 s).
+Sample drone() {
+  Pad p;
+  p.rate = note_rate(36);
+  p.attack = 0.8;
+  p.loop_sec = 2.0;
+  p.unison = 3;
+  p.spread = 10;
+  p.spectrum = [](double f, int k, double) { return 1.0 / k * lowpass_shape(f, 500, 4); };
+  Looped l = pad(p, {{pitch(36, 0.5), 1.0}, {pitch(43, 0.5), 0.6}, {pitch(36, 1.0), 0.4}}, 52);
+  // Wind: random-phase partials between 150 and 900 Hz on the same grid.
+  const int L = l.loop_len;
+  Rng rng(53);
+  for (int m = int(150.0 * L / p.rate); m < int(900.0 * L / p.rate); m++) {
+    double a = 0.015 * rng.uniform(), ph = rng.uniform() * 2 * kPi;
+    for (size_t i = 0; i < l.x.size(); i++) {
+      double e = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
+      l.x[i] += e * a * sin_cycles(double(int64_t(m) * int64_t(i) % L) / L + ph / (2 * kPi));
+    }
+  }
+  return finish_loop("drone", l, p.rate, 38);
+}
+
+Sample bell() {
+  const double R = note_rate(48), f = pitch(48, 0.5);  // C-3 strikes C3 (hum C2)
+  std::vector<Partial> ps = {{f * 0.5, 0.5, 3.5}, {f, 0.6, 2.4},       {f * 1.19, 0.45, 2.0}, {f * 1.5, 0.3, 1.5},
+                             {f * 2, 0.7, 1.6},   {f * 2.51, 0.25, 1.0}, {f * 2.66, 0.2, 0.9},  {f * 3.01, 0.22, 0.8},
+                             {f * 4.07, 0.15, 0.5}, {f * 5.2, 0.1, 0.35}, {f * 6.3, 0.07, 0.25}};
+  auto x = partials(R, 2.6, ps, 0.001, 60);
+  return finish("bell", x, R, 50);
+}
+
+Sample harp() {
+  const double R = note_rate(48), f = pitch(48, 2.0);  // C-3 sounds C5
+  std::vector<Partial> ps;
+  for (int k = 1; k * f < 0.45 * R; k++) ps.push_back({k * f * (1 + 0.0004 * k * k), 0.9 / (k * k * 0.5 + 0.5), 1.3 / k});
+  auto x = partials(R, 1.0, ps, 0.002, 61);
+  return finish("harp", x, R, 34);
+}
+
+Sample celesta() {
+  const double R = note_rate(48), f = pitch(48, 2.0);  // C-3 sounds C5
+  std::vector<Partial> ps = {{f, 1.0, 0.7}, {f * 2, 0.2, 0.35}, {f * 4, 0.3, 0.15}, {f * 5.4, 0.1, 0.08}, {f * 8.9, 0.05, 0.05}};
+  auto x = partials(R, 0.8, ps, 0.001, 62);
+  return finish("celesta", x, R, 32);
+}
+
+// Synth pluck for sequences: a pulse whose upper partials die first.
+Sample pluck() {
+  const double R = note_rate(48), f = pitch(48, 2.0);  // C-3 sounds C5
+  std::vector<Partial> ps;
+  for (int k = 1; k * f < 0.45 * R; k++) {
+    double a = std::fabs(std::sin(kPi * k * 0.3)) / k;
+    ps.push_back({k * f, a, 0.35 / (1 + 0.4 * k)});
+  }
+  auto x = partials(R, 0.5, ps, 0.001, 63);
+  return finish("pluck", x, R, 40);
+}
+
+// Orchestral hit on an open fifth of C (no third, so it fits a major or a
+// minor chord): brass, timpani and a splash.
+Sample stab() {
+  const double R = note_rate(48), hr = R * kOversample;
+  Rng rng(64);
+  OnePole lp(4000, hr);
+  const double r = pitch(48, 0.5);
+  const std::vector<double> fr = {r, r * 1.4983, r * 2, r * 2.9966, r * 4};
+  auto x = render_os(int(1.2 * R), R, [&](double t) {
+    double brass = 0;
+    for (double f : fr)
+      for (int k = 1; k * f < 5000; k++) brass += sin_cycles(f * k * t + k / (2 * kPi)) / k;
+    double env = (1 - std::exp(-t / 0.005)) * (0.75 * std::exp(-t / 0.16) + 0.25 * std::exp(-t / 0.6));
+    double timp = std::sin(2 * kPi * 65.4 * t) * std::exp(-t / 0.5) + 0.5 * std::sin(2 * kPi * 98.1 * t) * std::exp(-t / 0.3);
+    double splash = lp.lp(noise(rng)) * std::exp(-t / 0.12);
+    return std::tanh(0.35 * brass * env + 0.9 * timp + 0.7 * splash);
+  });
+  return finish("stab", x, R, 56);
+}
+
+// Whatever room is left: a long breathing chord of low voices (C-2 gives a
+// C minor cluster around C3), rising and falling once.
+Sample atmos(int bytes) {
+  const double R = note_rate(36);
+  const int n = bytes - 2;
+  const double T = n / R;
+  const double r = pitch(36, 1.0);
+  std::vector<Partial> ps;
+  Rng rng(70);
+  for (double mul : {1.0, 1.5, 2.0, 2.378, 3.0}) {
+    for (int d = -1; d <= 1; d++) {
+      double f = r * mul * (1 + 0.003 * d);
+      for (int k = 1; k * f < 0.42 * R; k++) ps.push_back({k * f, vowel_oo(k * f) / std::sqrt(double(k)), 1e9});
+    }
+  }
+  std::vector<double> x(n, 0.0);
+  for (const Partial &p : ps) {
+    double ph = rng.uniform() * 2 * kPi, w = 2 * kPi * p.freq / R;
+    for (int i = 0; i < n; i++) x[i] += p.amp * sin_cycles((ph + w * i) / (2 * kPi));
+  }
+  Rng wind(71);
+  OnePole a(600, R), b(600, R);
+  for (int i = 0; i < n; i++) {
+    double u = i / R / T;
+    double env = std::pow(std::sin(kPi * u), 2.0);
+    x[i] = (x[i] + 3 * b.lp(a.lp(noise(wind)))) * env;
+  }
+  return finish("atmosphere", x, R, 44);
+}
+
+}  // namespace
+
+std::vector<Sample> make_samples() {
+  std::vector<Sample> s(kSamples);
+  s[S_KICK - 1] = kick();
+  s[S_SNARE - 1] = snare();
+  s[S_HAT - 1] = hat(false);
+  s[S_OPENHAT - 1] = hat(true);
+  s[S_CRASH - 1] = crash();
+  s[S_BOOM - 1] = boom();
+  s[S_TOM - 1] = tom();
+  s[S_SWELL - 1] = swell();
+  s[S_BASS - 1] = bass(false);
+  s[S_GROWL - 1] = bass(true);
+  s[S_ORGAN_MIN - 1] = organ(true);
+  s[S_ORGAN_MAJ - 1] = organ(false);
+  s[S_CHOIR_MIN - 1] = choir(true);
+  s[S_CHOIR_MAJ - 1] = choir(false);
+  s[S_LEAD - 1] = lead();
+  s[S_BELL - 1] = bell();
+  s[S_STRINGS_MIN - 1] = strings(true);
+  s[S_STRINGS_MAJ - 1] = strings(false);
+  s[S_STAB - 1] = stab();
+  s[S_HARP - 1] = harp();
+  s[S_DRONE - 1] = drone();
+  s[S_VOICE - 1] = voice();
+  s[S_CLAP - 1] = clap();
+  s[S_RIDE - 1] = ride();
+  s[S_RIM - 1] = rim();
+  s[S_PLUCK - 1] = pluck();
+  s[S_SUB - 1] = sub();
+  s[S_RISER - 1] = riser();
+  s[S_THUNDER - 1] = thunder();
+  s[S_CELESTA - 1] = celesta();
+  int used = 0;
+  for (int i = 0; i < kSamples - 1; i++) used += int(s[i].data.size());
+  const int left = kSampleBytes - used;
+  if (left < 4 || left > kMaxSampleBytes || left % 2) {
+    std::fprintf(stderr, "assetgen: music: %d bytes left for the last sample\n", left);
+    std::exit(1);
+  }
+  s[S_ATMOS - 1] = atmos(left);
+  return s;
+}
+
+}  // namespace music
