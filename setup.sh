@@ -25,11 +25,14 @@ ulv_setup() {
 }
 
 # ulv_build DIR [cmake options...]: configure (once) and build with Ninja.
+# ULV_TARGETS, when set, names the targets to build instead of all.
 ulv_build() {
   local dir=$1
   shift
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S . -B "$dir" -G Ninja "$@" || return 1
   fi
-  cmake --build "$dir" -j "$(nproc)" || return 1
+  local targets=()
+  [ -n "${ULV_TARGETS:-}" ] && targets=(--target ${ULV_TARGETS})
+  cmake --build "$dir" -j "$(nproc)" "${targets[@]}" || return 1
 }
