@@ -212,11 +212,11 @@ TEST_F(Timeline, MaskScalesByM256ButKeeps255) {
       }
     }
   EXPECT_EQ(vbuf[199 * FRAME_W + 5], 7);
+  // The mask's art holds every kind of byte at this offset.
   EXPECT_GT(kept, 0);
+  EXPECT_GT(halved, 0);
+  EXPECT_GT(cleared, 0);
   EXPECT_GT(scaled, 0);
-  // Small known values for the two named cases, whatever the mask holds.
-  EXPECT_EQ((128 * 201) >> 8, 100);
-  std::printf("mask at 0: %d kept, %d halved, %d cleared, %d scaled\n", kept, halved, cleared, scaled);
 }
 
 TEST_F(Timeline, OverlayTreats255AsTransparentAndWritesZero) {
@@ -230,7 +230,7 @@ TEST_F(Timeline, OverlayTreats255AsTransparentAndWritesZero) {
   }
   EXPECT_GT(clear, 0);
   EXPECT_LT(clear, FRAME_BYTES);
-  std::printf("rosic: %d transparent, %d zero\n", clear, zero);
+  EXPECT_GT(zero, 0);
 }
 
 Frame depth_table() { return Frame(auxbuf, auxbuf + 256); }
