@@ -429,13 +429,21 @@ void theme_break(Pattern &p) {
   fx(p, 62, LD, CMD_VOL, 0);
 }
 
+// The slower sections' backing: the drum `bar` four times with `fill` in
+// the last, chords of `voices` over `prog` and a walking bass over `bass`
+// (`prog` when null).
+void walking_backing(Pattern &p, const char *bar, const char *fill, ChordSet voices, const char *prog,
+                     const char *bass = nullptr) {
+  drum_bars(p, bar, fill);
+  chords(p, voices, prog);
+  bass_walk(p, bass ? bass : prog);
+}
+
 // The calm pulse: soft half-time drums ending in `fill`, strings and a
 // soft walking bass over `prog`.
 void calm_common(Pattern &p, const char *prog, const char *fill) {
-  drum_bars(p, "K...R...S...R.R.", fill);
+  walking_backing(p, "K...R...S...R.R.", fill, STRINGS, prog);
   soften(p, 0.7);
-  chords(p, STRINGS, prog);
-  bass_walk(p, prog);
   soften(p, 0.75, 0, kRows, BS);
 }
 
@@ -544,19 +552,13 @@ void garg_out(Pattern &p) {
 
 // Orders 18 and 19: the letters, a march on the organ.
 void letters_a(Pattern &p) {
-  const char *prog = "Dm 16 C 16 Bb 16 A 16";
-  drum_bars(p, "K...S...K.K.S...", "K...S...K.K.SsMM");
-  chords(p, ORGAN, prog);
-  bass_walk(p, prog);
+  walking_backing(p, "K...S...K.K.S...", "K...S...K.K.SsMM", ORGAN, "Dm 16 C 16 Bb 16 A 16");
   melody(p, "A-2 4 A-2 2 A-2 2 D-3 8  C-3 4 E-3 4 G-3 8  F-3 4 D-3 4 A#2 4 C-3 4  C#3 12 --- 4");
   set(p, 0, DR, S_CRASH, 57);
 }
 
 void letters_b(Pattern &p) {
-  const char *prog = "Gm 16 Dm 16 Eb 16 A 16";
-  drum_bars(p, "K...S...K.K.S...", "K...S.s.K.SSSSSS");
-  chords(p, ORGAN, prog);
-  bass_walk(p, prog);
+  walking_backing(p, "K...S...K.K.S...", "K...S.s.K.SSSSSS", ORGAN, "Gm 16 Dm 16 Eb 16 A 16");
   melody(p, "A#2 4 D-3 4 G-3 8  F-3 4 D-3 4 A-2 8  G-2 4 A#2 4 D#3 8  E-3 8 C#3 4 A-2 4");
 }
 
@@ -583,21 +585,15 @@ void halftone_b(Pattern &p) {
 
 // Orders 22 and 23: portraits; the picture changes at 2242 and 2320.
 void portrait_a(Pattern &p) {
-  const char *prog = "Dm 16 Gm 16 Dm 8 Bb 8 A 16";
-  drum_bars(p, "K.....h.S.....h.", "K.....h.S...K...");
+  walking_backing(p, "K.....h.S.....h.", "K.....h.S...K...", STRINGS, "Dm 16 Gm 16 Dm 8 Bb 8 A 16");
   soften(p, 0.75);
-  chords(p, STRINGS, prog);
-  bass_walk(p, "Dm 16 Gm 16 Dm 8 Bb 8 A 16");
   melody(p, "D-3 8 F-3 8  D-3 8 A#2 8  A-2 8 F-2 2 --- 6 E-2 16", sung());
   accent(p, 42, "D");
 }
 
 void portrait_b(Pattern &p) {
-  const char *prog = "Bb 16 Gm 16 A 16 A 16";
-  drum_bars(p, "K.....h.S.....h.", "K.....h.S.s.SsSS");
+  walking_backing(p, "K.....h.S.....h.", "K.....h.S.s.SsSS", STRINGS, "Bb 16 Gm 16 A 16 A 16", "Bb 16 Gm 16 A 32");
   soften(p, 0.75);
-  chords(p, STRINGS, prog);
-  bass_walk(p, "Bb 16 Gm 16 A 32");
   melody(p, "D-3 12 C-3 4  A#2 4 --- 4 D-3 8  C#3 16 E-3 16", sung());
   accent(p, 20, "G");
 }
@@ -617,11 +613,8 @@ void church(Pattern &p) {
 
 // Order 28: the outro, choir and voice over a slow pulse.
 void outro_a(Pattern &p) {
-  const char *prog = "Dm 16 Bb 16 F 16 A 16";
-  drum_bars(p, "K.......S.......", "K.......S...L.L.");
+  walking_backing(p, "K.......S.......", "K.......S...L.L.", CHOIR, "Dm 16 Bb 16 F 16 A 16");
   soften(p, 0.7);
-  chords(p, CHOIR, prog);
-  bass_walk(p, prog);
   melody(p, THEME_A, sung());
   set(p, 0, DR, S_CRASH, 57);
 }
@@ -629,11 +622,8 @@ void outro_a(Pattern &p) {
 // Order 29: the last bars, fading from row 20 to silence by row 56; a bell
 // tolls into the quiet.
 void outro_end(Pattern &p) {
-  const char *prog = "Dm 16 Gm 16 Dm 32";
-  drum_bars(p, "K.......S.......");
+  walking_backing(p, "K.......S.......", nullptr, CHOIR, "Dm 16 Gm 16 Dm 32");
   soften(p, 0.6);
-  chords(p, CHOIR, prog);
-  bass_walk(p, prog);
   melody(p, "F-3 8 E-3 8  D-3 8 A#2 8  A-2 16 D-3 16", sung());
   ramp(p, 20, 56, 1.0, 0.0, {S_CRASH, S_BASS, S_CHOIR_MIN, S_VOICE});
   for (int r = 57; r < kRows; r++)
