@@ -22,6 +22,17 @@ void dev_init(int rate, int frames) { sd_mix_init(rate, frames); }
 void dev_nothing() {}
 void dev_shutdown() { SDL_CloseAudio(); }
 
+// The device operations both backends share; `shutdown` closes the device
+// or does nothing.
+void set_device_ops(void (*shutdown)()) {
+  sd_init = dev_init;
+  sd_secondhand = dev_nothing;
+  sd_start = dev_nothing;
+  sd_stop = dev_nothing;
+  sd_shutdown = shutdown;
+  sd_mix_setfunctions();
+}
+
 void fill_spec(int rate, int frames) {
   want.freq = rate;
   want.format = rate < 44100 ? AUDIO_U8 : AUDIO_S16LSB;
@@ -39,24 +50,14 @@ int sd_dsp16_init(int rate, int frames) {
     sd_errorstr = "SDL audio error";
     return 0;
   }
-  sd_init = dev_init;
-  sd_secondhand = dev_nothing;
-  sd_start = dev_nothing;
-  sd_stop = dev_nothing;
-  sd_shutdown = dev_shutdown;
-  sd_mix_setfunctions();
+  set_device_ops(dev_shutdown);
   sd_devicename = "SDL audio";
   return 1;
 }
 
 int sd_null_init(int rate, int frames) {
   fill_spec(rate, frames);
-  sd_init = dev_init;
-  sd_secondhand = dev_nothing;
-  sd_start = dev_nothing;
-  sd_stop = dev_nothing;
-  sd_shutdown = dev_nothing;
-  sd_mix_setfunctions();
+  set_device_ops(dev_nothing);
   return 1;
 }
 

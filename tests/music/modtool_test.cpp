@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "music/module_builder.h"
+#include "common/module_builder.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "music/module_builder.h"
+#include "common/module_builder.h"
 #include "music/mzx.h"
 #include "replayer/pt.h"
 #include "sound/dsp16.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "music/module_builder.h"
+#include "common/module_builder.h"
 #include "music/mzx.h"
 #include "replayer/pt.h"
 #include "sound/sd.h"

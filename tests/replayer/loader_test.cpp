@@ -15,6 +15,19 @@ const pt_cell &cell_at(int pattern, int row, int ch) {
   return pt_patterns[pattern][row * pt_channels + ch];
 }
 
+// Loads m and expects a refusal with `error`: nothing loaded, the image
+// untouched and no device call.
+void expect_refused(TestModule &m, const char *error) {
+  uint8_t *image = finish(m);
+  std::vector<uint8_t> before = m.image;
+  sd_record();
+  EXPECT_EQ(pt_takemod(image), 0);
+  EXPECT_STREQ(pt_errorstr, error);
+  EXPECT_EQ(pt_channels, 0);
+  EXPECT_EQ(m.image, before);
+  EXPECT_TRUE(sd_log.empty());
+}
+
 TEST(Loader, TagSelectsChannelCountAndPatternLayout) {
   const std::pair<const char *, int> tags[] = {
       {"M.K.", 4}, {"2CHN", 2}, {"FLT8", 8}, {"OCTA", 8}, {"6CHN", 6}, {"32CH", 32}};
@@ -39,15 +52,8 @@ TEST(Loader, UnknownTagFailsAndLeavesImageAlone) {
     SCOPED_TRACE(tag);
     TestModule m = make_module(1, 4, tag);
     set_cell(m, 0, 0, 0, 1, 428, 0, 0);
-    uint8_t *image = finish(m);
-    std::vector<uint8_t> before = m.image;
-    sd_record();
-    EXPECT_EQ(pt_takemod(image), 0);
-    EXPECT_STREQ(pt_errorstr, "pt_takemod error: unknown module type!");
-    EXPECT_EQ(pt_channels, 0);
+    expect_refused(m, "pt_takemod error: unknown module type!");
     EXPECT_STREQ(pt_modid, tag);
-    EXPECT_EQ(m.image, before);
-    EXPECT_TRUE(sd_log.empty());
   }
 }
 
@@ -55,14 +61,7 @@ TEST(Loader, UnknownTagFailsAndLeavesImageAlone) {
 TEST(Loader, PatternNumberAbove127IsRefused) {
   TestModule m = make_module();
   m.image[952 + 100] = 128;
-  uint8_t *image = finish(m);
-  std::vector<uint8_t> before = m.image;
-  sd_record();
-  EXPECT_EQ(pt_takemod(image), 0);
-  EXPECT_STREQ(pt_errorstr, "pt_takemod error: pattern number out of range!");
-  EXPECT_EQ(pt_channels, 0);
-  EXPECT_EQ(m.image, before);
-  EXPECT_TRUE(sd_log.empty());
+  expect_refused(m, "pt_takemod error: pattern number out of range!");
 }
 
 TEST(Loader, SampleHeadersAndRegistration) {

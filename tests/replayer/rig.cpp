@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/module_builder.h"
 #include "replayer/pt.h"
 #include "sound/sd.h"
 
@@ -11,7 +12,6 @@ std::vector<SdCall> sd_log;
 
 namespace {
 
-constexpr int HEADER = 1084;
 int selected;
 
 void rec(const char *op, int64_t v) { sd_log.push_back({op, selected, v}); }
@@ -33,35 +33,29 @@ int sample_words(const TestModule &m, int k) {
 TestModule make_module(int patterns, int channels, const char *tag) {
   TestModule m;
   m.channels = channels;
-  m.image.assign(HEADER + size_t(patterns) * channels * 256, 0);
-  std::memcpy(&m.image[1080], tag, 4);
+  m.image.assign(modimage::kPatternsAt + size_t(patterns) * channels * 256, 0);
+  std::memcpy(&m.image[modimage::kTagAt], tag, 4);
   m.image[950] = 1;
-  for (int p = 0; p < patterns; ++p) m.image[952 + p] = uint8_t(p);
+  for (int p = 0; p < patterns; ++p) m.image[modimage::kOrdersAt + p] = uint8_t(p);
   set_sample(m, 1, 4, 0, 64);
   return m;
 }
 
 void set_cell(TestModule &m, int pattern, int row, int ch, int sample, int period, int cmd,
               int param) {
-  uint8_t *b = &m.image[HEADER + (size_t(pattern) * 64 * m.channels + row * m.channels + ch) * 4];
-  b[0] = uint8_t((sample & 0xF0) | (period >> 8 & 15));
-  b[1] = uint8_t(period);
-  b[2] = uint8_t((sample & 15) << 4 | (cmd & 15));
-  b[3] = uint8_t(param);
+  modimage::put_cell(&m.image[modimage::cell_at(m.channels, pattern, row, ch)], sample, period, cmd, param);
 }
 
 void set_sample(TestModule &m, int k, int words, int finetune, int volume, int loop_start,
                 int loop_len) {
-  uint8_t *h = &m.image[20 + 30 * (k - 1) + 22];
-  const int v[] = {words >> 8, words, finetune, volume,
-                   loop_start >> 8, loop_start, loop_len >> 8, loop_len};
-  for (int i = 0; i < 8; ++i) h[i] = uint8_t(v[i]);
+  modimage::put_sample(m.image.data(), k, unsigned(words), finetune, volume, unsigned(loop_start),
+                       unsigned(loop_len));
 }
 
 void set_order(TestModule &m, std::vector<int> entries, int restart) {
   m.image[950] = uint8_t(entries.size());
   m.image[951] = uint8_t(restart);
-  for (size_t i = 0; i < entries.size(); ++i) m.image[952 + i] = uint8_t(entries[i]);
+  for (size_t i = 0; i < entries.size(); ++i) m.image[modimage::kOrdersAt + i] = uint8_t(entries[i]);
 }
 
 uint8_t *finish(TestModule &m) {

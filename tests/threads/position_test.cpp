@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "music/module_builder.h"
+#include "common/module_builder.h"
 #include "music/mzx.h"
 
 namespace {

@@ -148,31 +148,34 @@ double stone(V3 lp, V3 n) {
   return (0.82 + 0.3 * g) * (1.0 - 0.25 * smoothstep(0.55, 0.8, streak));
 }
 
+// The fill is light bounced up from below.
+const ObjectLighting kGargLight = {.bound_centre = V3{0, -0.1, 0},
+                                   .bound_radius = 1.9,
+                                   .max_steps = 160,
+                                   .relax = 0.8,
+                                   .shadow_far = 3.0,
+                                   .shadow_k = 8.0,
+                                   .ao_near = 0.12,
+                                   .ao_far = 0.4,
+                                   .ao_base = 0.4,
+                                   .ao_gain = 0.6,
+                                   .fill_y = -0.3,
+                                   .fill_z = 0.7,
+                                   .rim_power = 2.5};
+
 UvSample shade_gargoyle(const GargView &v, const Sdf &f, double px, double py) {
   UvSample out;
-  V3 rd = camera_ray(v.cam, px, py, 320, 200);
-  double t0, t1;
-  if (!ray_sphere(v.cam.eye, rd, V3{0, -0.1, 0}, 1.9, &t0, &t1)) return out;
-  Hit h = sdf_march(f, v.cam.eye, rd, std::max(t0, 0.0), t1, 160, 3e-4, 0.8);
-  if (!h.hit) return out;
-  V3 n = sdf_normal(f, h.p, 1.5e-3);
-  V3 l = v.pose.key;
-  double diff = std::max(0.0, dot(n, l));
-  double sh = diff > 0 ? sdf_soft_shadow(f, h.p + n * 0.004, l, 0.01, 3.0, 8.0) : 0.0;
-  double ao = sdf_ao(f, h.p, n, 0.12) * (0.4 + 0.6 * sdf_ao(f, h.p, n, 0.4, 4));
-  V3 fill = normalize(V3{-l.x, -0.3, 0.7});  // light bounced up from below
-  double fd = std::max(0.0, dot(n, fill));
-  double rim = rim_light(n, rd, 2.5);
-  V3 lp = v.to_local(h.p);
-  double st = stone(lp, n);
-  double s = (0.16 * ao + 0.72 * diff * sh * (0.5 + 0.5 * ao) + 0.2 * fd * ao) * st + 0.35 * rim * ao;
+  const ObjectHit o = light_object(v.cam, f, v.pose.key, kGargLight, px, py);
+  if (!o.hit) return out;
+  V3 lp = v.to_local(o.p);
+  double st = stone(lp, o.n);
+  double s = (0.16 * o.ao + 0.72 * o.diff * o.shadow * (0.5 + 0.5 * o.ao) + 0.2 * o.fill * o.ao) * st +
+             0.35 * o.rim * o.ao;
   out.shade = clamp01(0.2 + 0.95 * s);
   out.covered = true;
   // Cylindrical coordinates about a vertical axis far behind the creature
   // (x = 0, z = -1.6): continuous everywhere in front of it.
-  const double r0 = 2.2, s0 = 64.0;
-  out.u = s0 * r0 * std::atan2(lp.x, lp.z + 1.6);
-  out.v = -s0 * lp.y;
+  cylinder_uv(out, lp, 2.2, 64.0, 1.6);
   return out;
 }
 
@@ -189,22 +192,16 @@ void render_gargoyle(const GargPose &pose, const char *pic_sym, const char *uv_s
 // The gargoyle member's composition at three moments:
 // v = (T[~(B + u)] * c2 >> 8) - (T[(A + u)] * c1 >> 8) + img / 2.
 void compose_gargoyle(const char *pic_sym, const char *uv_sym) {
-  std::vector<uint8_t> tex(65536), out(320 * 600);
-  preview_texture(tex.data());
-  const uint8_t *img = asset(pic_sym), *uv = asset(uv_sym);
   const int c1s[3] = {120, 204, 36}, c2s[3] = {120, 36, 204};
+  int A[3], B[3];
   for (int k = 0; k < 3; k++) {
     int now = 3000 * (k + 1);
-    int A = 256 * (now / 9) + int(40 * std::sin(now * (1.0 / 700)));
-    int B = 256 * (now / 11) + int(40 * std::sin(now * (1.0 / 771)));
-    for (int i = 0; i < 64000; i++) {
-      uint16_t u = uv_at(uv, i);
-      int val = 0;
-      if (u != 0xFFFF)
-        val = ((tex[~(B + u) & 0xFFFF] * c2s[k]) >> 8) - ((tex[(A + u) & 0xFFFF] * c1s[k]) >> 8) + (img[i] >> 1);
-      out[k * 64000 + i] = uint8_t(std::clamp(val, 0, 255));
-    }
+    A[k] = 256 * (now / 9) + int(40 * std::sin(now * (1.0 / 700)));
+    B[k] = 256 * (now / 11) + int(40 * std::sin(now * (1.0 / 771)));
   }
+  auto out = compose_preview(asset(pic_sym), asset(uv_sym), [&](int k, const uint8_t *tex, uint16_t u, int img) {
+    return ((tex[~(B[k] + u) & 0xFFFF] * c2s[k]) >> 8) - ((tex[(A[k] + u) & 0xFFFF] * c1s[k]) >> 8) + (img >> 1);
+  });
   preview_grey(std::string(pic_sym) + "_composed", 320, 600, out.data());
 }
 

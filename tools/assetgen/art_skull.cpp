@@ -107,45 +107,50 @@ double sutures(V3 p) {
   return smoothstep(0.004, 0.018, dmin);
 }
 
+// The point the skull turns about (world).
+constexpr V3 kPivot{0, -0.1, -0.05};
+
 struct SkullView {
   SkullPose pose;
   Camera cam;
-  V3 pivot{0, -0.1, -0.05};
+  V3 pivot = kPivot;
 
   V3 to_local(V3 w) const { return rot_x(rot_y(w - pivot, -pose.yaw), -pose.pitch); }
   V3 to_world_dir(V3 l) const { return rot_y(rot_x(l, pose.pitch), pose.yaw); }
   double dist(const V3 &w) const { return skull(to_local(w), pose.jaw); }
 };
 
+// The fill comes from the front, on the side away from the key.
+const ObjectLighting kSkullLight = {.bound_centre = kPivot + V3{0, 0.04, -0.1},
+                                    .bound_radius = 1.4,
+                                    .max_steps = 140,
+                                    .relax = 0.85,
+                                    .shadow_far = 2.5,
+                                    .shadow_k = 10.0,
+                                    .ao_near = 0.14,
+                                    .ao_far = 0.45,
+                                    .ao_base = 0.35,
+                                    .ao_gain = 0.65,
+                                    .fill_y = 0.1,
+                                    .fill_z = 0.8,
+                                    .rim_power = 3.0};
+
 UvSample shade_skull(const SkullView &v, const Sdf &f, double px, double py) {
   UvSample out;
-  V3 rd = camera_ray(v.cam, px, py, 320, 200);
-  double t0, t1;
-  if (!ray_sphere(v.cam.eye, rd, v.pivot + V3{0, 0.04, -0.1}, 1.4, &t0, &t1)) return out;
-  Hit h = sdf_march(f, v.cam.eye, rd, std::max(t0, 0.0), t1, 140, 3e-4, 0.85);
-  if (!h.hit) return out;
-  V3 n = sdf_normal(f, h.p, 1.5e-3);
-  V3 l = v.pose.key;
-  double diff = std::max(0.0, dot(n, l));
-  double sh = diff > 0 ? sdf_soft_shadow(f, h.p + n * 0.004, l, 0.01, 2.5, 10.0) : 0.0;
-  double ao = sdf_ao(f, h.p, n, 0.14) * (0.35 + 0.65 * sdf_ao(f, h.p, n, 0.45, 4));
-  V3 fill = normalize(V3{-l.x, 0.1, 0.8});
-  double fd = std::max(0.0, dot(n, fill));
-  double rim = rim_light(n, rd, 3.0);
-  V3 hv = normalize(l - rd);
-  double gloss = std::pow(std::max(0.0, dot(n, hv)), 24.0) * sh;
-  V3 lp = v.to_local(h.p);
+  const ObjectHit o = light_object(v.cam, f, v.pose.key, kSkullLight, px, py);
+  if (!o.hit) return out;
+  V3 hv = normalize(v.pose.key - o.rd);
+  double gloss = std::pow(std::max(0.0, dot(o.n, hv)), 24.0) * o.shadow;
+  V3 lp = v.to_local(o.p);
   double grain = 0.92 + 0.16 * fbm(lp.x * 9 + lp.z * 5, lp.y * 9 - lp.z * 3, 11, 3);
-  double s = 0.05 * ao + 0.50 * diff * sh * (0.4 + 0.6 * ao) * grain + 0.10 * fd * ao + 0.22 * rim * ao +
-             0.10 * gloss;
+  double s = 0.05 * o.ao + 0.50 * o.diff * o.shadow * (0.4 + 0.6 * o.ao) * grain + 0.10 * o.fill * o.ao +
+             0.22 * o.rim * o.ao + 0.10 * gloss;
   out.shade = clamp01(s * (0.7 + 0.3 * sutures(lp)));
   out.covered = true;
   // Cylindrical texture coordinates about a vertical axis behind the skull
   // (x = 0, z = -1.2, local frame): continuous over the whole visible
   // bone, about 1.3 screen pixels per texel at the face.
-  const double r0 = 1.8, s0 = 62.0;
-  out.u = s0 * r0 * std::atan2(lp.x, lp.z + 1.2);
-  out.v = -s0 * lp.y;
+  cylinder_uv(out, lp, 1.8, 62.0, 1.2);
   return out;
 }
 
@@ -162,19 +167,11 @@ void render_skull(const SkullPose &pose, const char *pic_sym, const char *uv_sym
 // The skull member's composition, v = T * img / D + img / 4, at three
 // moments, written as one preview per picture.
 void compose_skull(const char *pic_sym, const char *uv_sym) {
-  std::vector<uint8_t> tex(65536), out(320 * 600);
-  preview_texture(tex.data());
-  const uint8_t *img = asset(pic_sym), *uv = asset(uv_sym);
   const int ds[3] = {170, 100, 30};
-  for (int k = 0; k < 3; k++) {
+  auto out = compose_preview(asset(pic_sym), asset(uv_sym), [&](int k, const uint8_t *tex, uint16_t u, int img) {
     int S = 256 * (1000 * (k + 1) / 20);
-    for (int i = 0; i < 64000; i++) {
-      uint16_t u = uv_at(uv, i);
-      int val = 0;
-      if (u != 0xFFFF) val = (tex[(S + u) & 0xFFFF] * img[i]) / ds[k] + (img[i] >> 2);
-      out[k * 64000 + i] = uint8_t(std::clamp(val, 0, 255));
-    }
-  }
+    return (tex[(S + u) & 0xFFFF] * img) / ds[k] + (img >> 2);
+  });
   preview_grey(std::string(pic_sym) + "_composed", 320, 600, out.data());
 }
 

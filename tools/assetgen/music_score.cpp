@@ -218,6 +218,23 @@ struct Voice {
   bool fade = true;  // long notes fade a little under their vibrato
 };
 
+// The singing voice, without vibrato.
+Voice sung() {
+  Voice v;
+  v.sample = S_VOICE;
+  v.vib = 0;
+  return v;
+}
+
+// A plucked or struck instrument: no vibrato, no echoes.
+Voice plucked(uint8_t sample) {
+  Voice v;
+  v.sample = sample;
+  v.vib = 0;
+  v.echo = false;
+  return v;
+}
+
 void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
   int last = -1;
   for (const Token &t : tokens(seq)) {
@@ -337,10 +354,7 @@ void intro_b(Pattern &p) {
   chords(p, CHOIR, "Dm 32 Bb 16 Gm 16");
   set(p, 0, DR, S_BELL, 50);
   set(p, 32, DR, S_BELL, 46);
-  Voice v;
-  v.sample = S_VOICE;
-  v.vib = 0;
-  melody(p, "--- 8 A-2 8  D-3 12 C-3 4  D-3 8 F-3 4 D-3 4  D-3 8 A#2 8", v, 0);
+  melody(p, "--- 8 A-2 8  D-3 12 C-3 4  D-3 8 F-3 4 D-3 4  D-3 8 A#2 8", sung(), 0);
   set(p, 32, BS, S_BASS, bass_root(10));
   set(p, 48, BS, S_BASS, bass_root(7));
 }
@@ -350,10 +364,7 @@ void intro_b(Pattern &p) {
 void intro_title(Pattern &p) {
   chords(p, CHOIR, "- 16 A 4");  // the G minor of the last bar goes on
   set(p, 0, DR, S_BELL, 43);
-  Voice v;
-  v.sample = S_VOICE;
-  v.vib = 0;
-  melody(p, "A#2 8 A-2 8  C#3 4 --- 12", v, 0);
+  melody(p, "A#2 8 A-2 8  C#3 4 --- 12", sung(), 0);
   set(p, 0, BS, S_BASS, bass_root(7));
   set(p, 16, BS, S_BASS, bass_root(9));
   fx(p, 20, BS, CMD_VOLSLIDE, 0x02);
@@ -376,40 +387,29 @@ void intro_title(Pattern &p) {
   for (int r = 48; r < 64; r += 2) set(p, r, BS, S_GROWL, bass_root(9) + (r >= 56 ? 12 : 0));
 }
 
-// Orders 3 and 25: the main theme drops.
-void theme_drop(Pattern &p) {
-  const char *prog = "Dm 16 Bb 16 C 16 A 16";
-  drum_bars(p, GROOVE, GROOVE_FILL);
-  chords(p, ORGAN, prog);
-  bass_drive(p, prog);
-  melody(p, THEME_A);
+// A pattern of the theme: the groove under `bar` with the fill, chords of
+// `voices` and driving bass on `bass` over `prog`, the tune, a hit on D at
+// row 0 and one on `second` at 32, with a snare after it.
+void theme(Pattern &p, const char *bar, ChordSet voices, uint8_t bass, const char *prog, const char *tune,
+           const char *second) {
+  drum_bars(p, bar, GROOVE_FILL);
+  chords(p, voices, prog);
+  bass_drive(p, prog, bass);
+  melody(p, tune);
   accent(p, 0, "D");
-  accent(p, 32, "C");
+  accent(p, 32, second);
   set(p, 34, DR, S_SNARE, 48);
 }
 
+// Orders 3 and 25: the main theme drops.
+void theme_drop(Pattern &p) { theme(p, GROOVE, ORGAN, S_BASS, "Dm 16 Bb 16 C 16 A 16", THEME_A, "C"); }
+
 // Orders 4 and 26.
-void theme_b(Pattern &p) {
-  const char *prog = "Dm 16 Gm 16 Bb 8 C 8 A 16";
-  drum_bars(p, GROOVE, GROOVE_FILL);
-  chords(p, ORGAN, prog);
-  bass_drive(p, prog);
-  melody(p, THEME_B);
-  accent(p, 0, "D");
-  accent(p, 32, "A#");
-  set(p, 34, DR, S_SNARE, 48);
-}
+void theme_b(Pattern &p) { theme(p, GROOVE, ORGAN, S_BASS, "Dm 16 Gm 16 Bb 8 C 8 A 16", THEME_B, "A#"); }
 
 // Orders 5 and 27: the climb; choir takes over the chords.
 void theme_c(Pattern &p) {
-  const char *prog = "Dm 16 Bb 16 Gm 16 A 16";
-  drum_bars(p, "K.h.S.hKK.h.S.hh", GROOVE_FILL);
-  chords(p, CHOIR, prog);
-  bass_drive(p, prog, S_GROWL);
-  melody(p, THEME_C);
-  accent(p, 0, "D");
-  accent(p, 32, "G");
-  set(p, 34, DR, S_SNARE, 48);
+  theme(p, "K.h.S.hKK.h.S.hh", CHOIR, S_GROWL, "Dm 16 Bb 16 Gm 16 A 16", THEME_C, "G");
 }
 
 // Order 6: the last verse, the flicker-out from 48 and the break at 62.
@@ -429,51 +429,44 @@ void theme_break(Pattern &p) {
   fx(p, 62, LD, CMD_VOL, 0);
 }
 
+// The slower sections' backing: the drum `bar` four times with `fill` in
+// the last, chords of `voices` over `prog` and a walking bass over `bass`
+// (`prog` when null).
+void walking_backing(Pattern &p, const char *bar, const char *fill, ChordSet voices, const char *prog,
+                     const char *bass = nullptr) {
+  drum_bars(p, bar, fill);
+  chords(p, voices, prog);
+  bass_walk(p, bass ? bass : prog);
+}
+
+// The calm pulse: soft half-time drums ending in `fill`, strings and a
+// soft walking bass over `prog`.
+void calm_common(Pattern &p, const char *prog, const char *fill) {
+  walking_backing(p, "K...R...S...R.R.", fill, STRINGS, prog);
+  soften(p, 0.7);
+  soften(p, 0.75, 0, kRows, BS);
+}
+
 // Orders 7, 9 and 30: calm, half-time, harp over strings.
 void calm_a(Pattern &p) {
-  const char *prog = "Dm 16 F 16 C 16 Gm 16";
-  drum_bars(p, "K...R...S...R.R.", "K...R...S..HM.LL");
-  soften(p, 0.7);
-  chords(p, STRINGS, prog);
-  bass_walk(p, prog);
-  soften(p, 0.75, 0, kRows, BS);
-  Voice harp;
-  harp.sample = S_HARP;
-  harp.vib = 0;
-  harp.echo = false;
+  calm_common(p, "Dm 16 F 16 C 16 Gm 16", "K...R...S..HM.LL");
   melody(p,
          "D-2 2 F-2 2 A-2 2 D-3 2 A-2 2 F-2 2 A-2 2 F-2 2  F-2 2 A-2 2 C-3 2 F-3 2 C-3 2 A-2 2 C-3 2 A-2 2 "
          "E-2 2 G-2 2 C-3 2 E-3 2 C-3 2 G-2 2 C-3 2 G-2 2  D-2 2 G-2 2 A#2 2 D-3 2 A#2 2 G-2 2 A-2 2 A#2 2",
-         harp);
+         plucked(S_HARP));
   accent(p, 0, "D");
 }
 
 // Order 8: the voice sings over the same pulse.
 void calm_b(Pattern &p) {
-  const char *prog = "Bb 16 F 16 Gm 16 A 16";
-  drum_bars(p, "K...R...S...R.R.", "K...R...S.s.S.ss");
-  soften(p, 0.7);
-  chords(p, STRINGS, prog);
-  bass_walk(p, prog);
-  soften(p, 0.75, 0, kRows, BS);
-  Voice v;
-  v.sample = S_VOICE;
-  v.vib = 0;
-  melody(p, "D-3 8 C-3 8  C-3 8 A-2 8  A#2 8 A-2 4 G-2 4  A-2 12 --- 4", v);
+  calm_common(p, "Bb 16 F 16 Gm 16 A 16", "K...R...S.s.S.ss");
+  melody(p, "D-3 8 C-3 8  C-3 8 A-2 8  A#2 8 A-2 4 G-2 4  A-2 12 --- 4", sung());
 }
 
 // Orders 10 and 31: accent at 0, fading out from row 50.
 void calm_fade(Pattern &p) {
-  const char *prog = "Dm 16 Bb 16 Gm 16 A 16";
-  drum_bars(p, "K...R...S...R.R.", "K...R...R...R...");
-  soften(p, 0.7);
-  chords(p, STRINGS, prog);
-  bass_walk(p, prog);
-  soften(p, 0.75, 0, kRows, BS);
-  Voice v;
-  v.sample = S_VOICE;
-  v.vib = 0;
-  melody(p, "F-3 8 E-3 8  D-3 8 F-3 8  D-3 8 A#2 8  A-2 16", v);
+  calm_common(p, "Dm 16 Bb 16 Gm 16 A 16", "K...R...R...R...");
+  melody(p, "F-3 8 E-3 8  D-3 8 F-3 8  D-3 8 A#2 8  A-2 16", sung());
   accent(p, 0, "D");
   ramp(p, 48, 63, 1.0, 0.0, {S_RIDE, S_BASS, S_STRINGS_MIN, S_VOICE});
 }
@@ -490,11 +483,7 @@ void worm_rise(Pattern &p) {
   for (int i = 0; i < 2; i++) s += seq;
   s += "D#2 2 D#3 2 A#2 2 D#2 2 G-2 2 D#3 2 A#2 2 G-2 2 ";
   s += seq;
-  Voice pl;
-  pl.sample = S_PLUCK;
-  pl.vib = 0;
-  pl.echo = false;
-  melody(p, s.c_str(), pl);
+  melody(p, s.c_str(), plucked(S_PLUCK));
   bass_drive(p, prog, S_GROWL);
   ramp(p, 0, 18, 0.15, 1.0, {0, 0, 0, 0});
 }
@@ -509,11 +498,7 @@ void worm_accent(Pattern &p) {
   const char *seq = "D-2 2 D-3 2 A-2 2 D-2 2 F-2 2 D-3 2 A-2 2 F-2 2 ";
   std::string s = std::string(seq) + "D-2 2 D-3 2 A#2 2 D-2 2 F-2 2 D-3 2 A#2 2 F-2 2 " +
                   "E-2 2 C-3 2 G-2 2 E-2 2 G-2 2 C-3 2 G-2 2 E-2 2";
-  Voice pl;
-  pl.sample = S_PLUCK;
-  pl.vib = 0;
-  pl.echo = false;
-  melody(p, s.c_str(), pl);
+  melody(p, s.c_str(), plucked(S_PLUCK));
   bass_drive(p, "Dm 16 Bb 16 C 16", S_GROWL);
   accent(p, 48, "A", 0);
   set(p, 50, LD, S_RISER, 48);
@@ -567,19 +552,13 @@ void garg_out(Pattern &p) {
 
 // Orders 18 and 19: the letters, a march on the organ.
 void letters_a(Pattern &p) {
-  const char *prog = "Dm 16 C 16 Bb 16 A 16";
-  drum_bars(p, "K...S...K.K.S...", "K...S...K.K.SsMM");
-  chords(p, ORGAN, prog);
-  bass_walk(p, prog);
+  walking_backing(p, "K...S...K.K.S...", "K...S...K.K.SsMM", ORGAN, "Dm 16 C 16 Bb 16 A 16");
   melody(p, "A-2 4 A-2 2 A-2 2 D-3 8  C-3 4 E-3 4 G-3 8  F-3 4 D-3 4 A#2 4 C-3 4  C#3 12 --- 4");
   set(p, 0, DR, S_CRASH, 57);
 }
 
 void letters_b(Pattern &p) {
-  const char *prog = "Gm 16 Dm 16 Eb 16 A 16";
-  drum_bars(p, "K...S...K.K.S...", "K...S.s.K.SSSSSS");
-  chords(p, ORGAN, prog);
-  bass_walk(p, prog);
+  walking_backing(p, "K...S...K.K.S...", "K...S.s.K.SSSSSS", ORGAN, "Gm 16 Dm 16 Eb 16 A 16");
   melody(p, "A#2 4 D-3 4 G-3 8  F-3 4 D-3 4 A-2 8  G-2 4 A#2 4 D#3 8  E-3 8 C#3 4 A-2 4");
 }
 
@@ -588,11 +567,7 @@ void halftone(Pattern &p, const char *prog, const char *seq) {
   drum_bars(p, "K.h.c.hKK.h.c.hh", "K.h.c.hKK.c.c.cc");
   chords(p, STRINGS, prog);
   bass_drive(p, prog);
-  Voice pl;
-  pl.sample = S_CELESTA;
-  pl.vib = 0;
-  pl.echo = false;
-  melody(p, seq, pl);
+  melody(p, seq, plucked(S_CELESTA));
 }
 
 void halftone_a(Pattern &p) {
@@ -610,28 +585,16 @@ void halftone_b(Pattern &p) {
 
 // Orders 22 and 23: portraits; the picture changes at 2242 and 2320.
 void portrait_a(Pattern &p) {
-  const char *prog = "Dm 16 Gm 16 Dm 8 Bb 8 A 16";
-  drum_bars(p, "K.....h.S.....h.", "K.....h.S...K...");
+  walking_backing(p, "K.....h.S.....h.", "K.....h.S...K...", STRINGS, "Dm 16 Gm 16 Dm 8 Bb 8 A 16");
   soften(p, 0.75);
-  chords(p, STRINGS, prog);
-  bass_walk(p, "Dm 16 Gm 16 Dm 8 Bb 8 A 16");
-  Voice v;
-  v.sample = S_VOICE;
-  v.vib = 0;
-  melody(p, "D-3 8 F-3 8  D-3 8 A#2 8  A-2 8 F-2 2 --- 6 E-2 16", v);
+  melody(p, "D-3 8 F-3 8  D-3 8 A#2 8  A-2 8 F-2 2 --- 6 E-2 16", sung());
   accent(p, 42, "D");
 }
 
 void portrait_b(Pattern &p) {
-  const char *prog = "Bb 16 Gm 16 A 16 A 16";
-  drum_bars(p, "K.....h.S.....h.", "K.....h.S.s.SsSS");
+  walking_backing(p, "K.....h.S.....h.", "K.....h.S.s.SsSS", STRINGS, "Bb 16 Gm 16 A 16 A 16", "Bb 16 Gm 16 A 32");
   soften(p, 0.75);
-  chords(p, STRINGS, prog);
-  bass_walk(p, "Bb 16 Gm 16 A 32");
-  Voice v;
-  v.sample = S_VOICE;
-  v.vib = 0;
-  melody(p, "D-3 12 C-3 4  A#2 4 --- 4 D-3 8  C#3 16 E-3 16", v);
+  melody(p, "D-3 12 C-3 4  A#2 4 --- 4 D-3 8  C#3 16 E-3 16", sung());
   accent(p, 20, "G");
 }
 
@@ -644,39 +607,24 @@ void church(Pattern &p) {
   set(p, 48, DR, S_BELL, 50);
   drums(p, 56, "L.L.M.H.");
   bass_walk(p, "Dm 16 Gm 16 A 16 Dm 16");
-  Voice v;
-  v.sample = S_VOICE;
-  v.vib = 0;
-  melody(p, "A-2 8 D-3 8  D-3 8 A#2 8  C#3 8 E-3 8  D-3 14 --- 2", v);
+  melody(p, "A-2 8 D-3 8  D-3 8 A#2 8  C#3 8 E-3 8  D-3 14 --- 2", sung());
   accent(p, 62, "D", 0);
 }
 
 // Order 28: the outro, choir and voice over a slow pulse.
 void outro_a(Pattern &p) {
-  const char *prog = "Dm 16 Bb 16 F 16 A 16";
-  drum_bars(p, "K.......S.......", "K.......S...L.L.");
+  walking_backing(p, "K.......S.......", "K.......S...L.L.", CHOIR, "Dm 16 Bb 16 F 16 A 16");
   soften(p, 0.7);
-  chords(p, CHOIR, prog);
-  bass_walk(p, prog);
-  Voice v;
-  v.sample = S_VOICE;
-  v.vib = 0;
-  melody(p, THEME_A, v);
+  melody(p, THEME_A, sung());
   set(p, 0, DR, S_CRASH, 57);
 }
 
 // Order 29: the last bars, fading from row 20 to silence by row 56; a bell
 // tolls into the quiet.
 void outro_end(Pattern &p) {
-  const char *prog = "Dm 16 Gm 16 Dm 32";
-  drum_bars(p, "K.......S.......");
+  walking_backing(p, "K.......S.......", nullptr, CHOIR, "Dm 16 Gm 16 Dm 32");
   soften(p, 0.6);
-  chords(p, CHOIR, prog);
-  bass_walk(p, prog);
-  Voice v;
-  v.sample = S_VOICE;
-  v.vib = 0;
-  melody(p, "F-3 8 E-3 8  D-3 8 A#2 8  A-2 16 D-3 16", v);
+  melody(p, "F-3 8 E-3 8  D-3 8 A#2 8  A-2 16 D-3 16", sung());
   ramp(p, 20, 56, 1.0, 0.0, {S_CRASH, S_BASS, S_CHOIR_MIN, S_VOICE});
   for (int r = 57; r < kRows; r++)
     for (int c = 0; c < kChannels; c++) p.cell[r][c] = Cell();
@@ -736,8 +684,11 @@ void release_across_patterns(Song &song, int ch, int step) {
   }
 }
 
-// Release steps per tick: bass, chords, lead.
-constexpr int kReleaseBass = 0x08, kReleaseChords = 0x04, kReleaseLead = 0x05;
+// Release steps per tick, per channel that releases.
+struct Release {
+  int ch, step;
+};
+constexpr Release kReleases[] = {{BS, 0x08}, {CH, 0x04}, {LD, 0x05}};
 
 bool has_accent(const Pattern &p, int row) {
   return p.cell[row][DR].sample == S_BOOM || p.cell[row][CH].sample == S_STAB;
@@ -750,9 +701,7 @@ Song compose(const std::vector<Sample> &samples) {
   Song song;
   for (int i = 0; i < kPatterns; i++) {
     kPatternDefs[i].build(song.patterns[i]);
-    release_before_notes(song.patterns[i], BS, kReleaseBass);
-    release_before_notes(song.patterns[i], CH, kReleaseChords);
-    release_before_notes(song.patterns[i], LD, kReleaseLead);
+    for (const Release &rel : kReleases) release_before_notes(song.patterns[i], rel.ch, rel.step);
   }
   int pos = 0;
   for (const Section &sec : kSections)
@@ -767,9 +716,7 @@ Song compose(const std::vector<Sample> &samples) {
     std::fprintf(stderr, "assetgen: music: the sections fill %d of %d song positions\n", pos, kSongLength);
     std::exit(1);
   }
-  release_across_patterns(song, BS, kReleaseBass);
-  release_across_patterns(song, CH, kReleaseChords);
-  release_across_patterns(song, LD, kReleaseLead);
+  for (const Release &rel : kReleases) release_across_patterns(song, rel.ch, rel.step);
   // Speed and tempo for the whole song, once, on the first row.
   Pattern &first = song.patterns[song.order[0]];
   if (first.cell[0][DR].cmd || first.cell[0][DR].param || first.cell[0][BS].cmd || first.cell[0][BS].param) {

@@ -57,12 +57,12 @@ struct Svf {  // Chamberlin state-variable filter; stable well below rate / 6
   Svf(double cutoff, double res, double rate) : f(2 * std::sin(kPi * cutoff / rate)), q(1 / res) {}
   void tune(double cutoff, double rate) { f = 2 * std::sin(kPi * std::min(cutoff, rate / 7) / rate); }
   double bp(double x) {
-    low += f * band;
-    double high = x - low - q * band;
-    band += f * high;
+    step(x);
     return band;
   }
-  double hp(double x) {
+  double hp(double x) { return step(x); }
+  // One sample in; the high-pass output out, low and band updated.
+  double step(double x) {
     low += f * band;
     double high = x - low - q * band;
     band += f * high;
@@ -139,6 +139,17 @@ struct Pad {
   double max_freq = 0;  // partials above are left out; 0 = 0.45 x rate
 };
 
+// A pad played at `note`'s rate, without vibrato and spectrum yet.
+Pad pad_at(int note, double attack, double loop_sec, int unison, double spread) {
+  Pad p;
+  p.rate = note_rate(note);
+  p.attack = attack;
+  p.loop_sec = loop_sec;
+  p.unison = unison;
+  p.spread = spread;
+  return p;
+}
+
 struct Tone {
   double freq, amp;
 };
@@ -186,11 +197,10 @@ Looped pad(const Pad &s, const std::vector<Tone> &tones, uint64_t init) {
     const double p = i < ls ? double(i) / ls : 1.0;
     for (size_t v = 0; v < vib.size(); v++)
       vphase[v] = sin_cycles(double(int64_t(vib[v].m) * i % L) / L + vib[v].phase / (2 * kPi));
-    // The spectrum moves during the attack; it is sampled every 32 frames.
-    if (p < 1 && i % 32 == 0)
+    // The spectrum moves during the attack; it is sampled every 32 frames
+    // and once more where the sustain starts (p = 1).
+    if ((p < 1 && i % 32 == 0) || i == ls)
       for (size_t o = 0; o < osc.size(); o++) amp[o] = osc[o].amp * s.spectrum(osc[o].f, osc[o].k, p);
-    if (i == ls)
-      for (size_t o = 0; o < osc.size(); o++) amp[o] = osc[o].amp * s.spectrum(osc[o].f, osc[o].k, 1.0);
     double acc = 0;
     for (size_t o = 0; o < osc.size(); o++) {
       const Osc &c = osc[o];
@@ -266,6 +276,11 @@ Sample finish(const char *name, const std::vector<double> &x, double rate, int v
 
 Sample finish_loop(const char *name, const Looped &l, double rate, int volume, uint64_t init = 7) {
   return finish(name, l.x, rate, volume, l.loop_start, l.loop_len, init);
+}
+
+// A looped sample of pad `p` sounding `tones`; `init` starts its phases.
+Sample looped_sample(const char *name, const Pad &p, const std::vector<Tone> &tones, uint64_t init, int volume) {
+  return finish_loop(name, pad(p, tones, init), p.rate, volume);
 }
 
 double noise(Rng &r) { return 2 * r.uniform() - 1; }
@@ -464,12 +479,7 @@ Sample thunder() {
 // Bass: C-2 (8287 Hz) sounds C2 (65.4 Hz). A low-passed saw whose filter
 // closes during the attack; two voices 6 cents apart.
 Sample bass(bool growl) {
-  Pad p;
-  p.rate = note_rate(36);
-  p.attack = 0.22;
-  p.loop_sec = 1.0;
-  p.unison = 2;
-  p.spread = 7;
+  Pad p = pad_at(36, 0.22, 1.0, 2, 7);
   // The growl leans to odd harmonics (a hollow, square-like body) with a
   // nasal resonance near 650 Hz.
   p.spectrum = [growl](double f, int k, double prog) {
@@ -478,8 +488,8 @@ Sample bass(bool growl) {
     double nasal = growl ? 1 + 2.5 * std::exp(-std::pow((f - 650) / 220, 2)) : 1.0;
     return odd * nasal / k * lowpass_shape(f, fc, growl ? 3 : 4) * (k == 1 ? 1.4 : 1.0);
   };
-  Looped l = pad(p, {{pitch(36, 0.5), 1.0}, {pitch(36, 0.25), growl ? 0.0 : 0.35}}, growl ? 31 : 30);
-  return finish_loop(growl ? "growl bass" : "bass", l, p.rate, growl ? 60 : 56);
+  return looped_sample(growl ? "growl bass" : "bass", p, {{pitch(36, 0.5), 1.0}, {pitch(36, 0.25), growl ? 0.0 : 0.35}},
+                       growl ? 31 : 30, growl ? 60 : 56);
 }
 
 double drawbars(int k) {
@@ -499,89 +509,55 @@ double drawbars(int k) {
 
 // Chords: C-3 (16574 Hz) sounds the open voicing on C3.
 Sample organ(bool minor) {
-  Pad p;
-  p.rate = note_rate(48);
-  p.attack = 0.04;
-  p.loop_sec = 1.6;
-  p.unison = 2;
-  p.spread = 5;
+  Pad p = pad_at(48, 0.04, 1.6, 2, 5);
   p.spectrum = [](double f, int k, double) { return drawbars(k) * lowpass_shape(f, 5500, 2); };
   auto tones = voicing(pitch(48, 0.5), minor);
   tones.push_back({pitch(48, 0.25), 0.35});  // 16' pedal tone
-  Looped l = pad(p, tones, minor ? 40 : 41);
-  return finish_loop(minor ? "organ minor" : "organ major", l, p.rate, 40);
+  return looped_sample(minor ? "organ minor" : "organ major", p, tones, minor ? 40 : 41, 40);
 }
 
 Sample choir(bool minor) {
-  Pad p;
-  p.rate = note_rate(48);
-  p.attack = 0.4;
-  p.loop_sec = 2.0;
-  p.unison = 3;
-  p.spread = 9;
+  Pad p = pad_at(48, 0.4, 2.0, 3, 9);
   p.vib_hz = 5.2;
   p.vib_depth = 0.004;
   p.spectrum = [](double f, int k, double prog) { return vowel_ah(f) / std::sqrt(double(k)) * (0.6 + 0.4 * prog); };
-  Looped l = pad(p, voicing(pitch(48, 0.5), minor), minor ? 42 : 43);
-  return finish_loop(minor ? "choir minor" : "choir major", l, p.rate, 44);
+  return looped_sample(minor ? "choir minor" : "choir major", p, voicing(pitch(48, 0.5), minor), minor ? 42 : 43, 44);
 }
 
 Sample strings(bool minor) {
-  Pad p;
-  p.rate = note_rate(48);
-  p.attack = 0.5;
-  p.loop_sec = 1.6;
-  p.unison = 3;
-  p.spread = 12;
+  Pad p = pad_at(48, 0.5, 1.6, 3, 12);
   p.vib_hz = 5.8;
   p.vib_depth = 0.003;
   p.spectrum = [](double f, int k, double prog) {
     return 1.0 / k * lowpass_shape(f, 1800 + 1200 * prog, 2) * (1 + 0.6 * std::exp(-std::pow((f - 2800) / 600, 2)));
   };
-  Looped l = pad(p, voicing(pitch(48, 0.5), minor), minor ? 44 : 45);
-  return finish_loop(minor ? "strings minor" : "strings major", l, p.rate, 42);
+  return looped_sample(minor ? "strings minor" : "strings major", p, voicing(pitch(48, 0.5), minor), minor ? 44 : 45,
+                      42);
 }
 
 // Singing lead: C-3 sounds C5. A saw through an "ah" that opens slightly
 // during the attack; two voices 5 cents apart. Vibrato comes from the pattern.
 Sample lead() {
-  Pad p;
-  p.rate = note_rate(48);
-  p.attack = 0.06;
-  p.loop_sec = 0.5;
-  p.unison = 2;
-  p.spread = 6;
+  Pad p = pad_at(48, 0.06, 0.5, 2, 6);
   p.spectrum = [](double f, int k, double prog) {
     return (1.0 / k) * (0.3 + 2.5 * vowel_ah(f * 0.75)) * lowpass_shape(f, 2500 + 2500 * prog, 2);
   };
-  Looped l = pad(p, {{pitch(48, 2.0), 1.0}}, 50);
-  return finish_loop("lead", l, p.rate, 58);
+  return looped_sample("lead", p, {{pitch(48, 2.0), 1.0}}, 50, 58);
 }
 
 // Solo voice "oo" with its own slow vibrato: C-3 sounds C5.
 Sample voice() {
-  Pad p;
-  p.rate = note_rate(48);
-  p.attack = 0.25;
-  p.loop_sec = 1.2;
-  p.unison = 2;
-  p.spread = 4;
+  Pad p = pad_at(48, 0.25, 1.2, 2, 4);
   p.vib_hz = 5.0;
   p.vib_depth = 0.006;
   p.spectrum = [](double f, int k, double) { return vowel_oo(f * 0.8) / k; };
-  Looped l = pad(p, {{pitch(48, 2.0), 1.0}}, 51);
-  return finish_loop("voice", l, p.rate, 48);
+  return looped_sample("voice", p, {{pitch(48, 2.0), 1.0}}, 51, 48);
 }
 
 // Dark drone for the intro: C-2 (8287 Hz) sounds C2 and G2 with a breathy
 // band of partials on the loop's grid (noise that repeats every 3 s).
 Sample drone() {
-  Pad p;
-  p.rate = note_rate(36);
-  p.attack = 0.8;
-  p.loop_sec = 2.0;
-  p.unison = 3;
-  p.spread = 10;
+  Pad p = pad_at(36, 0.8, 2.0, 3, 10);
   p.spectrum = [](double f, int k, double) { return 1.0 / k * lowpass_shape(f, 500, 4); };
   Looped l = pad(p, {{pitch(36, 0.5), 1.0}, {pitch(43, 0.5), 0.6}, {pitch(36, 1.0), 0.4}}, 52);
   // Wind: random-phase partials between 150 and 900 Hz on the same grid.

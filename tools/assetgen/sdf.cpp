@@ -260,3 +260,34 @@ void preview_texture(uint8_t *tex) {
   for (int i = 0; i < 65536; i++)
     tex[i] = any ? k[i] : quantise(fbm((i & 255) / 32.0, (i >> 8) / 32.0, 77, 4, 8), i & 255, i >> 8);
 }
+
+ObjectHit light_object(const Camera &cam, const Sdf &f, V3 key, const ObjectLighting &L, double px, double py) {
+  ObjectHit o;
+  o.rd = camera_ray(cam, px, py, 320, 200);
+  double t0, t1;
+  if (!ray_sphere(cam.eye, o.rd, L.bound_centre, L.bound_radius, &t0, &t1)) return o;
+  Hit h = sdf_march(f, cam.eye, o.rd, std::max(t0, 0.0), t1, L.max_steps, 3e-4, L.relax);
+  if (!h.hit) return o;
+  o.hit = true;
+  o.p = h.p;
+  o.n = sdf_normal(f, h.p, 1.5e-3);
+  o.diff = std::max(0.0, dot(o.n, key));
+  o.shadow = o.diff > 0 ? sdf_soft_shadow(f, h.p + o.n * 0.004, key, 0.01, L.shadow_far, L.shadow_k) : 0.0;
+  o.ao = sdf_ao(f, h.p, o.n, L.ao_near) * (L.ao_base + L.ao_gain * sdf_ao(f, h.p, o.n, L.ao_far, 4));
+  o.fill = std::max(0.0, dot(o.n, normalize(V3{-key.x, L.fill_y, L.fill_z})));
+  o.rim = rim_light(o.n, o.rd, L.rim_power);
+  return o;
+}
+
+std::vector<uint8_t> compose_preview(const uint8_t *pic, const uint8_t *uv,
+                                     const std::function<int(int, const uint8_t *, uint16_t, int)> &value) {
+  std::vector<uint8_t> tex(65536), out(320 * 600);
+  preview_texture(tex.data());
+  for (int k = 0; k < 3; k++)
+    for (int i = 0; i < 64000; i++) {
+      uint16_t u = uv_at(uv, i);
+      int val = u != 0xFFFF ? value(k, tex.data(), u, pic[i]) : 0;
+      out[k * 64000 + i] = uint8_t(std::clamp(val, 0, 255));
+    }
+  return out;
+}

@@ -186,3 +186,44 @@ inline uint16_t uv_at(const uint8_t *uv, int i) { return uint16_t(uv[2 * i] | (u
 // object with its texture; when that asset is still all zero (its job not
 // run), fills tex with a tiling cloudy stand-in instead.
 void preview_texture(uint8_t *tex);
+
+// --- One lit object --------------------------------------------------------------
+
+// How a single marched object is found and lit: a key light, a fill from
+// the other side and a rim.
+struct ObjectLighting {
+  V3 bound_centre;
+  double bound_radius;            // the object lies inside this sphere
+  int max_steps;                  // marching: steps and relax of sdf_march
+  double relax;
+  double shadow_far, shadow_k;    // soft shadow towards the key: reach and hardness
+  double ao_near, ao_far;         // occlusion scales: near x (ao_base + ao_gain x far)
+  double ao_base, ao_gain;
+  double fill_y, fill_z;          // fill direction (-key.x, fill_y, fill_z), normalised
+  double rim_power;
+};
+
+// The lighting terms where a camera ray meets the object.
+struct ObjectHit {
+  bool hit = false;
+  V3 rd, p, n;  // ray direction, hit point, unit normal
+  double diff = 0, shadow = 0, ao = 0, fill = 0, rim = 0;  // each 0..1
+};
+
+// Marches the ray through image point (px, py) of a 320x200 picture
+// against f and, on a hit, lights it with the unit key direction `key`.
+ObjectHit light_object(const Camera &cam, const Sdf &f, V3 key, const ObjectLighting &L, double px, double py);
+
+// Cylindrical texel coordinates of local point lp about the vertical axis
+// x = 0, z = -axis_z: `radius` the unwrap radius, `scale` texels per unit.
+inline void cylinder_uv(UvSample &out, V3 lp, double radius, double scale, double axis_z) {
+  out.u = scale * radius * std::atan2(lp.x, lp.z + axis_z);
+  out.v = -scale * lp.y;
+}
+
+// A 320x200 picture and its UV map composed with the preview texture at
+// three moments k = 0..2, stacked into 320x600 bytes: value(k, tex, u, img)
+// is the byte of a covered pixel before clamping to 0..255, where u is its
+// map entry and img its picture byte; uncovered pixels are 0.
+std::vector<uint8_t> compose_preview(const uint8_t *pic, const uint8_t *uv,
+                                     const std::function<int(int k, const uint8_t *tex, uint16_t u, int img)> &value);
