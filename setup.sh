@@ -6,7 +6,7 @@ ULV_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libsdl1.2-dev libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libpng-dev fonts-ebgaramond fonts-blankenburg
-  libxmp-dev libopenmpt-dev fig2dev xvfb xdotool sox
+  libxmp-dev libopenmpt-dev fig2dev xvfb xdotool sox imagemagick
   clang libclang-rt-14-dev dpkg-dev
 )
 
@@ -25,11 +25,14 @@ ulv_setup() {
 }
 
 # ulv_build DIR [cmake options...]: configure (once) and build with Ninja.
+# ULV_TARGETS, when set, names the targets to build instead of all.
 ulv_build() {
   local dir=$1
   shift
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S . -B "$dir" -G Ninja "$@" || return 1
   fi
-  cmake --build "$dir" -j "$(nproc)" || return 1
+  local targets=()
+  [ -n "${ULV_TARGETS:-}" ] && targets=(--target ${ULV_TARGETS})
+  cmake --build "$dir" -j "$(nproc)" "${targets[@]}" || return 1
 }

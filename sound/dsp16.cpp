@@ -16,26 +16,26 @@ namespace {
 // The requested format. SDL converts to whatever the hardware takes, so the
 // callback always receives buffers in this format. sd_null_init records the
 // same fields without opening anything.
-SDL_AudioSpec spec;
+SDL_AudioSpec want;
 
 void dev_init(int rate, int frames) { sd_mix_init(rate, frames); }
 void dev_nothing() {}
 void dev_shutdown() { SDL_CloseAudio(); }
 
 void fill_spec(int rate, int frames) {
-  spec.freq = rate;
-  spec.format = rate < 44100 ? AUDIO_U8 : AUDIO_S16LSB;
-  spec.channels = 2;
-  spec.samples = uint16_t(frames);
-  spec.callback = mix_newhand;
-  spec.userdata = nullptr;
+  want.freq = rate;
+  want.format = rate < 44100 ? AUDIO_U8 : AUDIO_S16LSB;
+  want.channels = 2;
+  want.samples = uint16_t(frames);
+  want.callback = mix_newhand;
+  want.userdata = nullptr;
 }
 
 }  // namespace
 
 int sd_dsp16_init(int rate, int frames) {
   fill_spec(rate, frames);
-  if (SDL_OpenAudio(&spec, nullptr) < 0) {
+  if (SDL_OpenAudio(&want, nullptr) < 0) {
     sd_errorstr = "SDL audio error";
     return 0;
   }
@@ -60,12 +60,12 @@ int sd_null_init(int rate, int frames) {
   return 1;
 }
 
-int sd_framebytes() { return spec.format == AUDIO_S16LSB ? 4 : 2; }
+int sd_framebytes() { return want.format == AUDIO_S16LSB ? 4 : 2; }
 
 int32_t sd_tickframes(int32_t tempo) {
   if (tempo <= 0) return 0;
   // 5512500 = 44100 x 125: at 44100 Hz this is exactly 5512500 / (50 tempo).
-  int64_t n = int64_t(spec.freq) * 125 / (int64_t(50) * tempo);
+  int64_t n = int64_t(want.freq) * 125 / (int64_t(50) * tempo);
   return n < 1 ? 1 : int32_t(n);
 }
 

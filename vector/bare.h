@@ -2,7 +2,7 @@
 // set-up calls, and a z-buffered triangle rasteriser that colours each
 // pixel by its depth.
 //
-// Formats: matrix rotation part 4.12 (4096 = 1.0); translation column in
+// Formats: rotation entries of the matrix in 4.12 (4096 = 1.0); translation column in
 // 1/4096 model units; model and eye-space coordinates 16.16 (65536 = one
 // unit). Vectors are columns: v_eye = M * v. The camera sits at the origin
 // looking along -z; screen y grows downwards. Main thread only: all state

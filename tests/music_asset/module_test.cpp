@@ -1,6 +1,7 @@
 // The generated module as a file: layout, order list, commands and samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -148,6 +149,16 @@ TEST_F(Module, NotesAreClassicPeriodsOfExistingSamples) {
         << "period " << c.period << " in pattern " << c.pattern << " row " << c.row;
   }
   EXPECT_GT(notes, 1500);
+}
+
+// Every stored instrument is heard: each of the 31 samples is named by a
+// cell of a pattern that the song plays.
+TEST_F(Module, EverySampleIsPlayed) {
+  std::vector<bool> played(128, false), heard(32, false);
+  for (int i = 0; i < m[950]; i++) played[m[952 + i]] = true;
+  for (const Cmd &c : cells(m))
+    if (played[c.pattern] && c.sample) heard[c.sample] = true;
+  for (int k = 1; k <= 31; k++) EXPECT_TRUE(heard[k]) << "sample " << k << " is never played";
 }
 
 }  // namespace

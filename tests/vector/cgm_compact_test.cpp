@@ -30,7 +30,11 @@ struct Compact {
   }
 };
 
-std::string temp_path(const char *name) { return std::string(ULV_BINARY_DIR) + "/" + name; }
+// Named after the running test: ctest runs tests in parallel.
+std::string temp_path(const char *name) {
+  return std::string(ULV_BINARY_DIR) + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+         name;
+}
 
 void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
   FILE *f = std::fopen(path.c_str(), "wb");

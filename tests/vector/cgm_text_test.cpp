@@ -9,10 +9,16 @@
 
 namespace {
 
+// A file name of the running test's own: ctest runs tests in parallel.
+std::string own_path(const char *name) {
+  return std::string(ULV_BINARY_DIR) + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+         name;
+}
+
 // A file with the usual head and a four-entry colour table (black, blue,
 // red, green as file indices 1..4), then `body`.
 std::string drawing(const std::string &body, const char *name = "text_test.cgm") {
-  std::string path = std::string(ULV_BINARY_DIR) + "/" + name;
+  std::string path = own_path(name);
   FILE *f = std::fopen(path.c_str(), "wb");
   std::string text = "BEGMF 'test';\nmfversion 1;\nBEGMFDEFAULTS;\n  colrtable 1\n\t0 0 0\n\t0 0 255\n"
                      "\t255 0 0\n\t0 255 0;\nENDMFDEFAULTS;\nBEGPIC 'test';\n" +
@@ -26,7 +32,7 @@ cgm_picture *read(const std::string &body) { return cgm_readtext(drawing(body).c
 
 // Raw file contents, no head.
 cgm_picture *read_raw(const std::string &text) {
-  std::string path = std::string(ULV_BINARY_DIR) + "/text_test_raw.cgm";
+  std::string path = own_path("text_test_raw.cgm");
   FILE *f = std::fopen(path.c_str(), "wb");
   std::fwrite(text.data(), 1, text.size(), f);
   std::fclose(f);

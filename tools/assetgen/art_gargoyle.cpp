@@ -21,8 +21,8 @@
 namespace {
 
 struct GargPose {
-  double yaw;       // radians the creature is turned (positive: face to screen left)
-  double head_yaw;  // radians the head turns on the neck
+  double yaw;       // radians the creature is turned (positive: face to screen right)
+  double head_yaw;  // radians the head turns on the neck (same sense)
   double jaw;       // radians the lower jaw drops
   V3 key;           // unit direction towards the key light (world)
 };
@@ -182,7 +182,7 @@ void render_gargoyle(const GargPose &pose, const char *pic_sym, const char *uv_s
   v.cam = camera_look({0, -0.6, 5.0}, {0, 0.02, 0}, 45.0);
   Sdf f = [&v](const V3 &p) { return v.dist(p); };
   render_uv_object([&](double px, double py) { return shade_gargoyle(v, f, px, py); }, asset(pic_sym),
-                   asset(uv_sym));
+                   asset(uv_sym), 0.2);
   preview_grey(pic_sym, 320, 200, asset(pic_sym));
 }
 

@@ -33,7 +33,7 @@ struct Sitter {
   double yaw, pitch, roll;
   // material
   double grain;     // stone roughness 0 .. 1
-  double polish;    // specular strength 0 .. 1
+  double polish;    // strength of the glossy highlight 0 .. 1
   double tone;      // overall albedo 0 .. 1
   uint32_t noise;   // noise start value
   int prop;         // 0 mallet, 1 rope, 2 organ pipes
@@ -143,7 +143,9 @@ double body(V3 p, const Sitter &c) {
   d = smin(d, sdf_ellipsoid(p - V3{0, -2.9, 0.0}, {1.35, 0.8, 0.7}), 0.2);                  // chest
   // robe: collar fold and drapery
   d = smin(d, sdf_torus(rot_x(p - V3{0, -1.75, -0.12}, 0.2), 0.48, 0.09), 0.1);
-  d += 0.025 * std::sin(p.x * 7.0 + 2.0 * std::sin(p.y * 2.0)) * smoothstep(-1.9, -2.4, p.y);
+  d += 0.035 * std::sin(p.x * 7.0 + 2.0 * std::sin(p.y * 2.0)) * smoothstep(-1.75, -2.15, p.y);
+  if (c.prop == 0)  // the mason's apron strap across the chest
+    d = smin(d, sdf_capsule(p, {-0.95, -1.85, 0.35}, {0.6, -2.9, 0.75}, 0.07), 0.03);
   if (c.prop == 0) {  // mallet resting on the right shoulder (screen right)
     V3 q = p - V3{0.95, -1.2, 0.35};
     double handle = sdf_capsule(q, {-0.25, -1.6, 0.15}, {0.1, 0.55, -0.1}, 0.055);
@@ -285,8 +287,8 @@ double shade_portrait(const Portrait &pt, const Sdf &f, double px, double py) {
   double sh = diff > 0 ? candle_shadow(f, p + n * 0.005, L, dist) : 0.0;
   double rim = figure ? rim_light(n, rd, 3.0) * smoothstep(-0.2, 0.4, dot(n, V3{-0.7, 0.5, -0.3})) : 0.0;
   V3 hv = normalize(L - rd);
-  double spec = polish * std::pow(std::max(0.0, dot(n, hv)), 30.0) * sh * fall;
-  double v = albedo * (0.05 * ao + diff * sh * fall * (0.5 + 0.5 * ao)) + 0.28 * rim * ao + 0.35 * spec;
+  double gloss = polish * std::pow(std::max(0.0, dot(n, hv)), 30.0) * sh * fall;
+  double v = albedo * (0.05 * ao + diff * sh * fall * (0.5 + 0.5 * ao)) + 0.28 * rim * ao + 0.35 * gloss;
   // darken the caption side and the top and bottom (vignette)
   double sx = px / 320.0, sy = py / 200.0;
   double vig = smoothstep(0.0, 0.55, sx) * 0.55 + 0.45;
@@ -302,7 +304,7 @@ void render_portrait(const Sitter &c, const char *sym) {
   pt.cam = camera_look({-0.8, -0.2, 8.5}, {-1.35, -0.6, 0}, 38.0);
   pt.light = {2.6, 0.4, 4.2};
   Sdf f = [&pt](const V3 &p) { return pt.figure(p); };
-  render_picture(320, 200, [&](double px, double py) { return shade_portrait(pt, f, px, py); }, asset(sym), 0.15);
+  render_picture(320, 200, [&](double px, double py) { return shade_portrait(pt, f, px, py); }, asset(sym), 0.2, 2);
   preview_grey(sym, 320, 200, asset(sym));
 }
 

@@ -5,9 +5,10 @@
 // lit from the upper right, jaw dropped a little further, so the two read
 // as one skull turning and chattering when they alternate.
 //
-// The shading is made for v = T * img / D + img / 4 (D 30..170): lit bone
-// sits around index 110..220 so the texture reads at every D, the sockets
-// and the shadow side stay dark.
+// The shading is made for v = T * img / D + img / 4 (D 30..170): the skull
+// averages about index 80 and its lit bone reaches 150..190, so at D = 100
+// a mid texel shows the bone at about its own brightness, at D = 30 the
+// lit side burns out to white, and the sockets and shadow side stay dark.
 #include "gen.h"
 #include "sdf.h"
 
@@ -18,7 +19,7 @@
 namespace {
 
 struct SkullPose {
-  double yaw;    // radians, positive turns the face towards screen left
+  double yaw;    // radians, positive turns the face towards screen right
   double pitch;  // radians, positive tilts the face down
   double jaw;    // radians the mandible is dropped
   V3 key;        // unit direction towards the key light (world)
@@ -95,14 +96,14 @@ double skull(V3 p, double jaw) {
   return std::min(cranium(p), mandible(q));
 }
 
-// Suture lines (coronal, sagittal, lambdoid) as dark hairline grooves on
+// Suture lines (coronal across, sagittal front to back) as dark hairlines on
 // the top of the cranium: 0 on a line, 1 away from it.
 double sutures(V3 p) {
   if (p.y < 0.15) return 1.0;
   double wig = 0.012 * std::sin(p.z * 60.0) + 0.008 * std::sin(p.z * 143.0 + 1.0);
   double sag = std::fabs(p.x + wig);
-  double cor = std::fabs(p.z - 0.16 + 0.25 * p.y * 0.0 - 0.15 * p.x * p.x + 0.012 * std::sin(p.x * 55.0));
-  double dmin = std::min(sag + (p.z > 0.18 ? 1.0 : 0.0), cor);
+  double cor = std::fabs(p.z - 0.16 - 0.15 * p.x * p.x + 0.012 * std::sin(p.x * 55.0));
+  double dmin = std::min(sag + (p.z > 0.18 ? 1.0 : 0.0), cor);  // sagittal only behind the coronal
   return smoothstep(0.004, 0.018, dmin);
 }
 
@@ -132,11 +133,11 @@ UvSample shade_skull(const SkullView &v, const Sdf &f, double px, double py) {
   double fd = std::max(0.0, dot(n, fill));
   double rim = rim_light(n, rd, 3.0);
   V3 hv = normalize(l - rd);
-  double spec = std::pow(std::max(0.0, dot(n, hv)), 24.0) * sh;
+  double gloss = std::pow(std::max(0.0, dot(n, hv)), 24.0) * sh;
   V3 lp = v.to_local(h.p);
   double grain = 0.92 + 0.16 * fbm(lp.x * 9 + lp.z * 5, lp.y * 9 - lp.z * 3, 11, 3);
   double s = 0.05 * ao + 0.50 * diff * sh * (0.4 + 0.6 * ao) * grain + 0.10 * fd * ao + 0.22 * rim * ao +
-             0.10 * spec;
+             0.10 * gloss;
   out.shade = clamp01(s * (0.7 + 0.3 * sutures(lp)));
   out.covered = true;
   // Cylindrical texture coordinates about a vertical axis behind the skull

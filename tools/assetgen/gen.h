@@ -49,11 +49,11 @@ struct Rng {
 };
 
 // Value noise in [0, 1], smooth, periodic with period `per` cells in both
-// axes when per > 0 (for tiling textures). Same result for the same seed.
-double vnoise(double x, double y, uint32_t seed, int per = 0);
+// axes when per > 0 (for tiling textures). Same result for the same salt (a per-use constant).
+double vnoise(double x, double y, uint32_t salt, int per = 0);
 // Fractal sum of `oct` octaves of vnoise, normalised to [0, 1]; periodic
 // when per > 0 (period doubles with each octave so tiling is kept).
-double fbm(double x, double y, uint32_t seed, int oct, int per = 0);
+double fbm(double x, double y, uint32_t salt, int oct, int per = 0);
 
 // Quantise a brightness 0..1 to an index 0..255 with ordered dithering at
 // pixel (x, y), so gradients do not band.

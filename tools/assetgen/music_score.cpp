@@ -23,7 +23,7 @@ enum Channel { DR = 0, BS = 1, CH = 2, LD = 3 };
 
 const std::vector<Sample> *instruments;  // for the volumes of fades, set by compose
 
-constexpr uint8_t CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
+constexpr uint8_t CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VIBSLIDE = 0x6, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
                   CMD_EXT = 0xE, CMD_SPEED = 0xF;
 
 // ---- the plan ---------------------------------------------------------------------
@@ -60,8 +60,8 @@ const Section kSections[] = {
 
 int chord_root_pc(const std::string &c) {
   static const char *const letters = "C D EF G A B";
-  const char *p = std::strchr(letters, c[0]);
-  if (!p || c.empty()) {
+  const char *p = c.empty() || c[0] == ' ' ? nullptr : std::strchr(letters, c[0]);
+  if (!p) {
     std::fprintf(stderr, "assetgen: music: bad chord %s\n", c.c_str());
     std::abort();
   }
@@ -204,8 +204,8 @@ void bass_walk(Pattern &p, const char *seq, int row = 0) {
   }
 }
 
-// A melody "A-2 6 D-3 2 --- 4 ...": '---' rests (volume 0, with a quiet
-// echo when echo is set and the rest is long enough), '~' after a name glides
+// A melody "A-2 6 D-3 2 --- 4 ...": '---' rests (the note is released, with
+// two quiet echoes when echo is set and the rest is long enough), '~' after a name glides
 // to the note with tone portamento. Notes of `vib_after` rows or more get
 // vibrato `vib` from their third row on, up to the next note.
 struct Voice {
@@ -215,22 +215,31 @@ struct Voice {
   bool echo = true;
   int porta = 0x0C;
   int ch = LD;
+  bool fade = true;  // long notes fade a little under their vibrato
 };
 
 void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
   int last = -1;
   for (const Token &t : tokens(seq)) {
     if (t.name == "---") {
+      // A rest releases the note over a few ticks rather than cutting it.
       if (v.echo && last >= 0 && t.len >= 4) {
+        // The note's last row already slides down, so the step to the
+        // echo's level is small; the echoes restart the note quietly.
+        Cell &prev = p.cell[std::max(row - 1, 0)][v.ch];
+        if (row > 0 && (prev.cmd == CMD_VIB || (prev.cmd == 0 && prev.param == 0))) {
+          prev.cmd = prev.cmd == CMD_VIB ? CMD_VIBSLIDE : CMD_VOLSLIDE;
+          prev.param = 0x05;
+        }
         fx(p, row, v.ch, CMD_VOL, 18);
         if (row + 3 < kRows) {
           set(p, row + 1, v.ch, 0, last, CMD_EXT, 0xD3);
           fx(p, row + 2, v.ch, CMD_VOL, 8);
           set(p, row + 3, v.ch, 0, last, CMD_EXT, 0xD3);
         }
-        if (t.len >= 6 && row + 5 < kRows) fx(p, row + 5, v.ch, CMD_VOL, 0);
+        if (t.len >= 6 && row + 5 < kRows) fx(p, row + 5, v.ch, CMD_VOLSLIDE, 0x0F);
       } else {
-        fx(p, row, v.ch, CMD_VOL, 0);
+        fx(p, row, v.ch, CMD_VOLSLIDE, 0x0F);
       }
       last = -1;
     } else {
@@ -241,8 +250,16 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
         for (int r = row + 1; r < row + t.len && r < kRows; r++) fx(p, r, v.ch, CMD_PORTA, 0);
       } else {
         set(p, row, v.ch, v.sample, n);
-        if (v.vib && t.len >= v.vib_after)
-          for (int r = row + 2; r < row + t.len && r < kRows; r++) fx(p, r, v.ch, CMD_VIB, v.vib);
+        // The depth is in period units, so the same depth is wider on high
+        // notes (short periods): one step less from E-3 up.
+        const int vib = n >= 52 && (v.vib & 15) > 1 ? v.vib - 1 : v.vib;
+        // Long notes also fade a little: every third vibrato row after the
+        // first slides the volume down by 5 (6x1: vibrato goes on).
+        if (vib && t.len >= v.vib_after)
+          for (int r = row + 2; r < row + t.len && r < kRows; r++) {
+            const bool fade = v.fade && r > row + 2 && (r - row) % 3 == 0;
+            fx(p, r, v.ch, fade ? CMD_VIBSLIDE : CMD_VIB, fade ? 0x01 : vib);
+          }
       }
       last = n;
     }
@@ -292,10 +309,10 @@ void ramp(Pattern &p, int from, int to, double g0, double g1, std::array<int, 4>
 // ---- the patterns ----------------------------------------------------------------------
 
 const char *const THEME_A = "A-2 6 D-3 2 C-3 4 A-2 4  A#2 6 A-2 2 G-2 4 F-2 4  G-2 6 A-2 2 A#2 4 C-3 4  A-2 12 --- 4";
-const char *const THEME_B = "D-3 4 E-3 2 F-3 4 E-3 2 D-3 4  A#2 6 A-2 2 G-2 4 A#2 4  A-2 4 G-2 4 E-2 4 G-2 4  A-2 8 C#3 4 E-3 4";
+const char *const THEME_B = "D-3 4 E-3 2 F-3 4 E-3 2 D-3 4  A#2 6 A-2 2 G-2 4 A#2 4  D-3 4 F-3 4 E-3 4 C-3 4  A-2 8 C#3 4 E-3 4";
 const char *const THEME_C = "F-3 6 E-3 2 D-3 4 A-2 4  A#2 6 C-3 2 D-3 4 F-3 4  G-3 6 F-3 2 E-3 4 D-3 4  C#3 8 A-2 4 --- 4";
 
-const char *const GROOVE = "K.h.S.h.K.hKS.hh";
+const char *const GROOVE = "K.h.S.h.K.hKS.o.";
 const char *const GROOVE_FILL = "K.h.S.h.K.SSMMLL";
 
 // Order 0: thunder, a low drone, a bell; light comes up at row 32.
@@ -323,7 +340,7 @@ void intro_b(Pattern &p) {
   Voice v;
   v.sample = S_VOICE;
   v.vib = 0;
-  melody(p, "--- 8 A-2 8  D-3 12 C-3 4  D-3 8 F-3 4 E-3 4  D-3 8 A#2 8", v, 0);
+  melody(p, "--- 8 A-2 8  D-3 12 C-3 4  D-3 8 F-3 4 D-3 4  D-3 8 A#2 8", v, 0);
   set(p, 32, BS, S_BASS, bass_root(10));
   set(p, 48, BS, S_BASS, bass_root(7));
 }
@@ -403,7 +420,7 @@ void theme_break(Pattern &p) {
   chords(p, ORGAN, prog);
   bass_drive(p, "Dm 16 Bb 16 Gm 16");
   for (int r = 48; r < 62; r++) set(p, r, BS, S_GROWL, bass_root(9) + (r % 2 ? 12 : 0));
-  melody(p, "D-3 6 C-3 2 A#2 4 A-2 4  F-2 6 G-2 2 A-2 8  G-2 8 A#2 4 D-3 4  C#3 14");
+  melody(p, "D-3 6 C-3 2 A#2 4 A-2 4  F-2 6 G-2 2 A#2 8  G-2 8 A#2 4 D-3 4  C#3 14");
   accent(p, 0, "D");
   accent(p, 32, "G");
   set(p, 34, DR, S_SNARE, 48);
@@ -465,6 +482,8 @@ void calm_fade(Pattern &p) {
 void worm_rise(Pattern &p) {
   const char *prog = "Dm 16 Dm 16 Eb 16 Dm 16";
   drum_bars(p, "K..K..c.K.K...c.", "K..K..c.K.K.c.cc");
+  drums(p, 0, "u");
+  drums(p, 32, "u");
   chords(p, ORGAN, "Dm 32 Eb 16 Dm 16");
   const char *seq = "D-2 2 D-3 2 A-2 2 D-2 2 F-2 2 D-3 2 A-2 2 F-2 2 ";
   std::string s;
@@ -521,7 +540,7 @@ void garg_a(Pattern &p) {
 // Orders 14 and 16: hits at 0, 16 and 32.
 void garg_b(Pattern &p) {
   garg_common(p, "Gm 16 Dm 16 Eb 16 A 16",
-              "G-3 8 F-3 4 D-3 4  A-3 8 G-3 4 F-3 4  G-3 6 F-3 2 D#3 4 D-3 4  C#3 12 --- 4");
+              "G-3 8 F-3 4 D-3 4  A-3 8 G-3 4 F-3 4  G-3 6 F-3 2 D#3 4 A#2 4  C#3 12 --- 4");
   accent(p, 0, "G");
   accent(p, 16, "D");
   accent(p, 32, "D#");
@@ -530,7 +549,7 @@ void garg_b(Pattern &p) {
 // Order 15: hits at 0 and 16, the second gargoyle.
 void garg_c(Pattern &p) {
   garg_common(p, "Dm 16 Bb 16 Gm 16 A 16",
-              "A-3 8 G-3 4 F-3~ 4  F-3 8 E-3 4 D-3~ 4  D-3 6 E-3 2 F-3 4 G-3~ 4  E-3 12 --- 4");
+              "A-3 8 G-3 4 F-3~ 4  F-3 8 D-3 4 C-3~ 4  D-3 6 E-3 2 F-3 4 G-3~ 4  E-3 12 --- 4");
   accent(p, 0, "D");
   accent(p, 16, "A#");
 }
@@ -552,7 +571,7 @@ void letters_a(Pattern &p) {
   drum_bars(p, "K...S...K.K.S...", "K...S...K.K.SsMM");
   chords(p, ORGAN, prog);
   bass_walk(p, prog);
-  melody(p, "A-2 4 A-2 2 A-2 2 D-3 8  C-3 4 E-3 4 G-3 8  F-3 4 E-3 4 D-3 4 C-3 4  C#3 12 --- 4");
+  melody(p, "A-2 4 A-2 2 A-2 2 D-3 8  C-3 4 E-3 4 G-3 8  F-3 4 D-3 4 A#2 4 C-3 4  C#3 12 --- 4");
   set(p, 0, DR, S_CRASH, 57);
 }
 
@@ -681,6 +700,45 @@ const PatternDef kPatternDefs[kPatterns] = {
     {"outro end", outro_end},
 };
 
+// Our mixer does not ramp volumes, so a note that restarts a sample while
+// the last one still sounds clicks by the last one's level. The row before
+// each fresh note (one that names its sample) slides that level down by
+// `step` per tick where the row has no command of its own, or keeps its
+// vibrato going while it slides (6xy).
+bool fresh_note(const Cell &c) { return c.sample && c.note != kNoNote; }
+
+void release(Cell &prev, int step) {
+  if (prev.cmd == 0 && prev.param == 0) {
+    prev.cmd = CMD_VOLSLIDE;
+    prev.param = uint8_t(step);
+  } else if (prev.cmd == CMD_VIB || (prev.cmd == CMD_VIBSLIDE && prev.param < step)) {
+    prev.cmd = CMD_VIBSLIDE;
+    prev.param = uint8_t(step);
+  }
+}
+
+void release_before_notes(Pattern &p, int ch, int step) {
+  for (int r = 1; r < kRows; r++)
+    if (fresh_note(p.cell[r][ch])) release(p.cell[r - 1][ch], step);
+}
+
+// The same across pattern ends: the last row of a pattern releases when
+// every pattern that follows it in the song starts with a fresh note.
+void release_across_patterns(Song &song, int ch, int step) {
+  for (int pat = 0; pat < kPatterns; pat++) {
+    bool all = true, any = false;
+    for (int o = 0; o < kSongLength; o++)
+      if (song.order[o] == pat) {
+        any = true;
+        all = all && fresh_note(song.patterns[song.order[(o + 1) % kSongLength]].cell[0][ch]);
+      }
+    if (any && all) release(song.patterns[pat].cell[kRows - 1][ch], step);
+  }
+}
+
+// Release steps per tick: bass, chords, lead.
+constexpr int kReleaseBass = 0x08, kReleaseChords = 0x04, kReleaseLead = 0x05;
+
 bool has_accent(const Pattern &p, int row) {
   return p.cell[row][DR].sample == S_BOOM || p.cell[row][CH].sample == S_STAB;
 }
@@ -690,7 +748,12 @@ bool has_accent(const Pattern &p, int row) {
 Song compose(const std::vector<Sample> &samples) {
   instruments = &samples;
   Song song;
-  for (int i = 0; i < kPatterns; i++) kPatternDefs[i].build(song.patterns[i]);
+  for (int i = 0; i < kPatterns; i++) {
+    kPatternDefs[i].build(song.patterns[i]);
+    release_before_notes(song.patterns[i], BS, kReleaseBass);
+    release_before_notes(song.patterns[i], CH, kReleaseChords);
+    release_before_notes(song.patterns[i], LD, kReleaseLead);
+  }
   int pos = 0;
   for (const Section &sec : kSections)
     for (uint8_t pat : sec.patterns) {
@@ -704,6 +767,9 @@ Song compose(const std::vector<Sample> &samples) {
     std::fprintf(stderr, "assetgen: music: the sections fill %d of %d song positions\n", pos, kSongLength);
     std::exit(1);
   }
+  release_across_patterns(song, BS, kReleaseBass);
+  release_across_patterns(song, CH, kReleaseChords);
+  release_across_patterns(song, LD, kReleaseLead);
   // Speed and tempo for the whole song, once, on the first row.
   Pattern &first = song.patterns[song.order[0]];
   if (first.cell[0][DR].cmd || first.cell[0][DR].param || first.cell[0][BS].cmd || first.cell[0][BS].param) {

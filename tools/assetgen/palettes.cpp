@@ -8,6 +8,7 @@
 #include "gen.h"
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -74,4 +75,13 @@ void job_palettes() {
   fill("pal_sepia", {ramp,
                      {CURVE, {0, 9, 18, 39, 69, 108, 149, 188, 222, 254}},
                      {CURVE, {0, 4, 8, 18, 39, 85, 142, 187, 223, 254}}});
+
+  // Preview: each palette as a 256-wide ramp, 24 rows high, in table order.
+  const char *const names[] = {"pal_blue", "pal_bright", "pal_grey", "pal_green", "pal_red", "pal_white", "pal_sepia"};
+  std::vector<uint8_t> rgb(256 * 7 * 24 * 3);
+  for (int p = 0; p < 7; p++)
+    for (int y = 0; y < 24; y++)
+      for (int x = 0; x < 256; x++)
+        for (int c = 0; c < 3; c++) rgb[((p * 24 + y) * 256 + x) * 3 + c] = asset(names[p])[x * 3 + c];
+  preview_rgb("palettes", 256, 7 * 24, rgb.data());
 }

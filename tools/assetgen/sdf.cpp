@@ -233,7 +233,7 @@ void render_uv_object(const std::function<UvSample(double, double)> &sample, uin
 }
 
 void render_picture(int w, int h, const std::function<double(double, double)> &shade, uint8_t *pic,
-                    double aa_edge) {
+                    double aa_edge, int grid) {
   std::vector<double> img(size_t(w) * h);
   std::vector<uint8_t> cov(img.size(), 1);
   parallel_rows(h, [&](int y) {
@@ -244,8 +244,9 @@ void render_picture(int w, int h, const std::function<double(double, double)> &s
     for (int x = 0; x < w; x++) {
       if (!is_edge(img, cov, w, h, x, y, aa_edge)) continue;
       double sum = 0;
-      for (int k = 0; k < 9; k++) sum += shade(x + (k % 3 + 0.5) / 3.0, y + (k / 3 + 0.5) / 3.0);
-      out[size_t(y) * w + x] = sum / 9;
+      for (int k = 0; k < grid * grid; k++)
+        sum += shade(x + (k % grid + 0.5) / grid, y + (k / grid + 0.5) / grid);
+      out[size_t(y) * w + x] = sum / (grid * grid);
     }
   });
   for (int y = 0; y < h; y++)

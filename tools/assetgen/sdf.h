@@ -165,16 +165,19 @@ uint16_t uv_pack(double u, double v);
 
 // Renders a 320x200 shading picture and UV map with one centre sample per
 // pixel for coverage and UV, and 2x2 extra samples of the shade where the
-// centre shade differs from a neighbour by more than `aa_edge` (0..1; 1
-// disables). `pic` gets quantise()d brightness (0 where uncovered), `uv`
-// the little-endian map (0xFFFF where uncovered).
+// centre shade differs from a neighbour by more than `aa_edge` (0..1) and
+// along the object's outline (always; above 1 only there). Only covered
+// extra samples count, so the outline keeps the object's brightness. `pic`
+// gets quantise()d brightness (0 where uncovered), `uv` the little-endian
+// map (0xFFFF where uncovered).
 void render_uv_object(const std::function<UvSample(double px, double py)> &sample, uint8_t *pic,
                       uint8_t *uv, double aa_edge = 0.12);
 
-// Renders a w by h brightness image (0..1) with adaptive 3x3 supersampling
-// where neighbours differ by more than aa_edge, then quantises it.
+// Renders a w by h brightness image (0..1) with adaptive grid x grid
+// supersampling where neighbours differ by more than aa_edge, then
+// quantises it.
 void render_picture(int w, int h, const std::function<double(double px, double py)> &shade, uint8_t *pic,
-                    double aa_edge = 0.08);
+                    double aa_edge = 0.08, int grid = 3);
 
 // Reads entry i of a little-endian UV map.
 inline uint16_t uv_at(const uint8_t *uv, int i) { return uint16_t(uv[2 * i] | (uv[2 * i + 1] << 8)); }

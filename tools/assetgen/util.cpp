@@ -32,37 +32,37 @@ void write_png(const std::string &path, int w, int h, int channels, const uint8_
 
 namespace {
 
-uint32_t hash2(int x, int y, uint32_t seed) {
-  uint32_t h = uint32_t(x) * 374761393u + uint32_t(y) * 668265263u + seed * 2246822519u;
+uint32_t hash2(int x, int y, uint32_t salt) {
+  uint32_t h = uint32_t(x) * 374761393u + uint32_t(y) * 668265263u + salt * 2246822519u;
   h = (h ^ (h >> 13)) * 1274126177u;
   return h ^ (h >> 16);
 }
 
-double lattice(int x, int y, uint32_t seed, int per) {
+double lattice(int x, int y, uint32_t salt, int per) {
   if (per > 0) {
     x = ((x % per) + per) % per;
     y = ((y % per) + per) % per;
   }
-  return (hash2(x, y, seed) & 0xFFFFFF) / double(0xFFFFFF);
+  return (hash2(x, y, salt) & 0xFFFFFF) / double(0xFFFFFF);
 }
 
 double smooth(double t) { return t * t * t * (t * (t * 6 - 15) + 10); }
 
 }  // namespace
 
-double vnoise(double x, double y, uint32_t seed, int per) {
+double vnoise(double x, double y, uint32_t salt, int per) {
   double fx = std::floor(x), fy = std::floor(y);
   int ix = int(fx), iy = int(fy);
   double tx = smooth(x - fx), ty = smooth(y - fy);
-  double a = lattice(ix, iy, seed, per), b = lattice(ix + 1, iy, seed, per);
-  double c = lattice(ix, iy + 1, seed, per), d = lattice(ix + 1, iy + 1, seed, per);
+  double a = lattice(ix, iy, salt, per), b = lattice(ix + 1, iy, salt, per);
+  double c = lattice(ix, iy + 1, salt, per), d = lattice(ix + 1, iy + 1, salt, per);
   return (a + (b - a) * tx) + ((c + (d - c) * tx) - (a + (b - a) * tx)) * ty;
 }
 
-double fbm(double x, double y, uint32_t seed, int oct, int per) {
+double fbm(double x, double y, uint32_t salt, int oct, int per) {
   double sum = 0, amp = 1, norm = 0;
   for (int o = 0; o < oct; o++) {
-    sum += amp * vnoise(x, y, seed + uint32_t(o) * 7919u, per);
+    sum += amp * vnoise(x, y, salt + uint32_t(o) * 7919u, per);
     norm += amp;
     amp *= 0.5;
     x *= 2;

@@ -309,10 +309,12 @@ int capture(const Options &o) {
   int64_t first_ms = -1, end_ms = 0;
   const auto t_start = std::chrono::steady_clock::now();
   int last_report = -1;
+  int32_t last_pos = 0;
   for (int64_t k = 0;; k++) {
     const int32_t now = int32_t(k * 1000 / o.fps);
     music.advance_to(int64_t(now) * RATE / 1000);
     const int32_t pos = mzx_position();
+    last_pos = pos;
     uint8_t *out = demo_frame(pos, now);
     convert_frame(out, static_cast<uint8_t *>(scr->pixels), scr->pitch);
     if (video && pos >= o.from && pos <= o.to) {
@@ -341,6 +343,13 @@ int capture(const Options &o) {
     if (video ? pos > o.to : next_shot == o.shots.size()) break;
   }
   if (!o.quiet) std::fprintf(stderr, "\n");
+  if (next_shot < o.shots.size()) {
+    // The run ends with the first frame at 3000 or more; no frame is drawn
+    // at a later position.
+    std::fprintf(stderr, "ulvenor-capture: the demo ends at position %d, before --shot %d\n", int(last_pos),
+                 o.shots[next_shot]);
+    return 1;
+  }
   if (video) {
     std::fclose(y4m);
     if (first_ms < 0) first_ms = end_ms = 0;

@@ -1,0 +1,139 @@
+// Measurements for the end-to-end scripts, so that they need nothing but
+// the shell and this program.
+//
+//   e2e_check png FILE
+//     prints "W H TYPE NONBLACK CORR COLOURS": size, libpng colour type,
+//     per mille of pixels brighter than 16 (max channel), the correlation
+//     x 1000 of each pixel's luma with its right-hand neighbour, and the
+//     number of distinct colours (a flat fill has 1 or 2).
+//   e2e_check same-audio DISKFILE WAVFILE BYTES BLOCK
+//     finds the first multiple of BLOCK in the raw DISKFILE at which the
+//     first BYTES bytes of WAVFILE's data follow; every byte before it must
+//     be 0 (the device's silent blocks while paused). Prints the offset;
+//     status 1 when there is none.
+//   e2e_check nonsilent FILE
+//     prints the number of 16-bit samples that are not 0.
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool read_file(const char *path, std::vector<unsigned char> &data) {
+  FILE *f = std::fopen(path, "rb");
+  if (!f) return false;
+  unsigned char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+  std::fclose(f);
+  return true;
+}
+
+int png_stats(const char *path) {
+  FILE *f = std::fopen(path, "rb");
+  if (!f) {
+    std::fprintf(stderr, "cannot open %s\n", path);
+    return 1;
+  }
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    std::fprintf(stderr, "bad PNG %s\n", path);
+    return 1;
+  }
+  png_init_io(png, f);
+  png_read_info(png, info);
+  const int w = int(png_get_image_width(png, info)), h = int(png_get_image_height(png, info));
+  const int type = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
+  if (type != PNG_COLOR_TYPE_RGB || depth != 8) {
+    std::printf("%d %d %d 0 0 0\n", w, h, type);
+    return 0;
+  }
+  std::vector<unsigned char> rgb(size_t(w) * h * 3);
+  std::vector<png_bytep> rows(h);
+  for (int y = 0; y < h; y++) rows[y] = &rgb[size_t(y) * w * 3];
+  png_read_image(png, rows.data());
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(f);
+  std::set<long> colours;
+  long bright = 0;
+  double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+  long n = 0;
+  auto luma = [&](int x, int y) {
+    const unsigned char *p = &rgb[(size_t(y) * w + x) * 3];
+    return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+  };
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      const unsigned char *p = &rgb[(size_t(y) * w + x) * 3];
+      bright += std::max(p[0], std::max(p[1], p[2])) > 16;
+      colours.insert(long(p[0]) << 16 | long(p[1]) << 8 | p[2]);
+      if (x + 1 < w) {
+        const double a = luma(x, y), b = luma(x + 1, y);
+        sx += a, sy += b, sxx += a * a, syy += b * b, sxy += a * b, n++;
+      }
+    }
+  const double cov = sxy / n - (sx / n) * (sy / n);
+  const double va = sxx / n - (sx / n) * (sx / n), vb = syy / n - (sy / n) * (sy / n);
+  const double corr = va > 0 && vb > 0 ? cov / std::sqrt(va * vb) : 0;
+  std::printf("%d %d %d %ld %d %zu\n", w, h, type, bright * 1000 / (long(w) * h), int(std::lround(corr * 1000)),
+              colours.size());
+  return 0;
+}
+
+int same_audio(const char *disk_path, const char *wav_path, long bytes, long block) {
+  std::vector<unsigned char> disk, wav;
+  if (!read_file(disk_path, disk) || !read_file(wav_path, wav)) {
+    std::fprintf(stderr, "cannot read the inputs\n");
+    return 2;
+  }
+  if (wav.size() < 44 || std::memcmp(wav.data(), "RIFF", 4) || std::memcmp(wav.data() + 36, "data", 4)) {
+    std::fprintf(stderr, "%s is not a plain WAV file\n", wav_path);
+    return 2;
+  }
+  const unsigned char *data = wav.data() + 44;
+  if (long(wav.size()) - 44 < bytes) {
+    std::fprintf(stderr, "the WAV holds only %ld bytes\n", long(wav.size()) - 44);
+    return 1;
+  }
+  for (long off = 0; off + bytes <= long(disk.size()); off += block) {
+    if (std::memcmp(disk.data() + off, data, size_t(bytes)) == 0) {
+      std::printf("%ld\n", off);
+      return 0;
+    }
+    for (long i = off; i < off + block; i++)
+      if (disk[size_t(i)]) {
+        std::fprintf(stderr, "sound at byte %ld of %s does not match the capture\n", i, disk_path);
+        return 1;
+      }
+  }
+  std::fprintf(stderr, "%s holds only silence (%zu bytes)\n", disk_path, disk.size());
+  return 1;
+}
+
+int nonsilent(const char *path) {
+  std::vector<unsigned char> d;
+  if (!read_file(path, d)) return 2;
+  long n = 0;
+  for (size_t i = 0; i + 1 < d.size(); i += 2) n += d[i] || d[i + 1];
+  std::printf("%ld\n", n);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  const std::string cmd = argc > 1 ? argv[1] : "";
+  if (cmd == "png" && argc == 3) return png_stats(argv[2]);
+  if (cmd == "same-audio" && argc == 6) return same_audio(argv[2], argv[3], std::atol(argv[4]), std::atol(argv[5]));
+  if (cmd == "nonsilent" && argc == 3) return nonsilent(argv[2]);
+  std::fprintf(stderr, "usage: e2e_check png FILE | same-audio DISK WAV BYTES BLOCK | nonsilent FILE\n");
+  return 2;
+}

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# With no sound device the demo still runs on the silent clock: the picture
+# follows the music (the first fade from black starts at position 32, about
+# 3.8 s in), one line on standard error says there is no sound, and Escape
+# ends it with status 0.
+# usage: nosound_test.sh ULVENOR E2E_CHECK
+ULVENOR=$1
+CHECK=$2
+source "$(dirname "$0")/lib.sh"
+start_xvfb
+
+SDL_AUDIODRIVER=nosuchdriver "$ULVENOR" >"$E2E_TMP/out" 2>"$E2E_TMP/err" &
+DEMO_PID=$!
+win=$(find_window "Ulvenor Tarquel" 20) || fail "no window titled \"Ulvenor Tarquel\""
+
+# Black until the first fade; the strip scrolls in once it has begun.
+sleep 1
+import -window "$win" PNG24:"$E2E_TMP/early.png" || fail "cannot grab the screen"
+sleep 5
+import -window "$win" PNG24:"$E2E_TMP/late.png" || fail "cannot grab the screen"
+sleep 1
+import -window "$win" PNG24:"$E2E_TMP/later.png" || fail "cannot grab the screen"
+kill -0 "$DEMO_PID" 2>/dev/null || fail "the demo ended by itself"
+
+press_escape "$win"
+wait_exit "$DEMO_PID" 10 || fail "the demo did not end within 10 s of Escape"
+DEMO_PID=""
+[ "$WAIT_STATUS" = 0 ] || fail "exit status $WAIT_STATUS"
+
+read -r _ _ _ early_lit _ < <("$CHECK" png "$E2E_TMP/early.png")
+read -r _ _ _ late_lit _ < <("$CHECK" png "$E2E_TMP/late.png")
+[ "$early_lit" -le 5 ] || fail "the screen is not black before the first fade ($early_lit per mille lit)"
+[ "$late_lit" -ge 50 ] || fail "the picture did not come up: the music position is not advancing ($late_lit per mille lit)"
+cmp -s "$E2E_TMP/late.png" "$E2E_TMP/later.png" && fail "the picture stands still"
+
+printf '\nUlvenor Tarquel!\n' >"$E2E_TMP/want"
+cmp -s "$E2E_TMP/out" "$E2E_TMP/want" || fail "standard output is: $(od -c "$E2E_TMP/out" | head -5)"
+[ "$(wc -l <"$E2E_TMP/err")" = 1 ] || fail "standard error should be one line: $(cat "$E2E_TMP/err")"
+grep -qi "sound" "$E2E_TMP/err" || fail "standard error does not mention the sound: $(cat "$E2E_TMP/err")"
+echo "silent clock: black at 1 s ($early_lit), picture at 6 s ($late_lit per mille lit), exit 0"

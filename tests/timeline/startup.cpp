@@ -1,0 +1,41 @@
+// Start-up that may only happen once per process: the model conversion
+// reverses bytes in place, so a second run would undo it.
+#include "timeline/startup.h"
+
+#include <SDL.h>
+
+namespace {
+
+class StartUp : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    scr = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 16, 0xF800, 0x07E0, 0x001F, 0);
+    ASSERT_NE(scr, nullptr);
+    demo_startup_effects();
+    demo_convert_models();
+    demo_reset();
+    map_palette(pal_black);
+  }
+};
+
+[[maybe_unused]] ::testing::Environment *const start_up = ::testing::AddGlobalTestEnvironment(new StartUp);
+
+// Word k of a converted model, read in the machine's order.
+int32_t word(const uint8_t *model, int k) {
+  int32_t w;
+  std::memcpy(&w, model + 4 * k, 4);
+  return w;
+}
+
+TEST(StartUp, ModelsReadInTheMachinesOrder) {
+  // Vertex count, then after 3 words per vertex the triangle count.
+  EXPECT_EQ(word(model1, 0), 329);
+  EXPECT_EQ(word(model1, 1 + 3 * 329), 654);
+  EXPECT_EQ(word(ch_e, 0), 24);
+  EXPECT_EQ(word(ch_e, 1 + 3 * 24), 44);
+  // The counts fill each model exactly, so every other word was turned too.
+  EXPECT_EQ(4 * (2 + 3 * 329 + 3 * 654), int(sizeof model1));
+  EXPECT_EQ(4 * (2 + 3 * 24 + 3 * 44), int(sizeof ch_e));
+}
+
+}  // namespace
