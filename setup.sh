@@ -7,7 +7,7 @@ ULV_PACKAGES=(
   libsdl1.2-dev libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libpng-dev fonts-ebgaramond fonts-blankenburg
   libxmp-dev libopenmpt-dev fig2dev xvfb xdotool sox imagemagick
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev dpkg-dev
 )
 
 ulv_setup() {

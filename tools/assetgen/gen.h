@@ -76,3 +76,4 @@ void job_texts();      // lapinaa, tamsktxt, dorltxt, vesktxt
 void job_models();     // model1, ch_u, ch_r, ch_e, ch_t
 void job_pieces();     // piece1, piece2
 void job_music();      // nothing
+void job_icon();       // no asset: icon/ulvenor-64.png and icon/ulvenor-256.png

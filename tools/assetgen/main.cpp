@@ -200,7 +200,8 @@ int main(int argc, char **argv) {
                           {"church", job_church},     {"portraits", job_portraits}, {"dracula", job_dracula},
                           {"panorama", job_panorama}, {"strips", job_strips},     {"title", job_title},
                           {"textures", job_textures}, {"greets", job_greets},     {"rose", job_rose},
-                          {"texts", job_texts},       {"models", job_models},     {"pieces", job_pieces}};
+                          {"texts", job_texts},       {"models", job_models},     {"pieces", job_pieces},
+                          {"icon", job_icon}};
   std::vector<void (*)()> jobs;
   for (const Job &j : all_jobs)
     if (only.empty() || only.find(std::string(",") + j.name + ",") != std::string::npos) jobs.push_back(j.fn);

@@ -38,6 +38,21 @@ constexpr uint8_t BACKGROUND = 255;  // frame index for the ground; pictures use
   std::exit(2);
 }
 
+void help() {
+  std::printf(
+      "cgmtool: reads a vector picture, draws it with the demo's rasteriser, writes its compact form\n\n"
+      "%s\n\n"
+      "  FILE           a clear-text CGM drawing (starting with BEGMF) or a compact picture\n"
+      "  -o OUT.png     draw the picture, centred, its half extent 45%% of the shorter side\n"
+      "  --size WxH     size of the PNG, each 1 to 8000 (default 320x200)\n"
+      "  --grey         show the palette indices through the demo's grey palette\n"
+      "  --compact OUT  write the picture in the compact form\n"
+      "  --info         print the colours, elements, triangle counts and bounds\n"
+      "  --help, --version\n\n"
+      "example: cgmtool drawing.cgm -o drawing.png --size 640x400 --info\n",
+      USAGE);
+}
+
 [[noreturn]] void fail(const std::string &file, const char *msg) {
   std::fprintf(stderr, "cgmtool: %s: %s\n", file.c_str(), msg);
   std::exit(2);
@@ -146,11 +161,11 @@ int main(int argc, char **argv) {
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     if (a == "--help" || a == "-h") {
-      std::printf("%s\n", USAGE);
+      help();
       return 0;
     }
     if (a == "--version") {
-      std::printf("cgmtool 1.0\n");
+      std::printf("cgmtool %s\n", CGMTOOL_VERSION);
       return 0;
     }
     if (a == "-o" || a == "--compact" || a == "--size") {

@@ -51,7 +51,8 @@ void help() {
       "  timeline  one line per row played: FRAME ORDER ROW, FRAME being the output\n"
       "            frame of the row's first tick; until the song wraps or N rows\n"
       "  play      plays through the audio device until the song wraps or Ctrl-C\n"
-      "\n  --help, --version\n",
+      "\n  --help, --version\n\n"
+      "example: modtool render song.mod -o song.wav --bench\n",
       USAGE);
 }
 
