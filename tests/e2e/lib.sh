@@ -36,12 +36,26 @@ start_xvfb() {
   done
   [ -s "$fifo" ] || fail "Xvfb gave no display number"
   export DISPLAY=":$(tr -d '\n' <"$fifo")"
+  # The number can come before the server takes connections: wait until a
+  # client gets through, so the program under test does not race it.
+  for i in $(seq 100); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  fail "Xvfb on $DISPLAY takes no connections: $(cat "$E2E_TMP/xvfb.log")"
 }
 
-# Waits up to $2 seconds for a window titled $1; prints its id.
+# Waits up to $2 seconds for a window titled $1; prints its id. Gives up at
+# once, with the program's standard error, when the program ($DEMO_PID)
+# has ended.
 find_window() {
   local i w
   for i in $(seq $(($2 * 10))); do
+    if [ -n "$DEMO_PID" ] && ! kill -0 "$DEMO_PID" 2>/dev/null; then
+      echo "the program ended before its window showed; its standard error:" >&2
+      cat "$E2E_TMP/err" >&2 2>/dev/null
+      return 1
+    fi
     w=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1)
     if [ -n "$w" ]; then
       echo "$w"
