@@ -5,6 +5,7 @@
 
 #include "vector/bare.h"
 #include "vector/bare_fixed.h"
+#include "vector/fdiv.h"
 
 using namespace bare_fixed;
 
@@ -41,12 +42,17 @@ void transform(const int32_t *v, int n) {
   }
 }
 
-// Pass 2: (c * focal) / |z| + centre, the division truncating. |z| is taken
-// in 64 bits so that INT32_MIN has one; z = 0 divides by 1.
+// Pass 2: (c * focal) / |z| + centre, the division truncating. z = 0
+// divides by 1. |INT32_MIN| = 2^31 does not fit in 32 bits: a quotient by
+// it is -1 for INT32_MIN and 0 for anything else.
 int32_t project(int32_t c, int32_t focal, int32_t z, int32_t centre) {
-  int64_t d = z < 0 ? -static_cast<int64_t>(z) : z;
-  if (d == 0) d = 1;
-  return add(static_cast<int32_t>(mul(c, focal) / d), centre);
+  const int32_t p = mul(c, focal);
+  int32_t q;
+  if (z == INT32_MIN)
+    q = p == INT32_MIN ? -1 : 0;
+  else
+    q = fdiv(p, z < 0 ? -z : z == 0 ? 1 : z);
+  return add(q, centre);
 }
 
 void project_all(int n) {
@@ -70,9 +76,10 @@ void walk_edge(const ScreenPoint &p, const ScreenPoint &q) {
   if (p.y == q.y) return;
   const ScreenPoint &t = p.y < q.y ? p : q;
   const ScreenPoint &b = p.y < q.y ? q : p;
+  // dy >= 1 may exceed INT32_MAX only for ends far off the screen.
   const int64_t dy = static_cast<int64_t>(b.y) - t.y;
-  const int32_t xstep = static_cast<int32_t>(sub(shl16(b.x), shl16(t.x)) / dy);
-  const int32_t zstep = static_cast<int32_t>(sub(b.z, t.z) / dy);
+  const int32_t xstep = static_cast<int32_t>(fdiv64(sub(shl16(b.x), shl16(t.x)), dy));
+  const int32_t zstep = static_cast<int32_t>(fdiv64(sub(b.z, t.z), dy));
   // Rows above the screen are stepped over in one go.
   const int32_t first = std::max(t.y, 0), last = std::min(b.y, kHeight - 1);
   if (first > last) return;
@@ -100,7 +107,7 @@ void fill_row(int y, uint8_t *framebuffer, const uint8_t *colours) {
   if (xe < xs) return;  // a row no edge reached
   const int32_t zl = bare_spans[BARE_SPAN_LEFT_Z][y];
   // Divides by the pixel count, not the step count.
-  const int32_t dz = sub(bare_spans[BARE_SPAN_RIGHT_Z][y], zl) / (xe - xs + 1);
+  const int32_t dz = fdiv(sub(bare_spans[BARE_SPAN_RIGHT_Z][y], zl), xe - xs + 1);
   int32_t *zrow = bare_zbuf + kWidth * y;
   uint8_t *frow = framebuffer + kWidth * y;
   uint32_t z = static_cast<uint32_t>(zl);

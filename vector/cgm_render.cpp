@@ -3,8 +3,11 @@
 //
 // All positions are quarter pixels; a primitive rounds them to pixels itself.
 // Intermediate 16.16 and 18.14 values are carried in 64 bits so that a
-// position outside the expected +-65535 only draws oddly, never overflows.
+// position outside the expected +-65535 only draws oddly, never overflows;
+// positions within it (all the worms draw) take 32-bit paths with the same
+// results, and their divisions take the reciprocal table of fdiv.h.
 #include "vector/cgm.h"
+#include "vector/fdiv.h"
 
 #include <cstring>
 #include <utility>
@@ -16,10 +19,30 @@ namespace {
 constexpr int W = 320, H = 200;
 constexpr int32_t SPAN_FAR = 10000 << 16;  // beyond any column, 16.16
 
-int qpix(int v) { return int((int64_t(v) + 2) >> 2); }  // quarter pixels to pixels, halves up
+// Quarter pixels to pixels, halves up: (v + 2) >> 2 without the sum's
+// overflow, v = 4q + r giving q + (r >= 2).
+int qpix(int v) { return (v >> 2) + ((v & 3) >> 1); }
 
 void put(uint8_t *fb, int64_t c, int64_t r, uint8_t colour) {
   if (c >= 0 && c < W && r >= 0 && r < H) fb[r * W + c] = colour;
+}
+
+// edge for top row ra < bottom row rb and ends xt, xb within -65536..65535
+// quarter pixels: the 16.16 values xt << 14 and xb << 14, their difference,
+// and every x between them fit in 32 bits. Only the x after the last row
+// may leave that range, so the steps add as unsigned words.
+void edge32(int32_t xt, int ra, int32_t xb, int rb, int rbot) {
+  const int32_t x0 = xt * 16384, x1 = xb * 16384;
+  const int32_t step = fdiv(x1 - x0, rb - ra);
+  const int last = rb < rbot ? rb : rbot;
+  int r = ra < 0 ? 0 : ra;
+  if (r > last) return;
+  uint32_t x = uint32_t(x0) + uint32_t(step) * uint32_t(r - ra);
+  for (; r <= last; r++, x += uint32_t(step)) {
+    const int32_t v = int32_t(x);
+    if (v < cgm_spans[0][r]) cgm_spans[0][r] = v;
+    if (v > cgm_spans[1][r]) cgm_spans[1][r] = v;
+  }
 }
 
 // Walks one edge from row ra to min(rb, rbot), widening the spans. x starts
@@ -31,7 +54,11 @@ void edge(int64_t xt, int ra, int64_t xb, int rb, int rbot) {
     std::swap(ra, rb);
   }
   if (ra == rb) return;
-  int64_t step = int64_t(int32_t(((xb << 14) - (xt << 14)) / (rb - ra)));
+  if (xt >= -65536 && xt <= 65535 && xb >= -65536 && xb <= 65535) {
+    edge32(int32_t(xt), ra, int32_t(xb), rb, rbot);
+    return;
+  }
+  int64_t step = int64_t(int32_t(fdiv64((xb << 14) - (xt << 14), rb - ra)));
   int64_t x = xt << 14;
   int last = rb < rbot ? rb : rbot;
   int r = ra;
@@ -45,6 +72,10 @@ void edge(int64_t xt, int ra, int64_t xb, int rb, int rbot) {
     if (v > cgm_spans[1][r]) cgm_spans[1][r] = v;
   }
 }
+
+// (v + 0x7FFF) >> 16 without the sum's overflow: round a 16.16 position to
+// the nearest pixel, exact halves going down (2.5 px is column 2).
+int32_t span_pixel(int32_t v) { return (v >> 16) + ((v & 0xFFFF) > 0x8000); }
 
 void triangle(uint8_t *fb, const int *X, const int *Y, uint8_t colour) {
   int ylo = 100000, yhi = -100000;
@@ -65,9 +96,7 @@ void triangle(uint8_t *fb, const int *X, const int *Y, uint8_t colour) {
     edge(X[i], qpix(Y[i]), X[j], qpix(Y[j]), rbot);
   }
   for (int r = rtop; r <= rbot; r++) {
-    // Round to nearest with exact halves going down: 2.5 px starts at column 2.
-    int64_t xl = (int64_t(cgm_spans[0][r]) + 0x7FFF) >> 16;
-    int64_t xr = (int64_t(cgm_spans[1][r]) + 0x7FFF) >> 16;
+    int32_t xl = span_pixel(cgm_spans[0][r]), xr = span_pixel(cgm_spans[1][r]);
     if (xr < 0 || xl >= W) continue;
     if (xl < 0) xl = 0;
     if (xr > W - 1) xr = W - 1;
@@ -107,7 +136,7 @@ void segment(uint8_t *fb, int64_t X0, int64_t Y0, int64_t X1, int64_t Y1, int w,
     std::swap(X0, X1);
     std::swap(Y0, Y1);
   }
-  int64_t step = int64_t(int32_t(((Y1 << 14) - (Y0 << 14)) / (X1 - X0)));
+  int64_t step = int64_t(int32_t(fdiv64((Y1 << 14) - (Y0 << 14), X1 - X0)));
   int64_t y = (Y0 << 14) + 8192;
   for (int64_t X = X0; X <= X1; X++, y += step) {
     if (w == 1) {
