@@ -153,14 +153,48 @@ TEST(Palettes, ChannelsHitTheirControlValuesAndRiseMonotonically) {
   }
 }
 
+// Every byte value in each palette: from[i] = i mod 256, to[i] = 255 - that.
+// One fade record from `from` to `to` over `d` ms, started at time 0 and
+// run at every elapsed time `e` listed, against the plain arithmetic.
+int interpolation_mismatches(int32_t d, const std::vector<int32_t> &times) {
+  static uint8_t from[768], to[768];
+  for (int i = 0; i < 768; i++) from[i] = uint8_t(i), to[i] = uint8_t(255 - i % 256);
+  int bad = 0;
+  for (int32_t e : times) {
+    fades[0] = {0, d, from, to, 0};
+    fades[1] = {0, 0, nullptr, nullptr, -1};
+    run_fades(0, e);
+    for (int i = 0; i < 768; i++)
+      if (workpal[i] != uint8_t((d - e) * from[i] / d + e * to[i] / d)) bad++;
+  }
+  return bad;
+}
+
+TEST_F(Fades, InterpolationMatchesThePlainDivisionsAtEveryStepOfEveryDuration) {
+  for (int32_t d : {70, 100, 200, 300, 500, 800, 1000, 1500, 2000, 4000, 6000, 7000}) {
+    std::vector<int32_t> times;
+    for (int32_t e = 0; e < d; e++) times.push_back(e);
+    EXPECT_EQ(interpolation_mismatches(d, times), 0) << d;
+  }
+  uint32_t r = 5;  // durations up to 2^23 with their ends and random steps
+  for (int i = 0; i < 3000; i++) {
+    r = r * 1664525u + 1013904223u;
+    const int32_t d = int32_t(1 + (r >> 9));
+    r = r * 1664525u + 1013904223u;
+    EXPECT_EQ(interpolation_mismatches(d, {0, d - 1, int32_t(uint64_t(r) * uint32_t(d) >> 32)}), 0) << d;
+  }
+}
+
 // Presentation into a surface-like buffer with guard rows: rows 0-19 and
-// 220-239 are never written, whatever the pitch.
-void check_present(int pitch) {
-  std::vector<uint8_t> pixels(size_t(pitch) * 240, 0xAB);
+// 220-239 are never written, whatever the pitch. `skew` bytes before the
+// surface make it start off a word boundary.
+void check_present(int pitch, int skew = 0) {
+  std::vector<uint8_t> buffer(size_t(pitch) * 240 + 4, 0xAB);
+  uint8_t *pixels = buffer.data() + skew;
   std::vector<uint8_t> frame(FRAME_BYTES);
   for (int i = 0; i < FRAME_BYTES; i++) frame[i] = uint8_t(i * 7 + i / 320);
   for (int k = 0; k < 256; k++) pixtab[k] = uint16_t(0x1000 + k * 3);
-  convert_frame(frame.data(), pixels.data(), pitch);
+  convert_frame(frame.data(), pixels, pitch);
   for (int y = 0; y < 240; y++)
     for (int b = 0; b < pitch; b++) {
       const uint8_t got = pixels[size_t(y) * pitch + b];
@@ -175,5 +209,9 @@ void check_present(int pitch) {
 
 TEST(Present, FillsRows20To219Only) { check_present(640); }
 TEST(Present, UsesTheSurfacePitch) { check_present(704); }
+TEST(Present, SurfacesOffWordBoundariesTakeHalfwordStores) {
+  check_present(642);
+  check_present(640, 2);
+}
 
 }  // namespace
