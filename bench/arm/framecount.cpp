@@ -3,12 +3,13 @@
 // under qemu with the insncount plugin).
 //
 // Runs the demo's start-up, frame code and audio callback on a virtual
-// clock, like ulvenor-capture, and calls ulv_mark() twice per frame: before
-// the music is advanced to the frame's time and between that and drawing
-// plus presenting the frame. The counter records its total at every call,
-// so the differences alternate: sound, frame, sound, frame ... At the end,
-// standard output names every frame's music position, then the sound
-// frames made and their rate.
+// clock, like ulvenor-capture, and calls ulv_mark() three times per frame:
+// before the music is advanced to the frame's time, before the frame is
+// drawn and before it is presented (converted to 16 bits), and once after
+// the last frame. The counter records its total at every call, so the
+// differences come in threes: sound, drawing, presentation. At the end,
+// standard output has a line "frame POS SCENE" for every frame, then
+// "sound FRAMES RATE" for the sound made.
 #include <SDL.h>
 
 #include <cstdio>
@@ -38,6 +39,23 @@ void advance_music(int64_t played) {
     mix_newhand(nullptr, block, int(sizeof block));
     produced += BLOCK;
   }
+}
+
+// The scenes as the timeline selects them: the last position of each.
+struct Scene {
+  const char *name;
+  int32_t last;
+};
+const Scene scenes[] = {
+    {"intro strip", 231},      {"title", 299},        {"skull", 699},          {"spinning models", 1099},
+    {"worm strip", 1299},      {"gargoyle", 1799},    {"letter wave", 1999},   {"halftone", 2199},
+    {"portraits", 2399},       {"church animation", 2499}, {"greetings", 2799}, {"outro strip", 2999},
+};
+
+const char *scene_name(int32_t pos) {
+  for (const Scene &s : scenes)
+    if (pos <= s.last) return s.name;
+  return "end frame";
 }
 
 void startup() {
@@ -77,12 +95,14 @@ int main(int argc, char **argv) {
     advance_music(int64_t(now) * RATE / 1000);
     const int32_t pos = mzx_position();
     ulv_mark();
-    convert_frame(demo_frame(pos, now), static_cast<uint8_t *>(scr->pixels), scr->pitch);
+    const uint8_t *out = demo_frame(pos, now);
+    ulv_mark();
+    convert_frame(out, static_cast<uint8_t *>(scr->pixels), scr->pitch);
     positions[frames++] = pos;
     if (demo_done(pos, 0)) break;
   }
   ulv_mark();
-  for (int64_t k = 0; k < frames; k++) std::printf("frame %d\n", int(positions[k]));
+  for (int64_t k = 0; k < frames; k++) std::printf("frame %d %s\n", int(positions[k]), scene_name(positions[k]));
   std::printf("sound %lld %d\n", static_cast<long long>(produced), RATE);
   return std::fclose(stdout) == 0 ? 0 : 1;
 }
