@@ -93,13 +93,14 @@ void write_assembly() {
     s += e.writable ? "\t.data\n" : "\t.section .rodata\n";
     // Palettes are 768 bytes each and stay contiguous with 16-byte alignment.
     s += "\t.balign 16\n";
-    s += std::string("\t.globl ") + e.sym + "\n\t.type " + e.sym + ", @object\n";
+    // '%' rather than '@' in the type operands: '@' starts a comment on ARM.
+    s += std::string("\t.globl ") + e.sym + "\n\t.type " + e.sym + ", %object\n";
     s += std::string(e.sym) + ":\n\t.incbin \"" + outdir + "/" + e.sym + ".bin\"\n";
     s += std::string("\t.size ") + e.sym + ", . - " + e.sym + "\n";
   }
-  s += "\t.bss\n\t.balign 16\n\t.globl pal_black\n\t.type pal_black, @object\n";
+  s += "\t.bss\n\t.balign 16\n\t.globl pal_black\n\t.type pal_black, %object\n";
   s += "pal_black:\n\t.zero 768\n\t.size pal_black, 768\n";
-  s += "\t.section .note.GNU-stack,\"\",@progbits\n";
+  s += "\t.section .note.GNU-stack,\"\",%progbits\n";
   // Always rewritten: its time stamp tells the build that the assets (which
   // the assembler pulls in with .incbin, untracked) may have changed.
   write_file(outdir + "/assets.S", reinterpret_cast<const uint8_t *>(s.data()), s.size());
