@@ -9,6 +9,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__ARM_FEATURE_DSP)
+#include <arm_acle.h>
+#endif
+
 
 #include "sound/sd.h"
 
@@ -176,7 +180,9 @@ inline uint32_t step_frame(mix_channel &v, uint64_t &p, uint64_t &s, uint32_t fa
   return pair | (uint32_t(p) >> 26) << 16;
 }
 
-// Steps voice v through n frames and stores what each frame reads.
+// Steps voice v through its first n frames, or up to the frame from which
+// it stands still (step 0), and stores what each frame reads. Returns the
+// number of frames stepped.
 //
 // The 32.32 position and step are held as one 64-bit word each: adding them
 // is the fraction add with its carry into the integer word, modulo 2^32 for
@@ -184,7 +190,7 @@ inline uint32_t step_frame(mix_channel &v, uint64_t &p, uint64_t &s, uint32_t fa
 // and read two bytes inside the sample. Such frames come in runs whose
 // length one division gives (positions only grow until a bound is met), and
 // a run's loop has no test at all; the frames between runs take step_frame.
-void step_voice(mix_channel &v, int n) {
+int step_voice(mix_channel &v, int n) {
   uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac;
   uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
   const int8_t *d = v.data;
@@ -195,10 +201,10 @@ void step_voice(mix_channel &v, int n) {
   uint32_t *out = reads;
 
   int i = 0;
-  while (i < n) {
+  while (i < n && s != 0) {
     if (p < limit) {
       // Frames 1..run after p stay at or below limit - 1.
-      uint64_t run = s != 0 ? (limit - 1 - p) / s : uint64_t(n);
+      uint64_t run = (limit - 1 - p) / s;
       int end = run < uint64_t(n - i) ? i + int(run) : n;
       for (; i < end; ++i) {
         p += s;
@@ -212,6 +218,7 @@ void step_voice(mix_channel &v, int n) {
   v.pos_frac = uint32_t(p);
   v.step = uint32_t(s >> 32);
   v.step_frac = uint32_t(s);
+  return i;
 }
 
 #if defined(__SSE2__)
@@ -285,6 +292,137 @@ void apply_gains(int n, int32_t gl, int32_t gr) {
   }
 }
 
+// The two bytes at d as bits 0..7 and 8..15 (the slow path's frame pair).
+inline uint32_t pair_at(const mix_channel &v, uint32_t pos) {
+  return uint8_t(frame_at(v, pos)) | uint32_t(uint8_t(frame_at(v, uint64_t(pos) + 1))) << 8;
+}
+
+// Adds one frame to acc[0..1]: a = s0 (63 - w), b = s1 w (the weights add
+// up to 63, not 64), and each product with a gain is shifted on its own
+// before the two are added: ((a L) >> 6) + ((b L) >> 6), not ((a + b) L)
+// >> 6. Products and sums wrap as 32-bit words, so any gain is defined;
+// within 0..32767 (every volume 0..255 at any main volume) nothing wraps.
+inline void mix_frame(int32_t *acc, int32_t s0, int32_t s1, uint32_t w, uint32_t l, uint32_t r) {
+  const uint32_t a = uint32_t(s0) * (63 - w), b = uint32_t(s1) * w;
+  acc[0] = int32_t(uint32_t(acc[0]) + uint32_t(int32_t(a * l) >> 6) + uint32_t(int32_t(b * l) >> 6));
+  acc[1] = int32_t(uint32_t(acc[1]) + uint32_t(int32_t(a * r) >> 6) + uint32_t(int32_t(b * r) >> 6));
+}
+
+// One frame with every test: advance, then the loop and park bounds, then
+// the two reads through frame_at. Returns the pair as pair_at does.
+inline uint32_t step_slow(const mix_channel &v, uint64_t &p, uint64_t &s) {
+  p += s;
+  uint32_t pos = uint32_t(p >> 32);
+  if (v.looping) {
+    if (pos > v.loop_end) {
+      pos = v.loop_start + 1;
+      p = uint64_t(pos) << 32 | uint32_t(p);
+    }
+  } else if (pos >= v.length) {
+    pos = 0;
+    p = uint32_t(p);
+    s = 0;
+  }
+  return pair_at(v, pos);
+}
+
+// Frames from..n-1 of voice v, which stands still (step 0): the first of
+// them takes the loop and park tests, after which every frame reads the
+// same two bytes with the same weight and adds one constant, nothing when
+// that is 0 (a parked one-shot on its leading zero bytes).
+void add_still(mix_channel &v, int from, int n, uint32_t l, uint32_t r) {
+  if (from >= n) return;
+  uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac, s = 0;
+  const uint32_t pair = step_slow(v, p, s);
+  v.pos = uint32_t(p >> 32);
+  v.pos_frac = uint32_t(p);
+  int32_t still[2] = {0, 0};
+  mix_frame(still, int8_t(pair), int8_t(pair >> 8), uint32_t(p) >> 26, l, r);
+  if (still[0] == 0 && still[1] == 0) return;
+  for (int32_t *acc = mix_accum[from]; from < n; ++from, acc += 2) {
+    acc[0] = int32_t(uint32_t(acc[0]) + uint32_t(still[0]));
+    acc[1] = int32_t(uint32_t(acc[1]) + uint32_t(still[1]));
+  }
+}
+
+// acc + ((x * g) >> 16) with g the low (bottom) or high (top) signed
+// halfword of gains: the target's multiply-accumulate of a word by a
+// halfword. With x = a << 10 it is acc + ((a * gain) >> 6).
+#if defined(__ARM_FEATURE_DSP)
+inline int32_t mla_bottom(int32_t x, int32_t gains, int32_t acc) { return __smlawb(x, gains, acc); }
+inline int32_t mla_top(int32_t x, int32_t gains, int32_t acc) { return __smlawt(x, gains, acc); }
+#else
+inline int32_t mla_bottom(int32_t x, int32_t gains, int32_t acc) {
+  return int32_t(uint32_t(acc) + uint32_t(int32_t((int64_t(x) * int16_t(gains)) >> 16)));
+}
+inline int32_t mla_top(int32_t x, int32_t gains, int32_t acc) {
+  return int32_t(uint32_t(acc) + uint32_t(int32_t((int64_t(x) * (gains >> 16)) >> 16)));
+}
+#endif
+
+// k frames of a voice whose step is below one frame (integer step 0) and
+// whose position stays below its fast end throughout: no test at all.
+// gains = R << 16 | L, both within 0..32767. The weights carry 10 more
+// bits, (63 - w) << 10 and w << 10, which the halfword multiply's >> 16
+// takes back with the >> 6 of the gain law: ((a << 10) L) >> 16 =
+// (a L) >> 6 exactly, for each of the four products on its own.
+void run_fraction(const int8_t *d, uint64_t &p, uint32_t step_frac, int32_t *acc, int k, int32_t gains) {
+  uint64_t q = p;
+  for (int32_t *end = acc + 2 * k; acc != end; acc += 2) {
+    q += step_frac;
+    const uint32_t pos = uint32_t(q >> 32);
+    const int32_t wb = int32_t((uint32_t(q) >> 16) & 0xFC00), wa = 0xFC00 - wb;
+    const int32_t a = d[pos] * wa, b = d[pos + 1] * wb;
+    const int32_t left = mla_bottom(b, gains, mla_bottom(a, gains, acc[0]));
+    const int32_t right = mla_top(b, gains, mla_top(a, gains, acc[1]));
+    acc[0] = left;
+    acc[1] = right;
+  }
+  p = q;
+}
+
+// Mixes the first n frames of voice v into mix_accum with gains l and r,
+// advancing it, up to the frame from which it stands still; returns the
+// number of frames mixed. The position and step are 32.32 words as in
+// step_voice. Positions below `fast_end` need neither the loop nor the park
+// test and read two bytes inside the sample; a step below one frame moves
+// the position by at most one frame a frame, so from position pos the next
+// fast_end - 1 - pos frames need no test (run_fraction). Other frames take
+// one test each.
+int fused_voice(mix_channel &v, int n, uint32_t l, uint32_t r) {
+  uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac;
+  uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
+  const int8_t *d = v.data;
+  const uint64_t length = v.length;
+  const uint64_t bound = v.looping ? uint64_t(v.loop_end) + 1 : length;
+  const uint32_t fast_end = uint32_t(std::min(bound, length > 0 ? length - 1 : 0));
+  int i = 0;
+  while (i < n && s != 0) {
+    const uint32_t pos = uint32_t(p >> 32);
+    if (s >> 32 == 0 && pos + 1 < fast_end && l <= 32767 && r <= 32767) {
+      const int k = std::min(uint32_t(n - i), fast_end - 1 - pos);
+      run_fraction(d, p, uint32_t(s), mix_accum[i], k, int32_t(r << 16 | l));
+      i += k;
+      continue;
+    }
+    p += s;
+    const uint32_t next = uint32_t(p >> 32);
+    if (next < fast_end) {
+      mix_frame(mix_accum[i], d[next], d[next + 1], uint32_t(p) >> 26, l, r);
+    } else {
+      p -= s;
+      const uint32_t pair = step_slow(v, p, s);
+      mix_frame(mix_accum[i], int8_t(pair), int8_t(pair >> 8), uint32_t(p) >> 26, l, r);
+    }
+    i++;
+  }
+  v.pos = uint32_t(p >> 32);
+  v.pos_frac = uint32_t(p);
+  v.step = uint32_t(s >> 32);
+  v.step_frac = uint32_t(s);
+  return i;
+}
+
 // Gain law: L = (((255 - p) m v) >> 7) / 63, R = ((p v m) >> 7) / 63, the
 // products taken as unsigned 32-bit words and shifted logically. 63, not 64:
 // at main volume 64, volume 64 and centre panning 127, L = 65 and R = 64.
@@ -293,11 +431,30 @@ int32_t gain(int pan, int volume) {
   return int32_t((prod >> 7) / 63);
 }
 
+inline int32_t clip16(int32_t x) { return x < -32768 ? -32768 : x > 32767 ? 32767 : x; }
+
+// Each accumulator value clipped to -32768..32767 and stored as signed
+// 16-bit little-endian, left then right. With SSE2 the pack instruction
+// does the clipping 8 values at a time; on a little-endian target a
+// word-aligned output takes each frame as one word; anything else goes byte
+// by byte.
 void write16(uint8_t *out, int n) {
   const int32_t *acc = &mix_accum[0][0];
-  for (int i = 0; i < 2 * n; ++i) {
-    int32_t x = acc[i];
-    x = x < -32768 ? -32768 : x > 32767 ? 32767 : x;
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 8 <= 2 * n; i += 8) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i *>(acc + i));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i *>(acc + i + 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i), _mm_packs_epi32(lo, hi));
+  }
+#endif
+  if (std::endian::native == std::endian::little && reinterpret_cast<uintptr_t>(out) % 4 == 0) {
+    uint32_t *words = reinterpret_cast<uint32_t *>(out);
+    for (; i < 2 * n; i += 2)
+      words[i / 2] = (uint32_t(clip16(acc[i])) & 0xFFFF) | uint32_t(clip16(acc[i + 1])) << 16;
+  }
+  for (; i < 2 * n; ++i) {
+    const int32_t x = clip16(acc[i]);
     out[2 * i] = uint8_t(x);
     out[2 * i + 1] = uint8_t(uint32_t(x) >> 8);
   }
@@ -322,8 +479,11 @@ void mix_pass(uint8_t *out, int n, int bits16) {
     // A muted voice does not advance: muting pauses the sample where it
     // stands. A voice without data (slot never registered) stays silent.
     if (v.length == 0 || v.volume == 0 || v.data == nullptr) continue;
-    step_voice(v, n);
-    apply_gains(n, gain(255 - v.panning, v.volume), gain(v.panning, v.volume));
+#if defined(__SSE2__)
+    mix_voice_split(v, n, gain(255 - v.panning, v.volume), gain(v.panning, v.volume));
+#else
+    mix_voice_fused(v, n, gain(255 - v.panning, v.volume), gain(v.panning, v.volume));
+#endif
   }
   if (bits16)
     write16(out, n);
@@ -332,6 +492,16 @@ void mix_pass(uint8_t *out, int n, int bits16) {
 }
 
 }  // namespace
+
+void mix_voice_split(mix_channel &v, int n, int32_t l, int32_t r) {
+  const int moving = step_voice(v, n);
+  apply_gains(moving, l, r);
+  add_still(v, moving, n, uint32_t(l), uint32_t(r));
+}
+
+void mix_voice_fused(mix_channel &v, int n, int32_t l, int32_t r) {
+  add_still(v, fused_voice(v, n, uint32_t(l), uint32_t(r)), n, uint32_t(l), uint32_t(r));
+}
 
 int sd_mix_init(int rate, int) {
   mix_rate = rate;

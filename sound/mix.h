@@ -59,6 +59,17 @@ extern int mix_mainvolume;                      // master volume 0..252 (63 at s
 extern mix_channel *mix_selected;               // target of the channel operations
 extern int32_t mix_accum[MIX_MAXFRAMES][2];     // block accumulator, left and right
 
+// Mix n frames (1..MIX_MAXFRAMES) of voice v into the first n frames of
+// mix_accum with gains l (left) and r (right), advancing the voice: the
+// rendering step of sd_mix_stereo for one voice, in two forms with the same
+// result. mix_voice_split records the frames' reads in one pass and applies
+// the gains in a second (4 frames at a time with SSE2): the faster form
+// where SIMD is at hand. mix_voice_fused does both in one pass: fewer
+// instructions on a target without SIMD. sd_mix_stereo takes the first
+// where the compiler targets SSE2, else the second.
+void mix_voice_split(mix_channel &v, int n, int32_t l, int32_t r);
+void mix_voice_fused(mix_channel &v, int n, int32_t l, int32_t r);
+
 // Sets mix_rate and resets all slots and channels (length keeps its value;
 // main volume, active channel count and selection are left alone). The block
 // size plays no part in mixing. Returns 1.
