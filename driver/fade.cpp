@@ -106,9 +106,10 @@ uint32_t pixwords[256];
 
 // One row of 320 pixels, 8 a step: two pixels leave as one aligned word,
 // the first in the low half as little-endian memory wants it.
-// Not inlined: with the table's address as a parameter in a register the
-// target loads each entry in one instruction, base plus scaled index.
-[[gnu::noinline]] void convert_row_words(const uint8_t *src, uint32_t *dst, const uint32_t *tab) {
+// Neither inlined nor cloned for its constant argument: with the table's
+// address in a register the target loads each entry in one instruction,
+// base plus scaled index.
+[[gnu::noinline, gnu::noclone]] void convert_row_words(const uint8_t *src, uint32_t *dst, const uint32_t *tab) {
   for (const uint8_t *end = src + FRAME_W; src != end; src += 8, dst += 4) {
     const uint32_t a = tab[src[0]] | tab[src[1]] << 16, b = tab[src[2]] | tab[src[3]] << 16;
     const uint32_t c = tab[src[4]] | tab[src[5]] << 16, d = tab[src[6]] | tab[src[7]] << 16;

@@ -95,6 +95,27 @@ void walk_edge(const ScreenPoint &p, const ScreenPoint &q) {
   }
 }
 
+// The depth-tested pixels of one span: the n pixels before zend and fend,
+// depth z at the first, z + dz at the next, and so on (wrapping as 32-bit
+// words). The colour index is bits 10..17 of -z (the same for an
+// arithmetic or a logical shift); u = -z << 14 holds them as its top byte
+// and steps by -dz << 14, which keeps them exact, so the index is u >> 24,
+// a shift the target's load does itself. The index counts up from -n to 0
+// and is also the loop's test; induction-variable rewriting is off here
+// because it would turn it back into two pointers and a compare.
+[[gnu::optimize("no-ivopts")]] void fill_span(int32_t *zend, uint8_t *fend, int n, uint32_t z, uint32_t dz,
+                                              const uint8_t *colours) {
+  uint32_t u = (0u - z) << 14;
+  const uint32_t du = dz << 14;
+  for (int i = -n; i != 0; i++, z += dz, u -= du) {
+    const int32_t zs = static_cast<int32_t>(z);
+    if (zend[i] < zs) {
+      fend[i] = colours[u >> 24];
+      zend[i] = zs;
+    }
+  }
+}
+
 // Fills one row's span between the two edge columns (both included).
 void fill_row(int y, uint8_t *framebuffer, const uint8_t *colours) {
   int32_t &l = bare_spans[BARE_SPAN_LEFT][y];
@@ -108,17 +129,8 @@ void fill_row(int y, uint8_t *framebuffer, const uint8_t *colours) {
   const int32_t zl = bare_spans[BARE_SPAN_LEFT_Z][y];
   // Divides by the pixel count, not the step count.
   const int32_t dz = fdiv(sub(bare_spans[BARE_SPAN_RIGHT_Z][y], zl), xe - xs + 1);
-  int32_t *zrow = bare_zbuf + kWidth * y;
-  uint8_t *frow = framebuffer + kWidth * y;
-  uint32_t z = static_cast<uint32_t>(zl);
-  for (int x = xs; x <= xe; x++, z += static_cast<uint32_t>(dz)) {
-    const int32_t zs = static_cast<int32_t>(z);
-    if (zrow[x] < zs) {
-      // Bits 10..17 of -z: the same for an arithmetic or a logical shift.
-      frow[x] = colours[((0u - z) >> 10) & 255];
-      zrow[x] = zs;
-    }
-  }
+  fill_span(bare_zbuf + kWidth * y + xe + 1, framebuffer + kWidth * y + xe + 1, xe - xs + 1,
+            static_cast<uint32_t>(zl), static_cast<uint32_t>(dz), colours);
 }
 
 void draw_triangle(const ScreenPoint &a, const ScreenPoint &b, const ScreenPoint &c,
@@ -145,7 +157,13 @@ ScreenPoint screen_point(int k) { return {bare_verts[k][0], bare_verts[k][1], ba
 
 }  // namespace
 
-void bare_clearzbuf() { std::fill_n(bare_zbuf, kWidth * kHeight, BARE_ZCLEAR); }
+// Sixteen words a step: the target pairs the stores into doubleword
+// stores and spreads the loop's own cost over them.
+void bare_clearzbuf() {
+  static_assert(kWidth * kHeight % 16 == 0);
+  for (int32_t *z = bare_zbuf, *end = bare_zbuf + kWidth * kHeight; z != end; z += 16)
+    for (int k = 0; k < 16; k++) z[k] = BARE_ZCLEAR;
+}
 
 void bare_render(const int32_t *model, uint8_t *framebuffer, const uint8_t *colours) {
   const int32_t n = model[0];
