@@ -45,7 +45,8 @@ void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch);
 // convert_frame into scr, then SDL_UpdateRect(scr, 0, 20, 320, 200).
 void present(const uint8_t *out);
 
-// Builds the effects' tables (halftone, worms, box blur), in that order.
+// Builds the effects' tables (halftone, worms, box blur), in that order,
+// then the panorama mask's multipliers.
 void demo_startup_effects();
 // Turns the five embedded models from big-endian to the machine's order, in
 // place. Call once.

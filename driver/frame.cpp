@@ -1,6 +1,7 @@
 // One frame of the demo, and the loop's exit rules.
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/scenes.h"
 #include "driver/timeline.h"
 #include "fx/halftone.h"
 #include "fx/maf.h"
@@ -12,6 +13,7 @@ void demo_startup_effects() {
   halftone_init(FRAME_W, FRAME_H);
   wurms_init();
   init_maf();
+  panorama_init();
 }
 
 void demo_convert_models() {

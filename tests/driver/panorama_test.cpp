@@ -1,0 +1,35 @@
+// The panorama mask through its multiplier table against the rule it
+// stands for: a mask byte m of 255 leaves the pixel p, any other gives
+// (m p) >> 8; over every window position's phase and random frames.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "assets/assets.h"
+#include "driver/demo.h"
+#include "driver/scenes.h"
+
+namespace {
+
+TEST(PanoramaMask, MatchesTheRuleForRandomFramesAtManyPositions) {
+  panorama_init();
+  std::mt19937 rng(3);
+  std::vector<uint8_t> before(FRAME_BYTES);
+  int bad = 0;
+  for (int32_t now = 0; now < 16000; now += 97) {  // window columns 0..799 and back
+    for (uint8_t &b : before) b = uint8_t(rng());
+    std::copy(before.begin(), before.end(), vbuf);
+    panorama_mask(now);
+    const int m0 = (now / 10) % 800;
+    for (int y = 0; y < 200; y++)
+      for (int x = 0; x < FRAME_W; x++) {
+        const int p = before[size_t(y * FRAME_W + x)];
+        const int m = y < 199 ? etumehta[m0 + 800 * y + x] : 255;  // row 199 is left alone
+        bad += vbuf[y * FRAME_W + x] != (m == 255 ? p : (m * p) >> 8);
+      }
+  }
+  EXPECT_EQ(bad, 0);
+}
+
+}  // namespace
