@@ -152,7 +152,7 @@ UvSample shade_skull(const SkullView &v, const Sdf &f, double px, double py) {
   // compressed, then the rim light on top, up to full white at the outline.
   double key = o.diff * o.shadow * (0.4 + 0.6 * o.ao) * grain;
   double s = (0.10 * o.ao + 0.62 * key + 0.14 * o.fill * o.ao + 0.12 * gloss) * (0.7 + 0.3 * sutures(lp));
-  out.shade = clamp01(1.16 * s / (s + 0.31) + 0.28 * o.rim * o.ao);
+  out.shade = clamp01(1.18 * s / (s + 0.31) + 0.24 * o.rim * o.ao);
   out.covered = true;
   // Spherical texture coordinates about the middle of the skull, the seam
   // at the back of the head: two tiles around, about 1.4 texels per pixel
