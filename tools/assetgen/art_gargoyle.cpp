@@ -8,7 +8,7 @@
 // the jaw open: the stone wakes up when the pictures switch.
 //
 // The shading is made for v = (T2 * c2 >> 8) - (T1 * c1 >> 8) + img / 2
-// with the dark stone texture (T about 12..35): the two layers add and take
+// with the dark stone texture (T about 12..30): the two layers add and take
 // away a few tens at most, so img / 2 carries the form. It spans the whole
 // range: occluded folds near 0, stone in the key light around 200, the rim
 // light up to 255.

@@ -6,7 +6,7 @@
 // as one skull turning and chattering when they alternate.
 //
 // The shading is made for v = T * img / D + img / 4 (D 30..170) with the
-// dark stone texture (T about 12..35): the bone sits around index 170, its
+// dark stone texture (T about 12..30): the bone sits around index 190, its
 // sockets and shadow side fall towards 0 and only a thin rim of light
 // reaches 255, so at D = 170 the skull still reads as mid-grey bone and at
 // D = 30 the texture brightens it without burning it out.
@@ -148,11 +148,11 @@ UvSample shade_skull(const SkullView &v, const Sdf &f, double px, double py) {
   V3 lp = v.to_local(o.p);
   double grain = 0.92 + 0.16 * fbm(lp.x * 9 + lp.z * 5, lp.y * 9 - lp.z * 3, 11, 3);
   // Ambient occlusion, the key (shadowed), the fill and a little gloss,
-  // toned so the lit bone gathers around index 170 and its top is
+  // toned so the lit bone gathers around index 190 and its top is
   // compressed, then the rim light on top, up to full white at the outline.
   double key = o.diff * o.shadow * (0.4 + 0.6 * o.ao) * grain;
   double s = (0.10 * o.ao + 0.62 * key + 0.14 * o.fill * o.ao + 0.12 * gloss) * (0.7 + 0.3 * sutures(lp));
-  out.shade = clamp01(1.18 * s / (s + 0.31) + 0.24 * o.rim * o.ao);
+  out.shade = clamp01(1.32 * s / (s + 0.31) + 0.22 * o.rim * o.ao);
   out.covered = true;
   // Spherical texture coordinates about the middle of the skull, the seam
   // at the back of the head: two tiles around, about 1.4 texels per pixel

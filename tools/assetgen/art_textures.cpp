@@ -5,7 +5,7 @@
 // gargoyle scroll it through their UV maps with the offsets wrapping at 256.
 //
 // The texture is dark and low in contrast on purpose (indices about 12 to
-// 35): the skull multiplies it into its shading (T * img / D, D down to
+// 30): the skull multiplies it into its shading (T * img / D, D down to
 // 30) and the gargoyle adds and takes away two layers of it, so a bright
 // or contrasty texel would burn the skull out and drown the gargoyle's
 // own light and shade.
@@ -123,7 +123,7 @@ void job_textures() {
   uint8_t *t = asset("kiehkura");
   for (int y = 0; y < N; y++)
     for (int x = 0; x < N; x++) {
-      double v = 0.045 + 0.035 * relief(h, x, y) + 0.065 * grain(x, y);
+      double v = 0.038 + 0.03 * relief(h, x, y) + 0.055 * grain(x, y);
       t[y * N + x] = quantise(v, x, y);
     }
   preview_grey("kiehkura", N, N, t);
