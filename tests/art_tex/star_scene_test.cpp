@@ -1,7 +1,7 @@
 // The star as the spinning-models scene draws it (two copies, the scene's
 // own transforms and depth tables) over an empty frame: an open form that
-// leaves most of the panorama in view, and deep enough that the sliding
-// depth bands always cut through it.
+// leaves most of the panorama in view and its sky clear, and deep enough
+// that the sliding depth bands always cut through it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,6 +20,7 @@ struct StarFrame {
   int drawn = 0;  // pixels the two stars cover
   int lit = 0;    // of those, pixels in index 255
   int box = 0;    // area of the bounding box of the covered pixels
+  int sky = 0;    // covered pixels in rows 0..39, the panorama's moon and spires
 };
 
 StarFrame draw(int32_t pos, int32_t now) {
@@ -31,6 +32,7 @@ StarFrame draw(int32_t pos, int32_t now) {
     if (vbuf[i] == kBackground) continue;
     f.drawn++;
     f.lit += vbuf[i] == 255;
+    f.sky += i < 40 * FRAME_W;
     const int x = i % FRAME_W, y = i / FRAME_W;
     x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
   }
@@ -54,6 +56,9 @@ TEST_F(StarScene, OpenFormLeavesThePanoramaInView) {
     // the box round them (a solid ball fills about three quarters).
     EXPECT_LE(f.drawn, FRAME_BYTES / 6) << "now " << now;
     EXPECT_LE(f.drawn * 100, f.box * 45) << "now " << now;
+    // The sky of the panorama, where its moon and spires stand, stays
+    // clear but for a thorn's tip now and then.
+    EXPECT_LE(f.sky, 40 * FRAME_W / 100) << "now " << now;
   }
 }
 

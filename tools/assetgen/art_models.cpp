@@ -101,7 +101,8 @@ std::vector<Tri> sphere_hull(const std::vector<V3> &p) {
 
 // The star: 14 long slender thorns (6 on the axes, 8 on the cube
 // diagonals) from a small core, an open form whose silhouette the
-// panorama shows through between the thorns, and deep (about 5 units
+// panorama shows through between the thorns, its tips short of the
+// panorama's sky (moon, spires) most of the time, and deep (4.5 units
 // across in every direction) so the depth bands of the scene slice it
 // into rings along the thorns. Each thorn is a tip and staggered rings
 // whose radius narrows faster than a cone, so the points flare from the
@@ -115,7 +116,7 @@ struct Thorn {
   std::vector<int> rings;
 };
 
-constexpr double kCore = 0.62;  // radius of the core sphere
+constexpr double kCore = 0.58;  // radius of the core sphere
 constexpr double kDeg = M_PI / 180;
 
 std::vector<Thorn> star_thorns() {
@@ -124,10 +125,10 @@ std::vector<Thorn> star_thorns() {
     for (int s = -1; s <= 1; s += 2) {
       V3 d{0, 0, 0};
       d[a] = s;
-      thorns.push_back({d, 2.8, 26 * kDeg, {6, 8, 10}});
+      thorns.push_back({d, 2.25, 27 * kDeg, {6, 8, 10}});
     }
   for (int i = 0; i < 8; i++)
-    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 2.3, 22 * kDeg, {6, 8}});
+    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 1.85, 23 * kDeg, {6, 8}});
   return thorns;
 }
 
