@@ -137,7 +137,8 @@ TEST(ModToolSongEnd, PlayStopsWhereRenderStops) {
 // ---- inputs ----------------------------------------------------------------
 
 // Refused from their size or kind before anything is read, in bounded
-// memory: an old version read /dev/zero until it ran out of memory.
+// memory (256 MB of address space): an old version read /dev/zero until
+// it ran out of memory.
 TEST(ModToolInput, EndlessHugeAndNonFileInputsAreRefusedAtOnce) {
   const std::string sparse = temp("sparse.mod");
   ASSERT_EQ(shell("truncate -s 2G " + sparse).status, 0);
@@ -159,6 +160,14 @@ TEST(ModToolInput, EndlessHugeAndNonFileInputsAreRefusedAtOnce) {
     EXPECT_EQ(r.err.rfind("modtool: " + path + ": " + problem, 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
+  // A pipe has no size: it is read up to one byte past the largest module.
+  ToolRun r = shell(limit + "cat /dev/zero | timeout 20 " + MODTOOL_EXE + " info /dev/stdin");
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_EQ(r.err.rfind("modtool: /dev/stdin: a stream longer than any module can be", 0), 0u) << r.err;
+  const std::string mod = write("piped.mod", notes(1).orders({0}).build());
+  r = shell("cat " + mod + " | " + MODTOOL_EXE + " info /dev/stdin");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("M.K. (4 channels)"), std::string::npos) << r.out;
   std::remove(sparse.c_str());
   rmdir(dir.c_str());
 }

@@ -36,7 +36,7 @@ const char *not_a_file(mode_t mode) {
   if (S_ISREG(mode)) return nullptr;
   if (S_ISDIR(mode)) return "is a directory, not a module file";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a module file";
-  if (S_ISFIFO(mode) || S_ISSOCK(mode)) return "is a pipe or socket, not a module file";
+  if (S_ISFIFO(mode)) return nullptr;  // read up to the largest module, see modfile_read
   return "is not a regular file";
 }
 
@@ -73,8 +73,7 @@ size_t modfile_largest() {
 }
 
 bool modfile_read(const std::string &path, std::vector<uint8_t> &bytes, std::string &problem) {
-  // Non-blocking, so that opening a FIFO with no writer does not wait; it
-  // is refused below.
+  // Non-blocking, so that opening a FIFO with no writer does not wait.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     problem = std::strerror(errno);
@@ -87,6 +86,16 @@ bool modfile_read(const std::string &path, std::vector<uint8_t> &bytes, std::str
   } else if (const char *what = not_a_file(st.st_mode)) {
     problem = what;
     ok = false;
+  } else if (S_ISFIFO(st.st_mode)) {
+    // A pipe has no size to learn: read one byte more than a module can
+    // hold, which tells an endless stream from a module.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    bytes.assign(modfile_largest() + 1, 0);
+    ok = read_all(fd, bytes, problem);
+    if (ok && bytes.size() > modfile_largest()) {
+      problem = "a stream longer than any module can be (at most " + std::to_string(modfile_largest()) + " bytes)";
+      ok = false;
+    }
   } else if (uint64_t(st.st_size) > modfile_largest()) {
     problem = size_problem(uint64_t(st.st_size));
     ok = false;

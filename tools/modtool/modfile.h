@@ -43,9 +43,10 @@ struct modfile_info {
 size_t modfile_largest();
 
 // Reads the whole file into `bytes`, after learning its size: a directory,
-// a device, a pipe or a file larger than modfile_largest() is refused
-// without reading it, so an endless or huge input costs neither time nor
-// memory. False with `problem` set when it cannot or must not be read.
+// a device or a file larger than modfile_largest() is refused without
+// reading it, and a pipe is read up to one byte past that size at most, so
+// an endless or huge input costs neither time nor memory. False with
+// `problem` set when it cannot or must not be read.
 bool modfile_read(const std::string &path, std::vector<uint8_t> &bytes, std::string &problem);
 
 // Checks the image: long enough for its header, a known format tag, every
