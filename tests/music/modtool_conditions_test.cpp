@@ -121,6 +121,11 @@ TEST(ModToolSongEnd, SpeedZeroStopsTheSongAfterItsRowsFirstTick) {
   ASSERT_EQ(e.rows.size(), 9u) << row_list(e.rows);
   EXPECT_EQ(e.rows.back(), "0 8");
   EXPECT_EQ(e.frames, 8 * ROW + TICK);
+  // --seconds plays a song on past its repeat, but nothing plays after a stop.
+  const std::string wav = temp("f00-10s.wav");
+  ToolRun r = modtool("render " + temp("f00.mod") + " -o " + wav + " --seconds 10");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(wav_frames(wav), 8 * ROW + TICK);
 }
 
 // play follows the same rule: with a sound device that plays nothing, it

@@ -52,7 +52,8 @@ void help() {
       "%s\n\n"
       "  info      header, order list and the 31 sample headers as stored\n"
       "  render    44100 Hz 16-bit stereo WAV from the start to the song's end (or\n"
-      "            for S seconds, at most %llu); --bench prints the speed\n"
+      "            for S seconds, at most %llu, or up to an F00 stop); --bench prints\n"
+      "            the speed\n"
       "  timeline  one line per row played: FRAME ORDER ROW, FRAME being the output\n"
       "            frame of the row's first tick; until the song ends or N rows\n"
       "  play      plays through the audio device until the song ends or Ctrl-C\n"
@@ -132,7 +133,9 @@ int cmd_render(const std::string &path, const std::string &out, double seconds, 
     songwalk_block(block);
     busy += cpu_seconds() - t0;
     uint64_t n = std::min<uint64_t>(WALK_BLOCK, limit - written);
-    bool ends = !timed && walk_ended;
+    // With --seconds the song plays on past where it would repeat, but
+    // not past an F00 stop.
+    bool ends = walk_ended && (!timed || walk_stopped);
     if (ends) n = std::min<uint64_t>(n, walk_end_frame - written);
     tw_wav_frames(wav, block, size_t(n));
     written += n;

@@ -9,6 +9,7 @@
 
 std::vector<songwalk_row> walk_rows;
 std::atomic<bool> walk_ended;
+bool walk_stopped;
 uint64_t walk_end_frame;
 uint64_t walk_frames;
 
@@ -67,7 +68,10 @@ void end_at(uint64_t frame) {
 void on_tick(int offset) {
   if (walk_ended.load(std::memory_order_relaxed)) return;
   const uint64_t frame = walk_frames + uint64_t(offset);
-  if (stopping) return end_at(frame);
+  if (stopping) {
+    walk_stopped = true;
+    return end_at(frame);
+  }
   const int32_t delay = pending_delay();
   const bool held = pt_vbcount == 0 && delay < prev_delay;
   const bool new_row = pt_vbcount == 0 && prev_speed != 0 && !held;
@@ -97,6 +101,7 @@ void songwalk_observe(bool record) {
   recording = record;
   walk_rows.clear();
   walk_ended = false;
+  walk_stopped = false;
   walk_end_frame = 0;
   walk_frames = 0;
   prev_speed = pt_vbtempo;

@@ -28,6 +28,7 @@ struct songwalk_row {
 
 extern std::vector<songwalk_row> walk_rows;  // rows before the end (when recording)
 extern std::atomic<bool> walk_ended;         // the song has ended (written by the audio thread)
+extern bool walk_stopped;                    // ...by F00, not by repeating: nothing more plays
 extern uint64_t walk_end_frame;              // first frame after the song: the repeating row's
                                              // first tick, or the tick after an F00 row
 extern uint64_t walk_frames;                 // frames rendered by songwalk_block so far
