@@ -38,18 +38,19 @@ struct Figures {
   double corr, clip, median;
 };
 
-// The shading picture and UV map the timeline draws at `pos`, or null
-// outside the measured part of the two scenes (their flicker-out from
-// 648 and 1748 is left out).
+// The shading picture and UV map the timeline draws at `pos`, or false
+// outside the measured part of the two scenes (rows a pattern has not,
+// and the flicker-out from row 48 of each scene's last pattern).
 bool scene_pictures(int pos, const uint8_t **pic, const uint8_t **uv) {
   if (pos % 100 >= 64) return false;  // no such row: the still shows the next pattern
-  if (pos >= 300 && pos < 648) {
+  const scene_id scene = scene_of(pos);
+  if (scene == SCENE_SKULL && pos < 648) {
     const bool second = pos >= 500 && pos % 100 < 32;
     *pic = second ? skulle2 : skulle;
     *uv = second ? skulle2tc : skulletc;
     return true;
   }
-  if (pos >= 1300 && pos < 1748) {
+  if (scene == SCENE_GARGOYLE && pos < 1748) {
     *pic = pos < 1500 ? gargoyle : gargoyle2;
     *uv = pos < 1500 ? gargoyletc : gargoyle2tc;
     return true;
@@ -192,10 +193,10 @@ int main(int argc, char **argv) {
     }
     const Figures f = measure(pos, lum, pic, uv);
     if (verbose) std::printf("%5d corr %.3f clip %5.1f%% median %3.0f\n", pos, f.corr, 100 * f.clip, f.median);
-    if (pos >= 1000)
+    if (scene_of(pos) == SCENE_GARGOYLE)
       garg.push_back(f);
     else
-      (rows_between(300, pos) * ROW_MS < 10240 ? reveal : skull).push_back(f);
+      (rows_between(scene_table[SCENE_SKULL].first, pos) * ROW_MS < 10240 ? reveal : skull).push_back(f);
   }
   summarise("reveal", reveal, true);
   summarise("skull", skull, true);
