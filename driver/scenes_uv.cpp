@@ -8,6 +8,7 @@
 #include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/scenes.h"
+#include "maths/cr.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ inline uint8_t clamp255(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); 
 const uint16_t *uv_of(const uint8_t *map) { return reinterpret_cast<const uint16_t *>(map); }
 
 // c1 and c2 of the church and gargoyle formulas, 36..204.
-int pulse(int32_t now, double rate) { return int(std::sin(now * rate) * 84 + 120); }
+int pulse(int32_t now, double rate) { return int(cr_sin(now * rate) * 84 + 120); }
 
 // Rebuilds auxbuf as kiehkura revealed from the bottom row up: row y shows
 // once 260 - y < r, r = elapsed / 40.
@@ -44,7 +45,7 @@ void uv_skull(const uint8_t *img, const uint16_t *uv, int32_t now, int32_t skull
     tex = auxbuf;
   }
   const uint32_t S = uint32_t(256 * (now / 20));
-  const int D = int(std::sin(now * 0.02) * 70 + 100);  // 30..170
+  const int D = int(cr_sin(now * 0.02) * 70 + 100);  // 30..170
   // (t * img) / D for t * img <= 65025 as a multiply by an exact reciprocal:
   // with m = 2^32 / D + 1 the error stays below one for every such product.
   const uint64_t m = (uint64_t(1) << 32) / uint64_t(D) + 1;
@@ -61,8 +62,8 @@ void uv_skull(const uint8_t *img, const uint16_t *uv, int32_t now, int32_t skull
 }
 
 void uv_gargoyle(const uint8_t *img, const uint16_t *uv, int32_t now) {
-  const uint32_t A = uint32_t(256 * (now / 9) + int(40 * std::sin(now * (1.0 / 700))));
-  const uint32_t B = uint32_t(256 * (now / 11) + int(40 * std::sin(now * (1.0 / 771))));
+  const uint32_t A = uint32_t(256 * (now / 9) + int(40 * cr_sin(now * (1.0 / 700))));
+  const uint32_t B = uint32_t(256 * (now / 11) + int(40 * cr_sin(now * (1.0 / 771))));
   const int c1 = pulse(now, 1.0 / 150), c2 = pulse(now, 1.0 / 130);
   int16_t m1[256], m2[256];
   for (int t = 0; t < 256; t++) {
@@ -103,8 +104,8 @@ void uv_greets(int32_t pos, int32_t now, int32_t greets_start) {
   const uint8_t *img = second ? kirkko2 : kirkko;
   const uint16_t *uv = uv_of(second ? kirkko2tc : kirkkotc);
   const int32_t e = now - greets_start;
-  const int32_t P1 = 256 * ((e / 20) % 999) + int(30 * std::sin(now * 0.002));
-  const int32_t P2 = 256 * (((e - 200) / 20) % 999) + int(20 * std::sin(now * 0.002) + 0.2);
+  const int32_t P1 = 256 * ((e / 20) % 999) + int(30 * cr_sin(now * 0.002));
+  const int32_t P2 = 256 * (((e - 200) / 20) % 999) + int(20 * cr_sin(now * 0.002) + 0.2);
   const int c1 = pulse(now, 1.0 / 150), c2 = pulse(now, 1.0 / 130);
   int m1[256], m2[256];
   for (int t = 0; t < 256; t++) {

@@ -88,6 +88,7 @@ int mzx_init_offline(int rate, int frames) {
 int mzx_get(uint8_t *module) {
   pt_rowcount.store(0, std::memory_order_relaxed);
   pt_songpos.store(0, std::memory_order_relaxed);
+  pt_publish();
   if (!pt_takemod(module)) return 0;
   pt_init();
   return 1;
@@ -117,12 +118,9 @@ void mzx_start(int rate) {
 
 int32_t mzx_position() {
   if (clock_running) silent_catch_up();
-  // Song position first: the replayer stores the new row before it advances
-  // the position, so this order only ever pairs the old position with the
-  // old row, row 64 or the new row.
-  uint32_t pos = uint32_t(pt_songpos.load(std::memory_order_relaxed));
-  uint32_t row = pt_rowcount.load(std::memory_order_relaxed);
-  return int32_t(pos * 100u + row);
+  // One word, stored once per tick: never a position with another tick's
+  // row, and never older than a value read before.
+  return pt_position.load(std::memory_order_acquire);
 }
 
 uint32_t mzx_timertick(uint32_t interval) {
@@ -146,7 +144,10 @@ void mzx_setvolume(double level) {
   // Out-of-range levels saturate rather than overflow the conversion.
   if (std::isnan(v)) v = 0.0;
   v = std::clamp(v, -2147483648.0, 2147483647.0);
+  // The mixer reads the main volume in the audio callback.
+  SDL_LockAudio();
   sd_setmainvolume(int(v));
+  SDL_UnlockAudio();
 }
 
 uint32_t mzx_elapsed() {
@@ -167,7 +168,10 @@ int mzx_inrange(int32_t value, int32_t min, int32_t max) {
   return min <= value && value <= max ? 1 : 0;
 }
 
-int mzx_match(const mzx_condition *c) {
+namespace {
+
+// mzx_match without the lock.
+int match_row(const mzx_condition *c) {
   if (pt_channels == 0 || pt_lineptr == nullptr) return 0;
   const int32_t songpos = pt_songpos.load(std::memory_order_relaxed);
   const uint32_t rowcount = pt_rowcount.load(std::memory_order_relaxed);
@@ -188,4 +192,15 @@ int mzx_match(const mzx_condition *c) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int mzx_match(const mzx_condition *c) {
+  // The row, its cells and the channel state belong to the audio thread:
+  // read them under its lock, all from the same tick.
+  SDL_LockAudio();
+  const int matched = match_row(c);
+  SDL_UnlockAudio();
+  return matched;
 }

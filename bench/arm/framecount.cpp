@@ -18,6 +18,7 @@
 
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/timeline.h"
 #include "music/mzx.h"
 #include "sound/dsp16.h"
 
@@ -39,23 +40,6 @@ void advance_music(int64_t played) {
     mix_newhand(nullptr, block, int(sizeof block));
     produced += BLOCK;
   }
-}
-
-// The scenes as the timeline selects them: the last position of each.
-struct Scene {
-  const char *name;
-  int32_t last;
-};
-const Scene scenes[] = {
-    {"intro strip", 231},      {"title", 299},        {"skull", 699},          {"spinning models", 1099},
-    {"worm strip", 1299},      {"gargoyle", 1799},    {"letter wave", 1999},   {"halftone", 2199},
-    {"portraits", 2399},       {"church animation", 2499}, {"greetings", 2799}, {"outro strip", 2999},
-};
-
-const char *scene_name(int32_t pos) {
-  for (const Scene &s : scenes)
-    if (pos <= s.last) return s.name;
-  return "end frame";
 }
 
 void startup() {
@@ -102,7 +86,8 @@ int main(int argc, char **argv) {
     if (demo_done(pos, 0)) break;
   }
   ulv_mark();
-  for (int64_t k = 0; k < frames; k++) std::printf("frame %d %s\n", int(positions[k]), scene_name(positions[k]));
+  for (int64_t k = 0; k < frames; k++)
+    std::printf("frame %d %s\n", int(positions[k]), scene_table[scene_of(positions[k])].name);
   std::printf("sound %lld %d\n", static_cast<long long>(produced), RATE);
   return std::fclose(stdout) == 0 ? 0 : 1;
 }
