@@ -77,7 +77,88 @@ void edge(int64_t xt, int ra, int64_t xb, int rb, int rbot) {
 // the nearest pixel, exact halves going down (2.5 px is column 2).
 int32_t span_pixel(int32_t v) { return (v >> 16) + ((v & 0xFFFF) > 0x8000); }
 
+// One row of a triangle: stores the span ends in the scratch tables and
+// fills the pixels between them, rounded and clipped to the frame. Short
+// runs (every row of a worm's link) are stored byte by byte in place, which
+// on the target is cheaper than a call of memset; the attribute keeps the
+// compiler from turning that loop back into one (and triangle32 carries it
+// too, so that this inlines there).
+[[gnu::optimize("no-tree-loop-distribute-patterns")]] inline void span_row(uint8_t *fb, int r, int32_t left,
+                                                                     int32_t right, uint8_t colour) {
+  cgm_spans[0][r] = left;
+  cgm_spans[1][r] = right;
+  int32_t xl = span_pixel(left), xr = span_pixel(right);
+  if (xr < 0 || xl >= W) return;
+  if (xl < 0) xl = 0;
+  if (xr > W - 1) xr = W - 1;
+  uint8_t *p = fb + r * W + xl;
+  const int n = xr - xl + 1;
+  if (n > 16) {
+    std::memset(p, colour, size_t(n));
+  } else {
+    for (int i = 0; i < n; i++) p[i] = colour;
+  }
+}
+
+// x (16.16 as an unsigned word) of the edge from (xt, rt) with `step` at
+// row r: every edge value is its top end plus whole steps.
+inline uint32_t edge_x(int32_t xt, int rt, int32_t step, int r) {
+  return uint32_t(xt) + uint32_t(step) * uint32_t(r - rt);
+}
+
+// triangle for corners within -40000..40000 quarter pixels across and
+// -65536..65535 down: every 16.16 x on an edge lies between its ends, so
+// within -SPAN_FAR..SPAN_FAR, the tables' reset values, which thus never
+// decide a span and need no place in the comparisons. The corners sorted by row
+// (a on top, c at the bottom) give the long edge a-c, which crosses every
+// row, and the short edges a-b and b-c, which meet at row rb; each row's
+// span is the least and greatest x of the edges crossing it, exactly what
+// the span tables collect, computed without resetting and updating them.
+[[gnu::optimize("no-tree-loop-distribute-patterns")]] void triangle32(uint8_t *fb, const int *X, const int *Y,
+                                                                       uint8_t colour) {
+  int a = 0, b = 1, c = 2;
+  const int row[3] = {qpix(Y[0]), qpix(Y[1]), qpix(Y[2])};
+  if (row[b] < row[a]) std::swap(a, b);
+  if (row[c] < row[b]) std::swap(b, c);
+  if (row[b] < row[a]) std::swap(a, b);
+  const int ra = row[a], rb = row[b], rc = row[c];
+  const int top = ra < 0 ? 0 : ra, bot = rc > H - 1 ? H - 1 : rc;
+  if (bot < top) return;
+  if (ra == rc) {  // no edge crosses a row: the spans keep their far values
+    for (int r = top; r <= bot; r++) cgm_spans[0][r] = SPAN_FAR, cgm_spans[1][r] = -SPAN_FAR;
+    return;
+  }
+  const int32_t xa = X[a] * 16384, xb = X[b] * 16384, xc = X[c] * 16384;
+  const int32_t sl = fdiv(xc - xa, rc - ra);
+  const int32_t s1 = ra < rb ? fdiv(xb - xa, rb - ra) : 0, s2 = rb < rc ? fdiv(xc - xb, rc - rb) : 0;
+  int r = top;
+  for (; r < rb && r <= bot; r++) {  // rows above the middle corner: a-c and a-b
+    const int32_t l = int32_t(edge_x(xa, ra, sl, r)), e = int32_t(edge_x(xa, ra, s1, r));
+    span_row(fb, r, l < e ? l : e, l > e ? l : e, colour);
+  }
+  if (r == rb && r <= bot) {  // the middle corner's row: a-c, a-b if it has rows, b-c if it has
+    int32_t lo = int32_t(edge_x(xa, ra, sl, r)), hi = lo;
+    if (ra < rb) {
+      const int32_t e = int32_t(edge_x(xa, ra, s1, r));
+      lo = e < lo ? e : lo, hi = e > hi ? e : hi;
+    }
+    if (rb < rc) lo = xb < lo ? xb : lo, hi = xb > hi ? xb : hi;
+    span_row(fb, r, lo, hi, colour);
+    r++;
+  }
+  for (; r <= bot; r++) {  // rows below it: a-c and b-c
+    const int32_t l = int32_t(edge_x(xa, ra, sl, r)), e = int32_t(edge_x(xb, rb, s2, r));
+    span_row(fb, r, l < e ? l : e, l > e ? l : e, colour);
+  }
+}
+
 void triangle(uint8_t *fb, const int *X, const int *Y, uint8_t colour) {
+  bool small = true;
+  for (int i = 0; i < 3; i++) small = small && X[i] >= -40000 && X[i] <= 40000 && Y[i] >= -65536 && Y[i] <= 65535;
+  if (small) {
+    triangle32(fb, X, Y, colour);
+    return;
+  }
   int ylo = 100000, yhi = -100000;
   for (int i = 0; i < 3; i++) {
     if (Y[i] < ylo) ylo = Y[i];

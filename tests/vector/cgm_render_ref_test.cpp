@@ -2,7 +2,8 @@
 // arithmetic of its rules (16.16 x carried in 64 bits, one division per
 // edge, the sum-then-shift roundings), on hundreds of thousands of random
 // triangles: small ones like the worms' links, ones across the frame edges,
-// and ones beyond +-65535 quarter pixels, which take the wide path.
+// and ones beyond +-40000 and +-65535 quarter pixels, which take the wide
+// paths.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -101,10 +102,11 @@ TEST(CgmRenderRef, LargeAndThinTrianglesAcrossTheFrame) {
 
 TEST(CgmRenderRef, EndsBeyondTheThirtyTwoBitRangeTakeTheWidePath) {
   std::mt19937 rng(3);
-  std::uniform_int_distribution<int> x(-140000, 140000), y(-1200, 2000), near(-65540, -65530);
+  std::uniform_int_distribution<int> x(-140000, 140000), y(-1200, 2000), near(-65540, -65530), far(39990, 40010);
   int k = 0;
-  compare(20000, [&](int &a, int &b) {
-    a = k++ % 5 == 0 ? near(rng) : k % 5 == 1 ? -near(rng) : x(rng);
+  compare(30000, [&](int &a, int &b) {
+    const int kind = k++ % 7;
+    a = kind == 0 ? near(rng) : kind == 1 ? -near(rng) : kind == 2 ? far(rng) : kind == 3 ? -far(rng) : x(rng);
     b = y(rng);
   });
 }
