@@ -78,25 +78,41 @@ void edge(int64_t xt, int ra, int64_t xb, int rb, int rbot) {
 int32_t span_pixel(int32_t v) { return (v >> 16) + ((v & 0xFFFF) > 0x8000); }
 
 // One row of a triangle: stores the span ends in the scratch tables and
-// fills the pixels between them, rounded and clipped to the frame. Short
-// runs (every row of a worm's link) are stored byte by byte in place, which
-// on the target is cheaper than a call of memset; the attribute keeps the
-// compiler from turning that loop back into one (and triangle32 carries it
-// too, so that this inlines there).
+// fills the pixels between them, rounded and clipped to the frame. Runs of
+// up to 16 pixels (every row of a worm's link) are stored byte by byte in
+// place, which on the target is cheaper than a call of memset; the
+// attribute keeps the compiler from turning the stores back into one (and
+// triangle32 carries it too, so that this inlines there).
 [[gnu::optimize("no-tree-loop-distribute-patterns")]] inline void span_row(uint8_t *fb, int r, int32_t left,
                                                                      int32_t right, uint8_t colour) {
   cgm_spans[0][r] = left;
   cgm_spans[1][r] = right;
-  int32_t xl = span_pixel(left), xr = span_pixel(right);
+  // Both ends lie within +-SPAN_FAR, so the rounding sum cannot overflow.
+  int32_t xl = (left + 0x7FFF) >> 16, xr = (right + 0x7FFF) >> 16;
   if (xr < 0 || xl >= W) return;
   if (xl < 0) xl = 0;
   if (xr > W - 1) xr = W - 1;
   uint8_t *p = fb + r * W + xl;
   const int n = xr - xl + 1;
-  if (n > 16) {
-    std::memset(p, colour, size_t(n));
-  } else {
-    for (int i = 0; i < n; i++) p[i] = colour;
+  switch (n) {  // one jump into a run of single stores
+    case 16: p[15] = colour; [[fallthrough]];
+    case 15: p[14] = colour; [[fallthrough]];
+    case 14: p[13] = colour; [[fallthrough]];
+    case 13: p[12] = colour; [[fallthrough]];
+    case 12: p[11] = colour; [[fallthrough]];
+    case 11: p[10] = colour; [[fallthrough]];
+    case 10: p[9] = colour; [[fallthrough]];
+    case 9: p[8] = colour; [[fallthrough]];
+    case 8: p[7] = colour; [[fallthrough]];
+    case 7: p[6] = colour; [[fallthrough]];
+    case 6: p[5] = colour; [[fallthrough]];
+    case 5: p[4] = colour; [[fallthrough]];
+    case 4: p[3] = colour; [[fallthrough]];
+    case 3: p[2] = colour; [[fallthrough]];
+    case 2: p[1] = colour; [[fallthrough]];
+    case 1: p[0] = colour; [[fallthrough]];
+    case 0: break;
+    default: std::memset(p, colour, size_t(n));
   }
 }
 
@@ -154,7 +170,7 @@ inline uint32_t edge_x(int32_t xt, int rt, int32_t step, int r) {
 
 void triangle(uint8_t *fb, const int *X, const int *Y, uint8_t colour) {
   bool small = true;
-  for (int i = 0; i < 3; i++) small = small && X[i] >= -40000 && X[i] <= 40000 && Y[i] >= -65536 && Y[i] <= 65535;
+  for (int i = 0; i < 3; i++) small &= uint32_t(X[i]) + 40000u <= 80000u && uint32_t(Y[i]) + 65536u <= 131071u;
   if (small) {
     triangle32(fb, X, Y, colour);
     return;
