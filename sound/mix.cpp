@@ -13,7 +13,6 @@
 #include <arm_acle.h>
 #endif
 
-
 #include "sound/sd.h"
 
 mix_sample mix_samples[MIX_SLOTS];
@@ -292,7 +291,8 @@ void apply_gains(int n, int32_t gl, int32_t gr) {
   }
 }
 
-// The two bytes at d as bits 0..7 and 8..15 (the slow path's frame pair).
+// Frames pos and pos + 1 of voice v, read through frame_at, as bits 0..7
+// and 8..15 (the slow path's frame pair).
 inline uint32_t pair_at(const mix_channel &v, uint32_t pos) {
   return uint8_t(frame_at(v, pos)) | uint32_t(uint8_t(frame_at(v, uint64_t(pos) + 1))) << 8;
 }
@@ -399,7 +399,7 @@ int fused_voice(mix_channel &v, int n, uint32_t l, uint32_t r) {
   int i = 0;
   while (i < n && s != 0) {
     const uint32_t pos = uint32_t(p >> 32);
-    if (s >> 32 == 0 && pos + 1 < fast_end && l <= 32767 && r <= 32767) {
+    if (s >> 32 == 0 && uint64_t(pos) + 1 < fast_end && l <= 32767 && r <= 32767) {
       const int k = std::min(uint32_t(n - i), fast_end - 1 - pos);
       run_fraction(d, p, uint32_t(s), mix_accum[i], k, int32_t(r << 16 | l));
       i += k;
@@ -449,9 +449,10 @@ void write16(uint8_t *out, int n) {
   }
 #endif
   if (std::endian::native == std::endian::little && reinterpret_cast<uintptr_t>(out) % 4 == 0) {
-    uint32_t *words = reinterpret_cast<uint32_t *>(out);
-    for (; i < 2 * n; i += 2)
-      words[i / 2] = (uint32_t(clip16(acc[i])) & 0xFFFF) | uint32_t(clip16(acc[i + 1])) << 16;
+    for (; i < 2 * n; i += 2) {
+      const uint32_t word = (uint32_t(clip16(acc[i])) & 0xFFFF) | uint32_t(clip16(acc[i + 1])) << 16;
+      std::memcpy(__builtin_assume_aligned(out + 2 * i, 4), &word, 4);
+    }
   }
   for (; i < 2 * n; ++i) {
     const int32_t x = clip16(acc[i]);
