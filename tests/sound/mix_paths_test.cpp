@@ -1,7 +1,8 @@
 // The mixer's two rendering forms (split: reads, then gains; fused: one
 // pass) against a plain frame-by-frame rendering of the mixing rules, on
 // thousands of random voices and millions of frames: any loop points
-// (past the sample, inverted), positions past the end, steps from 0 to
+// (past the sample, inverted), positions past the end and at the top of
+// the 32-bit range, steps from 0 to
 // beyond the sample, gains from 0 to values that wrap. And the 16-bit
 // writer on aligned and unaligned output against the clipped accumulator.
 #include <gtest/gtest.h>
@@ -61,7 +62,7 @@ mix_channel random_voice(std::mt19937 &rng, const std::vector<int8_t> &data) {
   v.looping = int(below(2));
   v.loop_start = below(v.length + 8);
   v.loop_end = kind == 1 ? below(v.length + 8) : v.loop_start + below(v.length + 8 - v.loop_start);
-  v.pos = below(8) == 0 ? v.length + below(20) : below(v.length);
+  v.pos = kind == 2 ? 0xFFFFFFFFu - below(3) : below(8) == 0 ? v.length + below(20) : below(v.length);
   v.pos_frac = uint32_t(rng());
   const uint32_t pace = below(10);
   v.step = pace == 0 ? 0 : pace < 7 ? 0 : pace < 9 ? below(3) : below(4 * v.length + 1);
