@@ -130,15 +130,15 @@ void compare(uint32_t seed, int frames, int models, int32_t extent, float distan
 }
 
 TEST(BareRasterRef, ModelsInFrontOfTheCameraAsTheScenesPlaceThem) {
-  compare(11, 500, 3, 5 * 65536, 16.0f);
+  compare(11, 250, 3, 5 * 65536, 16.0f);
 }
 
 TEST(BareRasterRef, VerticesNearTheEyePlaneProjectFarOffTheScreen) {
-  compare(12, 500, 2, 7 * 65536, 1.0f);
+  compare(12, 250, 2, 7 * 65536, 1.0f);
 }
 
 TEST(BareRasterRef, TinyDepthsReachTheEndsOfTheThirtyTwoBitRange) {
-  compare(13, 500, 2, 7 * 65536, 0.0f);
+  compare(13, 250, 2, 7 * 65536, 0.0f);
 }
 
 }  // namespace
