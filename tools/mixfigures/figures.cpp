@@ -248,7 +248,15 @@ MfFigures mf_measure(const std::vector<int16_t> &s, const std::vector<int> &flas
   f.correlation = ll > 0 && rr > 0 ? lr / std::sqrt(ll * rr) : 0;
   f.dc_left = f.frames ? sl / f.frames : 0;
   f.dc_right = f.frames ? sr / f.frames : 0;
-  for (int16_t v : s) f.clipped += v == 32767 || v == -32768;
+  for (size_t i = 0; i < s.size(); i++) {
+    const int v = s[i];
+    f.clipped += v == 32767 || v == -32768;
+    if (std::abs(v) > f.peak) {
+      f.peak = std::abs(v);
+      const long row = long(double(i / 2) / kMfFramesPerRow);
+      f.peak_pos = int(row / 64 * 100 + row % 64);
+    }
+  }
   measure_flashes(f, s, flash_rows);
   return f;
 }

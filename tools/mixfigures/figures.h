@@ -31,6 +31,8 @@ struct MfFigures {
   // The worm section, rows [worm_from, worm_to) of the song.
   double worm_centroid_hz = 0, worm_low = 0, worm_side_mid_db = 0;
   long clipped = 0;            // values at 32767 or -32768
+  int peak = 0;                // largest magnitude of a value
+  int peak_pos = 0;            // the position (order x 100 + row) where it is
   double dc_left = 0, dc_right = 0;  // mean value of each channel
 };
 

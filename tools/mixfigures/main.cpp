@@ -2,6 +2,7 @@
 // (before and after), with the goals the mix is held to.
 //
 //   mixfigures SONG.wav [OTHER.wav] [--flashes]
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -37,6 +38,8 @@ const Line kLines[] = {
     {"worm section below 500 Hz", "%", "", [](const MfFigures &f) { return 100 * f.worm_low; }},
     {"worm section side / mid", "dB", "", [](const MfFigures &f) { return f.worm_side_mid_db; }},
     {"clipped values", "", "0", [](const MfFigures &f) { return double(f.clipped); }},
+    {"peak", "dBFS", "", [](const MfFigures &f) { return 20 * std::log10(f.peak / 32768.0 + 1e-9); }},
+    {"peak at position", "", "", [](const MfFigures &f) { return double(f.peak_pos); }},
     {"DC left", "LSB", "", [](const MfFigures &f) { return f.dc_left; }},
     {"DC right", "LSB", "", [](const MfFigures &f) { return f.dc_right; }},
 };
