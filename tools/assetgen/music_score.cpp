@@ -699,8 +699,8 @@ void pan_cymbals(Pattern &p) {
     for (int c : {DR, BS}) {
       Cell &cell = p.cell[r][c];
       if (cell.cmd || cell.param) continue;
-      if (cell.sample == S_HAT || cell.sample == S_OPENHAT) cell.cmd = CMD_PAN, cell.param = 0xB0;
-      if (cell.sample == S_RIDE) cell.cmd = CMD_PAN, cell.param = 0x50;
+      if (cell.sample == S_HAT || cell.sample == S_OPENHAT) cell.cmd = CMD_PAN, cell.param = 0x58;
+      if (cell.sample == S_RIDE) cell.cmd = CMD_PAN, cell.param = 0xA8;
       if (cell.sample == S_CRASH) cell.cmd = CMD_PAN, cell.param = c == BS ? 0xC0 : 0x40;
     }
 }

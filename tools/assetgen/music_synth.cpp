@@ -284,6 +284,40 @@ Sample looped_sample(const char *name, const Pad &p, const std::vector<Tone> &to
   return finish_loop(name, pad(p, tones, init), p.rate, volume);
 }
 
+// Adds a band of noise between lo and hi Hz that repeats with the loop:
+// random-phase partials on the loop's grid, each of amplitude up to `amp`,
+// fading in over the attack.
+void add_band_noise(Looped &l, double rate, double lo, double hi, double amp, uint64_t init) {
+  const int L = l.loop_len;
+  Rng rng(init);
+  for (int m = int(lo * L / rate); m < int(hi * L / rate); m++) {
+    double a = amp * rng.uniform(), ph = rng.uniform() * 2 * kPi;
+    for (size_t i = 0; i < l.x.size(); i++) {
+      double e = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
+      l.x[i] += e * a * sin_cycles(double(int64_t(m) * int64_t(i) % L) / L + ph / (2 * kPi));
+    }
+  }
+}
+
+// Root mean square of a looped sound's loop.
+double loop_rms(const Looped &l) {
+  double e = 0;
+  for (int i = l.loop_start; i < l.loop_start + l.loop_len; i++) e += l.x[i] * l.x[i];
+  return std::sqrt(e / l.loop_len);
+}
+
+// A looped tone with breath: noise between lo and hi Hz at `air` of the
+// tone's level (RMS), so the note has a top above its harmonics.
+Sample breathy_sample(const char *name, const Pad &p, const std::vector<Tone> &tones, uint64_t init, int volume,
+                      double lo, double hi, double air) {
+  Looped l = pad(p, tones, init);
+  // The partials' amplitudes are uniform in [0, amp): their sum has an RMS
+  // of amp x sqrt(count / 6).
+  const double count = std::max(1.0, (hi - lo) * l.loop_len / p.rate);
+  add_band_noise(l, p.rate, lo, hi, air * loop_rms(l) * std::sqrt(6 / count), init + 100);
+  return finish_loop(name, l, p.rate, volume);
+}
+
 double noise(Rng &r) { return 2 * r.uniform() - 1; }
 
 // ---- drums (C-3: 16574 Hz; metal at A-3: 27928 Hz) --------------------------------
@@ -300,7 +334,7 @@ Sample kick() {
     double c = click.lp(noise(rng)) * std::exp(-t / 0.004) * 1.5;
     return std::tanh(1.8 * (body + c));
   });
-  return finish("kick", x, R, 54);
+  return finish("kick", x, R, 48);
 }
 
 // Played at A-3 like the cymbals, so the wires reach 12 kHz.
@@ -552,23 +586,24 @@ Sample strings(bool minor) {
 
 // Singing lead: C-3 sounds C4, so the tune's fundamentals stay below 500 Hz.
 // A saw whose strong fundamental carries the note, through a soft "ah" that
-// opens slightly during the attack; two voices 5 cents apart. Vibrato comes
-// from the pattern.
+// opens slightly during the attack, and a breath of noise above 4 kHz; two
+// voices 5 cents apart. Vibrato comes from the pattern.
 Sample lead() {
   Pad p = pad_at(48, 0.06, 0.5, 2, 6);
   p.spectrum = [](double f, int k, double prog) {
     return (1.0 / k) * (k == 1 ? 2.0 : 0.5) * (0.3 + vowel_ah(f)) * lowpass_shape(f, 1500 + 1500 * prog, 3);
   };
-  return looped_sample("lead", p, {{pitch(48, 1.0), 1.0}}, 50, 52);
+  return breathy_sample("lead", p, {{pitch(48, 1.0), 1.0}}, 50, 52, 4000, 7400, 0.2);
 }
 
-// Solo voice "oo" with its own slow vibrato: C-3 sounds C4.
+// Solo voice "oo" with its own slow vibrato and a breath above 4 kHz: C-3
+// sounds C4.
 Sample voice() {
   Pad p = pad_at(48, 0.25, 1.2, 2, 4);
   p.vib_hz = 5.0;
   p.vib_depth = 0.006;
   p.spectrum = [](double f, int k, double) { return vowel_oo(f * 0.8) / k; };
-  return looped_sample("voice", p, {{pitch(48, 1.0), 1.0}}, 51, 46);
+  return breathy_sample("voice", p, {{pitch(48, 1.0), 1.0}}, 51, 46, 4000, 7400, 0.2);
 }
 
 // Dark drone for the intro: C-2 (8287 Hz) sounds C2 and G2 with a breathy
@@ -577,16 +612,7 @@ Sample drone() {
   Pad p = pad_at(36, 0.8, 2.0, 3, 10);
   p.spectrum = [](double f, int k, double) { return 1.0 / k * lowpass_shape(f, 500, 4); };
   Looped l = pad(p, {{pitch(36, 0.5), 1.0}, {pitch(43, 0.5), 0.6}, {pitch(36, 1.0), 0.4}}, 52);
-  // Wind: random-phase partials between 150 and 900 Hz on the same grid.
-  const int L = l.loop_len;
-  Rng rng(53);
-  for (int m = int(150.0 * L / p.rate); m < int(900.0 * L / p.rate); m++) {
-    double a = 0.015 * rng.uniform(), ph = rng.uniform() * 2 * kPi;
-    for (size_t i = 0; i < l.x.size(); i++) {
-      double e = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
-      l.x[i] += e * a * sin_cycles(double(int64_t(m) * int64_t(i) % L) / L + ph / (2 * kPi));
-    }
-  }
+  add_band_noise(l, p.rate, 150, 900, 0.015, 53);  // wind
   return finish_loop("drone", l, p.rate, 38);
 }
 
