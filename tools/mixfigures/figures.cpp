@@ -1,11 +1,12 @@
 #include "figures.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <complex>
 #include <cstdio>
 #include <cstring>
-#include <cerrno>
+#include <numbers>
 
 const std::vector<int> kMfFlashRows = {332,  400,  432,  500,  532,  600,  632,  900,  1000,
                                        1248, 1300, 1316, 1400, 1416, 1432, 1500, 1516, 1600,
@@ -39,7 +40,7 @@ void fft(std::vector<std::complex<double>> &a) {
     if (i < j) std::swap(a[i], a[j]);
   }
   for (size_t len = 2; len <= n; len <<= 1) {
-    const double ang = -2 * M_PI / double(len);
+    const double ang = -2 * std::numbers::pi / double(len);
     const std::complex<double> w(std::cos(ang), std::sin(ang));
     for (size_t i = 0; i < n; i += len) {
       std::complex<double> u(1, 0);
@@ -57,7 +58,7 @@ struct Spectrum {
   std::vector<double> bin = std::vector<double>(kN / 2 + 1, 0.0);
   std::vector<double> hann = [] {
     std::vector<double> w(kN);
-    for (int i = 0; i < kN; i++) w[i] = 0.5 - 0.5 * std::cos(2 * M_PI * i / kN);
+    for (int i = 0; i < kN; i++) w[i] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / kN);
     return w;
   }();
   std::vector<std::complex<double>> buf = std::vector<std::complex<double>>(kN);
