@@ -77,6 +77,8 @@ TEST(MixMeasure, StereoWidthAndCorrelation) {
 }
 
 TEST(MixMeasure, FlashContrastAgainstThePlainDownbeatsAroundIt) {
+  // The figures' accent rows are the rows the accent check listens to.
+  EXPECT_EQ(kMfAccentRows, kAccentPositions);
   // Twice the amplitude is +6 dB. The title hit and the drop are loud too,
   // but as accent rows they never count as plain downbeats.
   std::vector<int> loud = kMfAccentRows;
