@@ -533,7 +533,7 @@ Sample bass(bool growl) {
     return odd * nasal / k * lowpass_shape(f, fc, growl ? 3 : 4) * (k == 1 ? 1.4 : 1.0);
   };
   return looped_sample(growl ? "growl bass" : "bass", p, {{pitch(36, 0.5), 1.0}, {pitch(36, 0.25), growl ? 0.0 : 0.35}},
-                       growl ? 31 : 30, growl ? 52 : 50);
+                       growl ? 31 : 30, growl ? 48 : 46);
 }
 
 double drawbars(int k) {
@@ -556,7 +556,7 @@ Sample organ(bool minor) {
   Pad p = pad_at(48, 0.04, 1.6, 2, 5);
   // Dark: the drawbars through a steep low-pass, so the chord fills the low
   // mids and leaves 500 Hz to 2 kHz to the tune.
-  p.spectrum = [](double f, int k, double) { return drawbars(k) * lowpass_shape(f, 650, 6); };
+  p.spectrum = [](double f, int k, double) { return drawbars(k) * lowpass_shape(f, 900, 4); };
   auto tones = voicing(pitch(48, 0.5), minor);
   tones.push_back({pitch(48, 0.25), 0.35});  // 16' pedal tone
   return looped_sample(minor ? "organ minor" : "organ major", p, tones, minor ? 40 : 41, 40);
@@ -578,7 +578,7 @@ Sample strings(bool minor) {
   p.vib_hz = 5.8;
   p.vib_depth = 0.003;
   p.spectrum = [](double f, int k, double prog) {
-    return 1.0 / k * lowpass_shape(f, 600 + 300 * prog, 4) * (1 + 0.3 * std::exp(-std::pow((f - 2800) / 600, 2)));
+    return 1.0 / k * lowpass_shape(f, 800 + 400 * prog, 4) * (1 + 0.3 * std::exp(-std::pow((f - 2800) / 600, 2)));
   };
   return looped_sample(minor ? "strings minor" : "strings major", p, voicing(pitch(48, 0.5), minor), minor ? 44 : 45,
                       42);
