@@ -593,7 +593,7 @@ Sample lead() {
   p.spectrum = [](double f, int k, double prog) {
     return (1.0 / k) * (k == 1 ? 2.0 : 0.5) * (0.3 + vowel_ah(f)) * lowpass_shape(f, 1500 + 1500 * prog, 3);
   };
-  return breathy_sample("lead", p, {{pitch(48, 1.0), 1.0}}, 50, 52, 4000, 7400, 0.2);
+  return breathy_sample("lead", p, {{pitch(48, 1.0), 1.0}}, 50, 52, 4000, 7400, 0.14);
 }
 
 // Solo voice "oo" with its own slow vibrato and a breath above 4 kHz: C-3
@@ -603,7 +603,7 @@ Sample voice() {
   p.vib_hz = 5.0;
   p.vib_depth = 0.006;
   p.spectrum = [](double f, int k, double) { return vowel_oo(f * 0.8) / k; };
-  return breathy_sample("voice", p, {{pitch(48, 1.0), 1.0}}, 51, 46, 4000, 7400, 0.2);
+  return breathy_sample("voice", p, {{pitch(48, 1.0), 1.0}}, 51, 46, 4000, 7400, 0.14);
 }
 
 // Dark drone for the intro: C-2 (8287 Hz) sounds C2 and G2 with a breathy
