@@ -37,7 +37,8 @@ constexpr int FADE_RECORDS = 60;  // 59 fades and the terminator (from = null)
 extern const fade_record fade_table[FADE_RECORDS];
 extern fade_record fades[FADE_RECORDS];  // working copy
 
-// pixtab[k] = SDL_MapRGB(scr->format, p[3k], p[3k+1], p[3k+2]).
+// pixtab[k] = SDL_MapRGB(format, p[3k], p[3k+1], p[3k+2]), format being the
+// 16-bit window's (RGB565 under a 32-bit window, driver/screen.h).
 void map_palette(const uint8_t *pal);
 // Maps the palette of the last map_palette again, for a new window whose
 // pixel format may differ. Reads workpal when the last mapping was a fade

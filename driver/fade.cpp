@@ -1,6 +1,7 @@
 // Palette fades and presentation.
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/screen.h"
 
 #include <cstring>
 
@@ -52,7 +53,8 @@ const uint8_t *mapped = pal_black;  // the palette pixtab was last mapped from
 
 void map_palette(const uint8_t *pal) {
   mapped = pal;
-  for (int k = 0; k < 256; k++) pixtab[k] = uint16_t(SDL_MapRGB(scr->format, pal[3 * k], pal[3 * k + 1], pal[3 * k + 2]));
+  const SDL_PixelFormat *f = screen_pixtab_format();
+  for (int k = 0; k < 256; k++) pixtab[k] = uint16_t(SDL_MapRGB(f, pal[3 * k], pal[3 * k + 1], pal[3 * k + 2]));
 }
 
 void remap_palette() { map_palette(mapped); }

@@ -7,6 +7,8 @@
 
 #include <csignal>
 
+bool loop_device_dropped = false;
+
 namespace {
 
 volatile std::sig_atomic_t stop_signal = 0;
@@ -61,7 +63,7 @@ bool loop_wait_for_music() {
   while (!music_started()) {
     if (loop_stop_requested()) return false;
     if (!dropped && SDL_GetTicks() - t0 >= LOOP_STARTUP_MS) {
-      mzx_drop_device();
+      loop_device_dropped = mzx_drop_device() == 1;
       dropped = true;
       continue;
     }

@@ -40,6 +40,10 @@ void loop_sleep_until(uint32_t due);
 // Waits until the music has played its first row (mzx_position, as
 // unsigned, at most 100), sleeping a millisecond between looks. After
 // LOOP_STARTUP_MS without it the front-end gives up on the device and the
-// silent clock plays the music instead. Returns false when a stop was
-// requested first.
+// silent clock plays the music instead (loop_device_dropped). Returns false
+// when a stop was requested first.
 bool loop_wait_for_music();
+// True once loop_wait_for_music has given up on the sound device. The device
+// is still open then, and closing it waits for SDL's audio thread, which may
+// never come back: the program ends without closing it.
+extern bool loop_device_dropped;

@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #ifndef ULV_VERSION
 #define ULV_VERSION "unknown"
@@ -77,6 +78,13 @@ int main(int argc, char **argv) {
   demo_convert_models();
   mzx_start(54);
   const int status = loop_wait_for_music() ? run_frames() : 0;
+  if (loop_device_dropped) {
+    // Closing a device that never played waits for its thread, maybe for
+    // ever: close the window only and leave the device to the system.
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER);
+    std::fflush(stdout);
+    std::_Exit(status);
+  }
   SDL_Quit();
   return status;
 }

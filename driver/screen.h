@@ -6,10 +6,14 @@
 // screen_scale block, nearest neighbour, at (screen_left, screen_top) of the
 // window. A window is exactly the scaled area; full screen covers the whole
 // display and centres the area on black. At scale 1 in a window this is the
-// plain 320x240 window of 16 bits, presented exactly as before.
+// plain 320x240 window of 16 bits, presented exactly as before; the other
+// modes take the display's depth when it is 32 bits, so SDL need not
+// convert every enlarged pixel.
 //
 // Main thread only.
 #pragma once
+
+#include <SDL.h>
 
 #include <cstdint>
 
@@ -38,8 +42,15 @@ int screen_toggle_fullscreen();
 // updates the picture's rectangle.
 void present(const uint8_t *out);
 
+// The pixel format of pixtab's values: the window's when it has 16 bits,
+// else RGB565, which present converts to the window's format (exactly as
+// SDL converts a 16-bit window).
+const SDL_PixelFormat *screen_pixtab_format();
+
 // convert_frame at `scale`: row y of the frame becomes rows
 // (y + 20) x scale .. (y + 21) x scale - 1 of `pixels`, every pixel repeated
 // scale times; `pixels` is the top left corner of the 320x240 area and
 // `pitch` the bytes per window row.
 void convert_frame_scaled(const uint8_t *out, uint8_t *pixels, int pitch, int scale);
+// The same for a 32-bit window, through `tab` (256 window pixel values).
+void convert_frame_scaled_wide(const uint8_t *out, const uint32_t *tab, uint8_t *pixels, int pitch, int scale);
