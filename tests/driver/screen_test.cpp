@@ -50,6 +50,25 @@ TEST(ScaledPresent, EqualsTheOneTimesPictureEnlarged) {
   check_scaled(8, 1, 0, 6);
 }
 
+// The 32-bit window: each frame pixel becomes a block of its table value.
+TEST(ScaledPresent, WidePixelsAreBlocksOfTheirTableValue) {
+  std::vector<uint8_t> frame;
+  fill_frame(frame);
+  uint32_t tab[256];
+  for (int k = 0; k < 256; k++) tab[k] = 0xFF000000u | uint32_t(k) * 0x010203u;
+  const int s = 4, pitch = 320 * s * 4 + 16;
+  std::vector<uint8_t> win(size_t(pitch) * 240 * s, 0xCD);
+  convert_frame_scaled_wide(frame.data(), tab, win.data(), pitch, s);
+  for (int y = 0; y < 240 * s; y++)
+    for (int x = 0; x < pitch / 4; x++) {
+      uint32_t got;
+      std::memcpy(&got, &win[size_t(y) * pitch + 4 * x], 4);
+      const bool inside = x < 320 * s && y >= 20 * s && y < 220 * s;
+      const uint32_t want = inside ? tab[frame[(y / s - 20) * 320 + x / s]] : 0xCDCDCDCDu;
+      ASSERT_EQ(got, want) << x << "," << y;
+    }
+}
+
 TEST(ScaledPresent, ScaleOneIsThePlainConversion) {
   std::vector<uint8_t> frame;
   fill_frame(frame);
