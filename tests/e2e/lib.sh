@@ -23,10 +23,12 @@ fail() {
 
 # Starts Xvfb with a screen of $1 (default 640x480) on a display number it
 # picks itself (-displayfd), so it never takes one in use; exports DISPLAY.
-# -noreset: without it the server regenerates itself when its last client
-# leaves, which is what the readiness probe below does just before the
-# program under test connects. The window tests also hold a ctest resource
-# lock, so two of these servers never start side by side.
+# -noreset: without it the server resets itself whenever its last client
+# leaves, dropping any connection still being set up. SDL 1.2 opens the
+# display twice (a probe it closes at once, then its own), so when the demo
+# is the only client its probe's close resets the server under its second
+# open: "Couldn't open X11 display" (74 of 150 SDL_Init calls under load
+# here; 0 of 150 with -noreset), or a silent fall-back to the text driver.
 start_xvfb() {
   local fifo="$E2E_TMP/displayfd"
   : >"$fifo"
