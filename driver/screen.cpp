@@ -69,38 +69,42 @@ void clear_window() {
   if (SDL_MUSTLOCK(scr)) SDL_UnlockSurface(scr);
 }
 
+struct mode {
+  int scale, w, h;
+  Uint32 flags;
+};
+
+// The window at window_scale, or full screen: the display's size at the
+// largest scale that fits it.
+mode choose_mode(bool fullscreen) {
+  if (!fullscreen) return {window_scale, AREA_W * window_scale, AREA_H * window_scale, 0};
+  // Without the display's size, full screen is the scaled area itself.
+  if (display_w <= 0) return {window_scale, AREA_W * window_scale, AREA_H * window_scale, SDL_FULLSCREEN};
+  const int s = screen_fit_scale(display_w, display_h);
+  // A display smaller than the area at scale 1 gets the area's size (SDL
+  // picks the nearest mode), so the picture never runs off the surface.
+  return {s, display_w > AREA_W * s ? display_w : AREA_W * s, display_h > AREA_H * s ? display_h : AREA_H * s,
+          SDL_FULLSCREEN};
+}
+
 // Sets the window (fullscreen false) or full screen and clears it to black.
 // Returns 1, or 0 with scr null.
 int set_mode(bool fullscreen) {
-  int scale = window_scale, w, h;
-  Uint32 flags = 0;
-  if (fullscreen && display_w > 0) {
-    scale = screen_fit_scale(display_w, display_h);
-    // A display smaller than the area at scale 1 gets the area's size (SDL
-    // picks the nearest mode), so the picture never runs off the surface.
-    w = display_w > AREA_W * scale ? display_w : AREA_W * scale;
-    h = display_h > AREA_H * scale ? display_h : AREA_H * scale;
-    flags = SDL_FULLSCREEN;
-  } else {
-    // Without the display's size, full screen is the scaled area itself.
-    if (fullscreen) flags = SDL_FULLSCREEN;
-    w = AREA_W * scale;
-    h = AREA_H * scale;
-  }
-  scr = SDL_SetVideoMode(w, h, mode_bpp(scale, flags), flags);
+  const mode m = choose_mode(fullscreen);
+  scr = SDL_SetVideoMode(m.w, m.h, mode_bpp(m.scale, m.flags), m.flags);
   if (!scr) return 0;
   const int bytes = scr->format->BytesPerPixel;
   if (bytes == 4 ? !make_wide() : bytes != 2) return 0;
-  screen_scale = scale;
+  screen_scale = m.scale;
   screen_fullscreen = fullscreen;
   // SDL may give a larger full-screen mode than asked: centre in what it gave.
-  screen_left = scr->w > AREA_W * scale ? (scr->w - AREA_W * scale) / 2 : 0;
-  screen_top = scr->h > AREA_H * scale ? (scr->h - AREA_H * scale) / 2 : 0;
+  screen_left = scr->w > AREA_W * m.scale ? (scr->w - AREA_W * m.scale) / 2 : 0;
+  screen_top = scr->h > AREA_H * m.scale ? (scr->h - AREA_H * m.scale) / 2 : 0;
   // The only writes outside the picture: the bands and the border.
   clear_window();
   // The plain window never updates its bands: its picture rectangle is all
   // it ever sends, as it always did.
-  if (scale != 1 || flags != 0) SDL_UpdateRect(scr, 0, 0, 0, 0);
+  if (m.scale != 1 || m.flags != 0) SDL_UpdateRect(scr, 0, 0, 0, 0);
   return 1;
 }
 
