@@ -19,8 +19,6 @@ bool is_toggle(const SDL_keysym &k) {
   return k.sym == SDLK_F11 || (k.sym == SDLK_RETURN && (k.mod & KMOD_ALT));
 }
 
-bool music_started() { return uint32_t(mzx_position()) <= 100; }
-
 }  // namespace
 
 loop_input poll_input() {
@@ -57,17 +55,26 @@ void loop_sleep_until(uint32_t due) {
   }
 }
 
+void loop_watch_music(int32_t pos) {
+  static int32_t last = -38;  // no position: the first look starts the watch
+  static uint32_t since;
+  const uint32_t t = SDL_GetTicks();
+  if (pos != last) {
+    last = pos;
+    since = t;
+    return;
+  }
+  if (loop_device_dropped || t - since < LOOP_STALL_MS) return;
+  since = t;  // one try per stall period
+  loop_device_dropped = mzx_drop_device(pos) == 1;
+}
+
 bool loop_wait_for_music() {
-  const uint32_t t0 = SDL_GetTicks();
-  bool dropped = false;
-  while (!music_started()) {
+  for (;;) {
+    const int32_t pos = mzx_position();
+    if (uint32_t(pos) <= 100) return true;
     if (loop_stop_requested()) return false;
-    if (!dropped && SDL_GetTicks() - t0 >= LOOP_STARTUP_MS) {
-      loop_device_dropped = mzx_drop_device() == 1;
-      dropped = true;
-      continue;
-    }
+    loop_watch_music(pos);
     SDL_Delay(1);
   }
-  return true;
 }

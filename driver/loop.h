@@ -9,8 +9,10 @@
 // Milliseconds between frames: 125 frames per second, at least what a 60,
 // 75, 100 or 120 Hz display shows. SDL 1.2 cannot tell the display's rate.
 constexpr uint32_t LOOP_FRAME_MS = 8;
-// How long the start-up wait gives the sound device to play its first row.
-constexpr uint32_t LOOP_STARTUP_MS = 2000;
+// How long the music may stand still (no first row at start-up, or no new
+// row while playing: a row lasts about 110 ms) before the sound device is
+// given up.
+constexpr uint32_t LOOP_STALL_MS = 2000;
 
 // The keys of one frame's event poll.
 struct loop_input {
@@ -37,13 +39,17 @@ uint32_t loop_next_due(uint32_t due, uint32_t t);
 // early when a stop was requested.
 void loop_sleep_until(uint32_t due);
 
+// Called with every position read: when the music has stood at `pos` for
+// LOOP_STALL_MS, the front-end gives up on the sound device and the silent
+// clock plays the music on instead (loop_device_dropped).
+void loop_watch_music(int32_t pos);
+
 // Waits until the music has played its first row (mzx_position, as
-// unsigned, at most 100), sleeping a millisecond between looks. After
-// LOOP_STARTUP_MS without it the front-end gives up on the device and the
-// silent clock plays the music instead (loop_device_dropped). Returns false
-// when a stop was requested first.
+// unsigned, at most 100), sleeping a millisecond between looks and watching
+// the music (so a device that never plays is given up after LOOP_STALL_MS).
+// Returns false when a stop was requested first.
 bool loop_wait_for_music();
-// True once loop_wait_for_music has given up on the sound device. The device
+// True once loop_watch_music has given up on the sound device. The device
 // is still open then, and closing it waits for SDL's audio thread, which may
 // never come back: the program ends without closing it.
 extern bool loop_device_dropped;

@@ -32,6 +32,7 @@ int run_frames() {
       }
     const int32_t now = int32_t(SDL_GetTicks() - start_ticks);
     const int32_t pos = mzx_position();
+    loop_watch_music(pos);
     present(demo_frame(pos, now));
     if (demo_done(pos, in.escapes + loop_stop_requested())) return 0;
     due = loop_next_due(due, SDL_GetTicks());

@@ -124,11 +124,11 @@ void mzx_start(int rate) {
   }
 }
 
-int mzx_drop_device() {
+int mzx_drop_device(int32_t seen) {
   if (clock_kind != Clock::device) return 0;
   SDL_LockAudio();  // no callback runs while the decision is taken
-  const bool started = uint32_t(mzx_position()) <= 100;
-  if (!started) {
+  const bool moved = mzx_position() != seen;
+  if (!moved) {
     SDL_PauseAudio(1);
     device_dropped = true;
     clock_kind = Clock::silent;
@@ -137,7 +137,7 @@ int mzx_drop_device() {
     clock_running = true;
   }
   SDL_UnlockAudio();
-  if (started) return 0;
+  if (moved) return 0;
   std::fputs("Ulvenor Tarquel: the sound device does not play, the demo goes on without sound\n", stderr);
   return 1;
 }

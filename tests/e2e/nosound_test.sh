@@ -2,10 +2,11 @@
 # With no sound device the demo still runs on the silent clock: the picture
 # follows the music (the first fade from black starts at position 32, about
 # 3.8 s in), one line on standard error says there is no sound, and Escape
-# ends it with status 0. A device that opens but never asks for sound (SDL's
-# disk driver told to wait 100 s per block) is given up after 2 s: the
-# silent clock plays instead, with one line on standard error, and SIGTERM
-# still ends the run at once with status 0.
+# ends it with status 0. A device that opens but asks for no more sound
+# (SDL's disk driver told to wait 100 s per block: it plays no block, or one
+# when its thread starts after the device is unpaused) is given up after
+# 2 s: the silent clock plays instead, with one line on standard error, and
+# SIGTERM still ends the run at once with status 0.
 # usage: nosound_test.sh ULVENOR E2E_CHECK
 ULVENOR=$1
 CHECK=$2
