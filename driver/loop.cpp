@@ -57,13 +57,16 @@ void loop_sleep_until(uint32_t due) {
 
 void loop_watch_music(int32_t pos) {
   static int32_t last = -38;  // no position: the first look starts the watch
-  static uint32_t since;
+  static uint32_t since, looked;
   const uint32_t t = SDL_GetTicks();
-  if (pos != last) {
+  // A long gap between looks (the process was stopped, Ctrl-Z, or the
+  // machine slept) is not the device's fault: the watch starts again.
+  if (pos != last || t - looked > LOOP_STALL_MS / 4) {
     last = pos;
-    since = t;
+    since = looked = t;
     return;
   }
+  looked = t;
   if (loop_device_dropped || t - since < LOOP_STALL_MS) return;
   since = t;  // one try per stall period
   loop_device_dropped = mzx_drop_device(pos) == 1;
