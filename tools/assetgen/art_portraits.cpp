@@ -7,9 +7,10 @@
 // old, long-haired and long-bearded, eyes closed, before the organ pipes,
 // in polished marble.
 //
-// Each bust stands in the bottom right corner of the frame, turned towards
-// the left; the candle is at the front right, so the left part (where the
-// caption is written, columns 0..195 of rows 60..179) stays dark.
+// Each bust stands whole in the columns right of the caption, turned
+// towards the left; the candle is at the front right, so the left part
+// (where the caption is written, columns 0..195 of rows 60..179) stays
+// dark.
 #include "gen.h"
 #include "sdf.h"
 
@@ -167,8 +168,8 @@ double body(V3 p, const Sitter &c) {
   return d;
 }
 
-// Organ pipes behind the organist, on the right: vertical cylinders
-// standing on a ledge below the frame, intersected analytically.
+// Organ pipes behind the organist, a facade centred on him: vertical
+// cylinders standing on a ledge below the frame, intersected analytically.
 struct Pipe {
   double x, z, r, top;
 };
@@ -296,8 +297,8 @@ double shade_portrait(const Portrait &pt, const Sdf &f, double px, double py) {
   V3 hv = normalize(L - rd);
   double gloss = polish * std::pow(std::max(0.0, dot(n, hv)), 30.0) * sh * fall;
   double v = albedo * (0.05 * ao + diff * sh * fall * (0.5 + 0.5 * ao)) + 0.28 * rim * ao + 0.35 * gloss;
-  // darken the caption side and the top (vignette); the head sits at the
-  // bottom, which stays lit
+  // darken the caption side and the top (vignette); the top fifth, above
+  // the heads, loses at most half, the heads at most a tenth
   double sx = px / 320.0, sy = py / 200.0;
   double vig = smoothstep(0.0, 0.55, sx) * 0.55 + 0.45;
   vig *= 1.0 - 0.5 * std::pow(std::max(0.0, 0.5 - sy) * 2.0, 3.0);
