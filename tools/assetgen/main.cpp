@@ -5,6 +5,7 @@
 // PNG previews into OUTDIR/preview/ and the contact sheet
 // OUTDIR/preview/contact.png.
 #include "gen.h"
+#include "tools/writers/outfile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -180,6 +181,7 @@ void preview_grey(const std::string &name, int w, int h, const uint8_t *pix, int
 }
 
 int main(int argc, char **argv) {
+  tw_program("assetgen");
   if (argc < 2 || argc > 3 || (argc == 3 && std::strncmp(argv[2], "--only=", 7) != 0)) {
     std::fprintf(stderr, "usage: assetgen OUTDIR [--only=JOB,JOB...]\n");
     return 2;
