@@ -22,14 +22,20 @@ struct Mask {
   int w = 0, h = 0;
   std::vector<uint8_t> on;
   bool at(int x, int y) const { return x >= 0 && y >= 0 && x < w && y < h && on[size_t(y) * w + x]; }
-  // Drawn within one pixel of (x, y).
-  bool near(int x, int y) const {
-    for (int dy = -1; dy <= 1; dy++)
-      for (int dx = -1; dx <= 1; dx++)
-        if (at(x + dx, y + dy)) return true;
-    return false;
-  }
 };
+
+// The pixels drawn within one pixel of a drawn pixel of m.
+Mask grown(const Mask &m) {
+  Mask g = m;
+  for (int y = 0; y < m.h; y++)
+    for (int x = 0; x < m.w; x++) {
+      bool any = false;
+      for (int dy = -1; dy <= 1 && !any; dy++)
+        for (int dx = -1; dx <= 1 && !any; dx++) any = m.at(x + dx, y + dy);
+      g.on[size_t(y) * m.w + x] = any;
+    }
+  return g;
+}
 
 Mask load(const char *path) {
   png_image img{};
@@ -52,12 +58,12 @@ Mask load(const char *path) {
   return m;
 }
 
-// Drawn pixels of `a` with a drawn pixel of `b` near them, b shifted by (sx, sy).
+// Drawn pixels of `a` that the grown mask `b`, shifted by (sx, sy), holds.
 long matched(const Mask &a, const Mask &b, int sx, int sy) {
   long n = 0;
   for (int y = 0; y < a.h; y++)
     for (int x = 0; x < a.w; x++)
-      if (a.at(x, y) && b.near(x - sx, y - sy)) n++;
+      if (a.at(x, y) && b.at(x - sx, y - sy)) n++;
   return n;
 }
 
@@ -75,15 +81,16 @@ int main(int argc, char **argv) {
     return 2;
   }
   Mask ref = load(argv[1]), ours = load(argv[2]);
+  Mask ref_near = grown(ref), ours_near = grown(ours);
   long best = -1;
   int bx = 0, by = 0;
   for (int sy = -2; sy <= 2; sy++)
     for (int sx = -2; sx <= 2; sx++) {
-      long n = matched(ref, ours, sx, sy);
+      long n = matched(ref, ours_near, sx, sy);
       if (n > best) best = n, bx = sx, by = sy;
     }
   long nref = count(ref), nours = count(ours);
-  long excess = nours - matched(ours, ref, -bx, -by);
+  long excess = nours - matched(ours, ref_near, -bx, -by);
   std::printf("coverage %.4f excess %.4f ref %ld ours %ld shift %d %d\n", nref ? double(best) / nref : 1.0,
               nours ? double(excess) / nours : 0.0, nref, nours, bx, by);
   return 0;

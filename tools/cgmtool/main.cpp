@@ -7,7 +7,9 @@
 // fig2dev's raster output places a drawing). The rasteriser draws into
 // 320x200 frames, so a larger image is drawn as a grid of 320x200 tiles,
 // each through the same transform shifted by the tile's origin: every size
-// is drawn at its own resolution, not scaled. Outline widths stay in pixels.
+// is drawn at its own resolution, not scaled. Outline widths stay in pixels,
+// except on the page, where they grow with it (15 drawing units a pixel at
+// 80 pixels to the inch, fig2dev's raster scale).
 //
 // Colours: by default each palette index is looked up in the picture's own
 // colour table, on the picture's background colour (white for a compact
@@ -273,9 +275,48 @@ uint32_t colour_of(const cgm_picture *pic, int index, bool grey) {
   return uint32_t(index) * 0x010101u;  // beyond the table: its grey
 }
 
+// On the page, widths grow with the page as the drawing does: the reader
+// counts 15 drawing units to a pixel (1200 units to the inch at 80 pixels).
+void scale_widths(cgm_picture *pic) {
+  const double per_pixel = place.per_unit / 4 * 15;
+  for (cgm_element *e = pic->elements; e; e = e->next)
+    if (e->linewidth > 0) e->linewidth = std::max(1, int(std::lround(e->linewidth * per_pixel)));
+}
+
+// A thick line whose points all coincide is a dot as wide as the line
+// (drawing programs draw it with round ends); the rasteriser plots such a
+// segment as one pixel, so the dot gets a filled 16-sided disc of that
+// diameter at the image's scale (`pixels` per 65536 picture units).
+void dots_to_discs(cgm_picture *pic, double pixels) {
+  constexpr int SIDES = 16;
+  for (cgm_element *e = pic->elements; e; e = e->next) {
+    if (!(e->flags & CGM_OUTLINE) || (e->flags & CGM_FILL) || e->linewidth < 2 || e->npoints < 1) continue;
+    bool dot = true;
+    for (int i = 1; i < e->npoints && dot; i++) dot = e->points[2 * i] == e->points[0] && e->points[2 * i + 1] == e->points[1];
+    if (!dot) continue;
+    const double r = e->linewidth / 2.0 * 65536 / pixels;
+    int32_t ring[2 * SIDES];
+    for (int i = 0; i < SIDES; i++) {
+      ring[2 * i] = e->points[0] + int32_t(std::lround(r * std::cos(2 * M_PI * i / SIDES)));
+      ring[2 * i + 1] = e->points[1] + int32_t(std::lround(r * std::sin(2 * M_PI * i / SIDES)));
+    }
+    e->triangles = static_cast<int32_t *>(std::malloc(sizeof(int32_t) * 6 * (SIDES - 2)));
+    if (!e->triangles) continue;
+    for (int i = 1; i + 1 < SIDES; i++) {
+      const int32_t t[6] = {ring[0], ring[1], ring[2 * i], ring[2 * i + 1], ring[2 * i + 2], ring[2 * i + 3]};
+      std::memcpy(e->triangles + 6 * (i - 1), t, sizeof t);
+    }
+    e->ntriangles = SIDES - 2;
+    e->flags |= CGM_FILL;
+    e->fillcolr = e->linecolr;
+  }
+}
+
 void write_png(const Options &o, cgm_picture *pic, bool text) {
   if (!text) pic->backcolr = 0xFFFFFF;
   set_placement(o, text);
+  if (place.page) scale_widths(pic);
+  dots_to_discs(pic, place.page ? place.half * place.per_unit / 4 : place.scale / 4.0);
   std::vector<uint8_t> image = draw(pic, o.w, o.h);
   std::vector<uint8_t> rgb(image.size() * 3);
   for (size_t i = 0; i < image.size(); i++) {
