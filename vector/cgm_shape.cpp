@@ -66,6 +66,7 @@ struct Sweep {
   std::vector<int> cur_right;
   std::vector<std::pair<int, int>> prev, cur;  // (left, right) spans of the last and this slab
   int64_t slab = 0;
+  int64_t work = 0;  // active edges passed, summed over the slabs
 
   Sweep(std::vector<Edge> edges, std::vector<int32_t> &out)
       : e(std::move(edges)), tri(out), xa(e.size()), xb(e.size()), top(e.size(), NONE), right(e.size()),
@@ -132,7 +133,7 @@ struct Sweep {
     }
   }
 
-  void run() {
+  bool run() {
     std::vector<int> order(e.size());
     for (size_t i = 0; i < e.size(); i++) order[i] = int(i);
     std::sort(order.begin(), order.end(), [&](int p, int q) { return e[p].y0 != e[q].y0 ? e[p].y0 < e[q].y0 : p < q; });
@@ -146,6 +147,8 @@ struct Sweep {
         if (next < order.size()) y = e[order[next]].y0;
         continue;
       }
+      work += int64_t(active.size());
+      if (work > CGM_SWEEPWORK) return false;
       int64_t yb = next < order.size() ? e[order[next]].y0 : INT64_MAX;
       for (int a : active) yb = std::min(yb, e[a].y1), xa[a] = x_at(e[a], y);
       yb = first_crossing(y, yb);
@@ -154,6 +157,7 @@ struct Sweep {
       y = yb;
     }
     update(y);
+    return true;
   }
 };
 
@@ -171,8 +175,22 @@ struct Cut {
   int w;
 };
 
+int64_t f_of(const Direction &d, const int32_t *p) { return d.ux * int64_t(p[0]) + d.uy * int64_t(p[1]); }
+
+int64_t step_of(const Direction &d, int64_t spacing) { return d.diagonal ? spacing * 181 / 128 : spacing; }
+
+// Upper bound of the crossings of the lines with the outline.
+int64_t cuts_bound(const int32_t *p, int n, const Direction &d, int64_t spacing) {
+  int64_t total = 0;
+  for (int i = 0; i < n; i++) {
+    int64_t f0 = f_of(d, p + 2 * i), f1 = f_of(d, p + 2 * (i + 1 == n ? 0 : i + 1));
+    total += (f0 < f1 ? f1 - f0 : f0 - f1) / step_of(d, spacing) + 1;
+  }
+  return total;
+}
+
 void hatch_direction(const int32_t *p, int n, const Direction &d, int64_t spacing, std::vector<int32_t> &seg) {
-  const int64_t step = d.diagonal ? spacing * 181 / 128 : spacing;
+  const int64_t step = step_of(d, spacing);
   std::vector<Cut> cuts;
   for (int i = 0; i < n; i++) {
     int j = i + 1 == n ? 0 : i + 1;
@@ -216,12 +234,14 @@ void hatch_direction(const int32_t *p, int n, const Direction &d, int64_t spacin
 bool cgm_sweepfill(const int32_t *pts, int n, std::vector<int32_t> &tri) {
   if (!in_range(pts, n)) return false;
   Sweep s(edges_of(pts, n), tri);
-  s.run();
-  return true;
+  return s.run();
 }
 
-bool cgm_hatchlines(const int32_t *pts, int n, int style, int32_t spacing, std::vector<int32_t> &seg) {
+bool cgm_hatchlines(const int32_t *pts, int n, int style, int32_t spacing, int64_t budget, std::vector<int32_t> &seg) {
   if (!in_range(pts, n) || spacing < 1) return false;
+  int64_t bound = 0;
+  for (const Direction *d : {&HORIZONTAL, &VERTICAL, &RISING, &FALLING}) bound += cuts_bound(pts, n, *d, spacing);
+  if (bound > budget) return false;
   if (style == 1 || style == 5) hatch_direction(pts, n, HORIZONTAL, spacing, seg);
   if (style == 2 || style == 5) hatch_direction(pts, n, VERTICAL, spacing, seg);
   if (style == 3 || style == 6) hatch_direction(pts, n, RISING, spacing, seg);

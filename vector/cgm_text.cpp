@@ -42,6 +42,10 @@ constexpr int EAR_POINTS = 500;  // ear clipping's search is cubic at worst: lar
 // the triangulation fit in 64 bits and the normalisation's products in 48.
 constexpr int32_t MAX_COORD = (1 << 30) - 1;
 constexpr double PI = 3.14159265358979323846;
+// Points made for curves and hatch lines, over the whole drawing: a bound on
+// the memory a small file of many large curves can claim.
+constexpr int64_t GENERATED_MAX = 16000000;
+constexpr const char *TOO_COMPLEX = "more than 16 million points of curves and hatch lines";
 
 int32_t saturate(int64_t v) { return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : int32_t(v); }
 
@@ -274,6 +278,7 @@ struct Reader {
   std::vector<cgm_element *> sweeps;
   std::vector<Curve> curves;
   std::vector<Hatch> hatches;
+  int64_t generated = 0;  // points made at the end, against GENERATED_MAX
 
   explicit Reader(FILE *f) : lx{f} {
     lim = cgm_limits;
@@ -708,7 +713,8 @@ void Reader::normalise() {
 // Fills an element by the nonzero rule from its (normalised) outline.
 void Reader::sweep(cgm_element *e) {
   std::vector<int32_t> tri;
-  cgm_sweepfill(e->points, e->npoints - 1, tri);  // the outline repeats its first point
+  if (!cgm_sweepfill(e->points, e->npoints - 1, tri))  // the outline repeats its first point
+    return fail("a polygon crosses itself too often to be filled");
   if (tri.empty()) return;
   e->triangles = static_cast<int32_t *>(std::malloc(tri.size() * 4));
   if (!e->triangles) return fail("out of memory");
@@ -723,6 +729,7 @@ void Reader::flatten(const Curve &c) {
   double r = std::sqrt(std::max(c.ax * c.ax + c.ay * c.ay, c.bx * c.bx + c.by * c.by)) * lim.pixels / double(info.half);
   double full = std::ceil(PI * std::sqrt(2 * r));  // sagitta r (1 - cos(pi / n)) <= 1/4 pixel
   int n = int(std::min(4096.0, std::max(8.0, full) * std::fabs(c.sweep) / (2 * PI) + 1));
+  if ((generated += n + 3) > GENERATED_MAX) return fail(TOO_COMPLEX);
   std::vector<int32_t> p;
   if (c.closure == PIE) p.insert(p.end(), {to_picture(c.cx, double(info.cx)), to_picture(c.cy, double(info.cy))});
   for (int i = 0; i <= n; i++) {
@@ -757,7 +764,9 @@ void Reader::hatch_lines(Hatch &h) {
   int kind = h.style >= 1 && h.style <= 6 ? h.style : 3;
   int32_t spacing = int32_t(6 * int64_t(65536) / lim.pixels);
   std::vector<int32_t> seg;
-  cgm_hatchlines(e->points, e->npoints - 1, kind, spacing < 1 ? 1 : spacing, seg);
+  if (!cgm_hatchlines(e->points, e->npoints - 1, kind, spacing < 1 ? 1 : spacing, GENERATED_MAX - generated, seg))
+    return fail(TOO_COMPLEX);
+  generated += int64_t(seg.size() / 2);
   for (size_t i = 0; i + 4 <= seg.size() && !error; i += 4) {
     cgm_element *l = static_cast<cgm_element *>(std::calloc(1, sizeof(cgm_element)));
     int32_t *pts = static_cast<int32_t *>(std::malloc(16));
@@ -779,9 +788,9 @@ void Reader::finish() {
   if (!pic->elements) return;
   // 64-bit products: a point far from the centre maps like any other.
   normalise();
-  for (cgm_element *e : sweeps) sweep(e);
-  for (const Curve &c : curves) flatten(c);
-  for (Hatch &h : hatches) hatch_lines(h);
+  for (size_t i = 0; i < sweeps.size() && !error; i++) sweep(sweeps[i]);
+  for (size_t i = 0; i < curves.size() && !error; i++) flatten(curves[i]);
+  for (size_t i = 0; i < hatches.size() && !error; i++) hatch_lines(hatches[i]);
 }
 
 cgm_picture *fail_with(cgm_picture *pic, const char *msg) {
