@@ -59,18 +59,24 @@ struct Sweep {
   std::vector<Edge> e;
   std::vector<int32_t> &tri;
   std::vector<int> active;
-  std::vector<int64_t> xa, xb;          // per edge: x at the slab's lower and upper height
-  std::vector<int64_t> top;             // per left edge: where its open trapezoid began
-  std::vector<int> right;               // per left edge: that trapezoid's right edge
-  std::vector<int64_t> stamp;           // per left edge: slab in which cur_right holds
+  std::vector<int64_t> xa, xb;  // per edge: x at the slab's lower and upper height
+  std::vector<int64_t> top;     // per left edge: where its open trapezoid began
+  std::vector<int> right;       // per left edge: that trapezoid's right edge
+  std::vector<int64_t> stamp;   // per left edge: slab in which cur_right holds
   std::vector<int> cur_right;
   std::vector<std::pair<int, int>> prev, cur;  // (left, right) spans of the last and this slab
   int64_t slab = 0;
   int64_t work = 0;  // active edges passed, summed over the slabs
 
   Sweep(std::vector<Edge> edges, std::vector<int32_t> &out)
-      : e(std::move(edges)), tri(out), xa(e.size()), xb(e.size()), top(e.size(), NONE), right(e.size()),
-        stamp(e.size(), -1), cur_right(e.size()) {}
+      : e(std::move(edges)),
+        tri(out),
+        xa(e.size()),
+        xb(e.size()),
+        top(e.size(), NONE),
+        right(e.size()),
+        stamp(e.size(), -1),
+        cur_right(e.size()) {}
 
   void triangle(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t cx, int64_t cy) {
     const int32_t t[6] = {int32_t(ax), int32_t(ay), int32_t(bx), int32_t(by), int32_t(cx), int32_t(cy)};
@@ -106,8 +112,9 @@ struct Sweep {
   int64_t first_crossing(int64_t y, int64_t yb) {
     for (;;) {
       for (int a : active) xb[a] = x_at(e[a], yb);
-      std::sort(active.begin(), active.end(),
-                [&](int p, int q) { return xa[p] != xa[q] ? xa[p] < xa[q] : xb[p] != xb[q] ? xb[p] < xb[q] : p < q; });
+      std::sort(active.begin(), active.end(), [&](int p, int q) {
+        return xa[p] != xa[q] ? xa[p] < xa[q] : xb[p] != xb[q] ? xb[p] < xb[q] : p < q;
+      });
       int64_t low = yb;
       for (size_t i = 0; i + 1 < active.size(); i++)
         if (xb[active[i]] > xb[active[i + 1]]) {

@@ -126,7 +126,8 @@ struct Lexer {
       if (c >= '0' && c <= '9') {
         if (!real && whole < (int64_t(1) << 32)) whole = whole * 10 + (c - '0');
         digits = true;
-      } else if (c == '.' || ((c == 'e' || c == 'E') && digits) || ((c == '+' || c == '-') && real && (buf[n - 1] | 32) == 'e')) {
+      } else if (c == '.' || ((c == 'e' || c == 'E') && digits) ||
+                 ((c == '+' || c == '-') && real && (buf[n - 1] | 32) == 'e')) {
         real = true;
       } else {
         break;
@@ -178,7 +179,8 @@ struct Hatch {
 // Cross products of drawing points need more than 32 bits for coordinates
 // far apart; 64 bits give the true sign.
 int64_t turn(const int32_t *a, const int32_t *b, const int32_t *c) {
-  return int64_t(a[1] - int64_t(b[1])) * (c[0] - int64_t(a[0])) + int64_t(c[1] - int64_t(a[1])) * (b[0] - int64_t(a[0]));
+  return int64_t(a[1] - int64_t(b[1])) * (c[0] - int64_t(a[0])) +
+         int64_t(c[1] - int64_t(a[1])) * (b[0] - int64_t(a[0]));
 }
 
 // True when two edges of the closed n-point polygon that share no corner
@@ -217,8 +219,7 @@ bool ear_clip(cgm_element *e, int32_t (*p)[2], int n) {
     const int32_t *k0 = p[i], *k1 = p[i1], *k2 = p[i2];
     bool ear = turn(k1, k2, k0) > 0;  // K1 is convex
     for (int q = 0; ear && q < n; q++)
-      if (q != i && q != i1 && q != i2 && turn(k0, k1, p[q]) > 0 && turn(k1, k2, p[q]) > 0 &&
-          turn(k2, k0, p[q]) > 0)
+      if (q != i && q != i1 && q != i2 && turn(k0, k1, p[q]) > 0 && turn(k1, k2, p[q]) > 0 && turn(k2, k0, p[q]) > 0)
         ear = false;  // strictly inside: blocks the ear
     if (ear) {
       int32_t *t = out + 6 * found++;
@@ -295,9 +296,7 @@ struct Reader {
     }
   }
 
-  int32_t (*points())[2] {
-    return lim.points <= 500 ? cgm_points : reinterpret_cast<int32_t(*)[2]>(own_pts.data());
-  }
+  int32_t (*points())[2] { return lim.points <= 500 ? cgm_points : reinterpret_cast<int32_t(*)[2]>(own_pts.data()); }
   // Room for n points in points(), within the limit (checked by callers).
   void room(int n) {
     if (lim.points > 500 && own_pts.size() < size_t(2 * n)) own_pts.resize(std::max(size_t(2 * n), own_pts.size() * 2));
@@ -676,20 +675,34 @@ struct Entry {
 };
 
 const Entry ELEMENTS[] = {
-    {"fillcolr", &Reader::fillcolr},         {"linecolr", &Reader::linecolr},
-    {"edgecolr", &Reader::edgecolr},         {"linewidth", &Reader::linewidth},
-    {"edgewidth", &Reader::edgewidth},       {"intstyle", &Reader::intstyle},
-    {"edgevis", &Reader::edgevis},           {"hatchindex", &Reader::hatchindex},
-    {"backcolr", &Reader::backcolr},         {"colrtable", &Reader::colrtable},
-    {"vdcext", &Reader::vdcext},             {"polygon", &Reader::polygon},
-    {"line", &Reader::line},                 {"rect", &Reader::rect},
-    {"disjtline", &Reader::disjtline},       {"circle", &Reader::circle},
-    {"ellipse", &Reader::ellipse},           {"arcctr", &Reader::arcctr_open},
-    {"arcctrclose", &Reader::arcctr_closed}, {"arc3pt", &Reader::arc3pt_open},
-    {"arc3ptclose", &Reader::arc3pt_closed}, {"elliparc", &Reader::elliparc_open},
-    {"elliparcclose", &Reader::elliparc_closed}, {"text", &Reader::text},
-    {"restrtext", &Reader::text},            {"apndtext", &Reader::text},
-    {"cellarray", &Reader::image},           {"marker", &Reader::marker},
+    {"fillcolr", &Reader::fillcolr},
+    {"linecolr", &Reader::linecolr},
+    {"edgecolr", &Reader::edgecolr},
+    {"linewidth", &Reader::linewidth},
+    {"edgewidth", &Reader::edgewidth},
+    {"intstyle", &Reader::intstyle},
+    {"edgevis", &Reader::edgevis},
+    {"hatchindex", &Reader::hatchindex},
+    {"backcolr", &Reader::backcolr},
+    {"colrtable", &Reader::colrtable},
+    {"vdcext", &Reader::vdcext},
+    {"polygon", &Reader::polygon},
+    {"line", &Reader::line},
+    {"rect", &Reader::rect},
+    {"disjtline", &Reader::disjtline},
+    {"circle", &Reader::circle},
+    {"ellipse", &Reader::ellipse},
+    {"arcctr", &Reader::arcctr_open},
+    {"arcctrclose", &Reader::arcctr_closed},
+    {"arc3pt", &Reader::arc3pt_open},
+    {"arc3ptclose", &Reader::arc3pt_closed},
+    {"elliparc", &Reader::elliparc_open},
+    {"elliparcclose", &Reader::elliparc_closed},
+    {"text", &Reader::text},
+    {"restrtext", &Reader::text},
+    {"apndtext", &Reader::text},
+    {"cellarray", &Reader::image},
+    {"marker", &Reader::marker},
 };
 
 void Reader::dispatch() {
@@ -800,7 +813,8 @@ cgm_picture *fail_with(cgm_picture *pic, const char *msg) {
 }
 
 cgm_picture *Reader::read() {
-  if (!lx.name(name, sizeof name) || std::strcmp(name, "BEGMF") != 0) return fail_with(nullptr, "not a clear-text CGM file");
+  if (!lx.name(name, sizeof name) || std::strcmp(name, "BEGMF") != 0)
+    return fail_with(nullptr, "not a clear-text CGM file");
   lx.skip_element();
   // Up to the first colour table only the declared extent matters.
   for (;;) {

@@ -125,9 +125,10 @@ TEST(CgmDrawing, LineAndEdgeAttributesStayApart) {
 }
 
 TEST(CgmDrawing, CirclesEllipsesAndArcsBecomePolygons) {
-  cgm_picture *p = read_with(HEAD + "fillcolr 3; edgevis OFF;\ncircle (0,0) 100;\nellipse (0,0) (50,0) (0,25);\n"
-                                    "arcctr (0,0) (1,0) (0,1) 100;\narc3ptclose (100,0) (0,100) (-100,0) PIE;\n"
-                                    "arcctrclose (0,0) (0,1) (1,0) 100 CHORD;\n");
+  cgm_picture *p = read_with(HEAD +
+                             "fillcolr 3; edgevis OFF;\ncircle (0,0) 100;\nellipse (0,0) (50,0) (0,25);\n"
+                             "arcctr (0,0) (1,0) (0,1) 100;\narc3ptclose (100,0) (0,100) (-100,0) PIE;\n"
+                             "arcctrclose (0,0) (0,1) (1,0) 100 CHORD;\n");
   ASSERT_NE(p, nullptr) << cgm_errorstr;
   auto e = elements(p);
   ASSERT_EQ(e.size(), 5u);
@@ -158,8 +159,9 @@ TEST(CgmDrawing, CirclesEllipsesAndArcsBecomePolygons) {
 }
 
 TEST(CgmDrawing, HatchedInteriorsDrawLinesInTheFillColour) {
-  cgm_picture *p = read_with(HEAD + "intstyle HATCH; hatchindex 1; fillcolr 3; edgevis ON; edgecolr 1;\n"
-                                    "rect (0,0) (100,100);\nhatchindex 6;\nrect (200,0) (300,100);\n");
+  cgm_picture *p = read_with(HEAD +
+                             "intstyle HATCH; hatchindex 1; fillcolr 3; edgevis ON; edgecolr 1;\n"
+                             "rect (0,0) (100,100);\nhatchindex 6;\nrect (200,0) (300,100);\n");
   ASSERT_NE(p, nullptr) << cgm_errorstr;
   auto e = elements(p);
   int horizontal = 0, diagonal = 0, boxes = 0;
@@ -225,7 +227,7 @@ TEST(CgmDrawing, SelfCrossingPolygonsFillByNonzeroWinding) {
   std::vector<uint8_t> frame;
   count_pixels(p, 3, &frame);
   EXPECT_EQ(frame[400 / 4 * 320 + 640 / 4], 3);  // the centre
-  EXPECT_EQ(frame[63 * 320 + 186], 0);  // between two tips, 45 pixels out
+  EXPECT_EQ(frame[63 * 320 + 186], 0);           // between two tips, 45 pixels out
   EXPECT_EQ(frame[100 * 320 + 160 + 45], 0);
   cgm_free(p);
 
@@ -235,7 +237,9 @@ TEST(CgmDrawing, SelfCrossingPolygonsFillByNonzeroWinding) {
   ASSERT_TRUE(cgm_sweepfill(twice, 8, tri));
   double a = 0;
   for (size_t i = 0; i < tri.size(); i += 6)
-    a += (double(tri[i + 2] - tri[i]) * (tri[i + 5] - tri[i + 1]) - double(tri[i + 4] - tri[i]) * (tri[i + 3] - tri[i + 1])) / 2;
+    a += (double(tri[i + 2] - tri[i]) * (tri[i + 5] - tri[i + 1]) -
+          double(tri[i + 4] - tri[i]) * (tri[i + 3] - tri[i + 1])) /
+         2;
   EXPECT_EQ(a, 10000.0);
   const int32_t far[] = {0, 0, 300000, 0, 0, 10};
   EXPECT_FALSE(cgm_sweepfill(far, 3, tri));

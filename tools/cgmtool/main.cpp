@@ -43,9 +43,8 @@
 
 namespace {
 
-const char *USAGE =
-    "usage: cgmtool FILE [-o OUT.png [--size WxH] [--page] [--grey]] [--compact OUT.bin] [--info]";
-constexpr uint8_t BACKGROUND = 255;          // frame index for the ground; pictures use at most 254
+const char *USAGE = "usage: cgmtool FILE [-o OUT.png [--size WxH] [--page] [--grey]] [--compact OUT.bin] [--info]";
+constexpr uint8_t BACKGROUND = 255;             // frame index for the ground; pictures use at most 254
 constexpr size_t MAX_INPUT = size_t(64) << 20;  // larger inputs are refused before they are read
 
 struct Options {
@@ -89,8 +88,8 @@ void help() {
 
 void parse_size(const std::string &v, Options &o) {
   char x = 0, extra = 0;
-  if (std::sscanf(v.c_str(), "%d%c%d%c", &o.w, &x, &o.h, &extra) != 3 || x != 'x' || o.w < 1 || o.h < 1 ||
-      o.w > 8000 || o.h > 8000)
+  if (std::sscanf(v.c_str(), "%d%c%d%c", &o.w, &x, &o.h, &extra) != 3 || x != 'x' || o.w < 1 || o.h < 1 || o.w > 8000 ||
+      o.h > 8000)
     usage_error("--size wants WxH, each 1 to 8000");
 }
 
@@ -173,10 +172,12 @@ bool is_clear_text(const std::vector<uint8_t> &b) {
 
 // Refuses the inputs that are plainly something else, with what they are.
 void refuse_other_formats(const std::string &file, const std::vector<uint8_t> &b) {
-  if (starts_with(b, "#FIG"))
-    fail(file, "a FIG drawing; convert it first: fig2dev -L cgm " + file + " OUT.cgm");
+  if (starts_with(b, "#FIG")) fail(file, "a FIG drawing; convert it first: fig2dev -L cgm " + file + " OUT.cgm");
   if (starts_with(b, "\x89PNG")) fail(file, "a PNG image, not a vector picture");
-  if (starts_with(b, "\x7f" "ELF")) fail(file, "an executable, not a vector picture");
+  if (starts_with(b,
+                  "\x7f"
+                  "ELF"))
+    fail(file, "an executable, not a vector picture");
 }
 
 cgm_picture *read_clear_text(const std::string &file, std::vector<uint8_t> &b, const Options &o) {
@@ -219,11 +220,11 @@ cgm_picture *load(const Options &o, bool *text) {
 
 // Transform of the tile being drawn: picture space to quarter pixels.
 struct Placement {
-  int64_t tile_x, tile_y;           // tile origin in the image, quarter pixels
+  int64_t tile_x, tile_y;             // tile origin in the image, quarter pixels
   int64_t centre_x, centre_y, scale;  // centred: image centre and half extent, quarter pixels
-  bool page;                        // on the page: drawing units through the reader's mapping
-  double left, top, per_unit;       // page corner (drawing units) and quarter pixels per unit
-  double cx, cy, half;              // the reader's normalisation
+  bool page;                          // on the page: drawing units through the reader's mapping
+  double left, top, per_unit;         // page corner (drawing units) and quarter pixels per unit
+  double cx, cy, half;                // the reader's normalisation
 } place;
 
 void tile_xform(int x, int y, int *X, int *Y) {
@@ -242,7 +243,8 @@ void set_placement(const Options &o, bool text) {
   place.scale = int64_t(o.w < o.h ? o.w : o.h) * 4 * 45 / 100;
   const cgm_textinfo &in = cgm_lastinfo;
   place.page = o.page && text && in.hasvdc && in.vdc[0] != in.vdc[2] && in.vdc[1] != in.vdc[3];
-  if (o.page && !place.page) std::fprintf(stderr, "cgmtool: %s: no page extent (vdcext), drawn centred\n", o.file.c_str());
+  if (o.page && !place.page)
+    std::fprintf(stderr, "cgmtool: %s: no page extent (vdcext), drawn centred\n", o.file.c_str());
   if (!place.page) return;
   double vw = std::fabs(double(in.vdc[2]) - in.vdc[0]), vh = std::fabs(double(in.vdc[3]) - in.vdc[1]);
   place.per_unit = 4 * std::min(o.w / vw, o.h / vh);
@@ -292,7 +294,8 @@ void dots_to_discs(cgm_picture *pic, double pixels) {
   for (cgm_element *e = pic->elements; e; e = e->next) {
     if (!(e->flags & CGM_OUTLINE) || (e->flags & CGM_FILL) || e->linewidth < 2 || e->npoints < 1) continue;
     bool dot = true;
-    for (int i = 1; i < e->npoints && dot; i++) dot = e->points[2 * i] == e->points[0] && e->points[2 * i + 1] == e->points[1];
+    for (int i = 1; i < e->npoints && dot; i++)
+      dot = e->points[2 * i] == e->points[0] && e->points[2 * i + 1] == e->points[1];
     if (!dot) continue;
     const double r = e->linewidth / 2.0 * 65536 / pixels;
     int32_t ring[2 * SIDES];
@@ -337,14 +340,20 @@ void report_compact_losses(const std::string &file, const cgm_picture *pic) {
   }
   std::string parts;
   if (lines) parts += "dropped " + std::to_string(lines) + " outline-only elements";
-  if (outlines) parts += (parts.empty() ? "dropped " : ", ") + std::string("the outlines of ") + std::to_string(outlines) + " filled elements";
-  if (split) parts += (parts.empty() ? "" : "; ") + std::string("split ") + std::to_string(split) + " elements of more than 255 triangles";
-  if (!parts.empty()) std::fprintf(stderr, "cgmtool: %s: the compact form holds fills only: %s\n", file.c_str(), parts.c_str());
+  if (outlines)
+    parts += (parts.empty() ? "dropped " : ", ") + std::string("the outlines of ") + std::to_string(outlines) +
+             " filled elements";
+  if (split)
+    parts += (parts.empty() ? "" : "; ") + std::string("split ") + std::to_string(split) +
+             " elements of more than 255 triangles";
+  if (!parts.empty())
+    std::fprintf(stderr, "cgmtool: %s: the compact form holds fills only: %s\n", file.c_str(), parts.c_str());
 }
 
 void write_compact(const Options &o, const cgm_picture *pic) {
   size_t n = cgm_put(pic, nullptr, 0);
-  if (n == 0) fail(o.file, "cannot be written in the compact form (more than 199 colours or a coordinate out of range)");
+  if (n == 0)
+    fail(o.file, "cannot be written in the compact form (more than 199 colours or a coordinate out of range)");
   std::vector<uint8_t> bytes(n);
   cgm_put(pic, bytes.data(), n);
   report_compact_losses(o.file, pic);
