@@ -78,7 +78,7 @@ cgm_picture *cgm_readtext(const char *path);
 cgm_picture *cgm_readtextf(FILE *f);
 
 // Limits and output scale of the clear-text reader. The defaults,
-// {500, 99, 160}, are what the demo's own drawings need and keep the reader
+// {500, 99, 160, 0}, are what the demo's own drawings need and keep the reader
 // on its fixed tables (cgm_points, cgm_colrmap); a tool raises them.
 struct cgm_textlimits {
   int32_t points;     // most points in one element, 1..CGM_MAXPOINTS
@@ -86,6 +86,9 @@ struct cgm_textlimits {
   int32_t pixels;     // output pixels per 65536 picture units (>= 1): curves
                       // are flattened to within a quarter pixel, hatch lines
                       // drawn 6 pixels apart
+  int32_t nearest;    // 1: once the 199 colour entries are full, a new colour
+                      // takes the nearest one held (counted in cgm_textinfo)
+                      // instead of refusing the drawing
 };
 constexpr int32_t CGM_MAXPOINTS = 4000000;
 extern cgm_textlimits cgm_limits;
@@ -98,6 +101,7 @@ struct cgm_textinfo {
   int32_t vdc[4];  // x0, y0, x1, y1 in drawing units
   int32_t hasvdc;
   int32_t text, images, markers;
+  int32_t approximated;  // colours given the nearest held one
 };
 extern cgm_textinfo cgm_lastinfo;
 

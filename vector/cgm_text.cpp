@@ -31,7 +31,7 @@
 
 int32_t cgm_colrmap[100];
 int32_t cgm_points[500][2];
-cgm_textlimits cgm_limits = {500, 99, 160};
+cgm_textlimits cgm_limits = {500, 99, 160, 0};
 cgm_textinfo cgm_lastinfo;
 
 namespace {
@@ -338,6 +338,7 @@ struct Reader {
   void colrtable();
   void vdcext();
   void define_colour(int32_t k, uint32_t c);
+  int entry_of(uint32_t c);
 
   // Elements.
   int read_points(bool must_end);
@@ -410,27 +411,58 @@ void Reader::vdcext() {
   info.hasvdc = 1;
 }
 
+// The last picture entry holding colour c, or 0. With the entries full
+// and cgm_limits.nearest set, the nearest colour held (squared distance,
+// the last of equals) stands in for one not held.
+int Reader::entry_of(uint32_t c) {
+  int found = 0;
+  for (int i = 1; i < next; i++)
+    if (pic->colrtable[i] == c) found = i;  // the last match wins
+  if (found || next <= MAX_COLOURS || !lim.nearest) return found;
+  int64_t best = INT64_MAX;
+  for (int i = 1; i < next; i++) {
+    int64_t d = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+      int64_t v = int64_t(pic->colrtable[i] >> shift & 0xFF) - int64_t(c >> shift & 0xFF);
+      d += v * v;
+    }
+    if (d <= best) best = d, found = i;
+  }
+  info.approximated++;
+  return found;
+}
+
 // The first colour table: its starting index is ignored, and its n-th entry
-// is picture entry n and stands for file index n.
+// is picture entry n and stands for file index n. A table longer than the
+// 199 entries a picture holds (drawing programs repeat their colours
+// freely) keeps each colour once instead, and index n stands for the entry
+// of its colour.
 void Reader::initial_colours() {
   int32_t start, r, g, b;
+  std::vector<uint32_t> table;
   if (!lx.number(&start)) return fail(lx.peek() == EOF ? "end of file inside the colour table" : "broken colour table");
-  for (int n = 1; !lx.at_terminator(); n++) {
+  while (!lx.at_terminator()) {
     if (!lx.number(&r) || !lx.number(&g) || !lx.number(&b))
       return fail(lx.peek() == EOF ? "end of file inside the colour table" : "broken colour table");
-    if (n > MAX_COLOURS) return fail("more than 199 colours");
-    pic->colrtable[n] = uint32_t(r) * 65536u + uint32_t(g) * 256u + uint32_t(b);
-    if (n <= lim.colrindex) map[n] = n;
-    next = n + 1;
+    if (table.size() > 65536) return fail("more than 65536 entries in the colour table");
+    table.push_back(uint32_t(r) * 65536u + uint32_t(g) * 256u + uint32_t(b));
+  }
+  const bool once = table.size() > MAX_COLOURS;
+  for (int n = 1; n <= int(table.size()) && !error; n++) {
+    int entry = once ? entry_of(table[n - 1]) : 0;
+    if (!entry) {
+      if (next > MAX_COLOURS) return fail("more than 199 colours");
+      entry = next++;
+      pic->colrtable[entry] = table[n - 1];
+    }
+    if (n <= lim.colrindex) map[n] = entry;
   }
 }
 
 // A later definition reuses the last entry of the same colour, if any.
 void Reader::define_colour(int32_t k, uint32_t c) {
   if (k < 0 || k > lim.colrindex) return fail("colour index outside the reader's range");
-  int found = 0;
-  for (int i = 1; i < next; i++)
-    if (pic->colrtable[i] == c) found = i;  // the last match wins
+  int found = entry_of(c);
   if (!found) {
     if (next > MAX_COLOURS) return fail("more than 199 colours");
     found = next++;

@@ -11,7 +11,7 @@ void read_and_check(const uint8_t *data, size_t size, cgm_textlimits limits) {
   if (!f) return;
   cgm_limits = limits;
   cgm_picture *pic = cgm_readtextf(f);
-  cgm_limits = {500, 99, 160};
+  cgm_limits = {500, 99, 160, 0};
   fclose(f);
   if (pic) {
     fuzzcheck::render(pic);
@@ -24,7 +24,7 @@ void read_and_check(const uint8_t *data, size_t size, cgm_textlimits limits) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0) return 0;  // fmemopen refuses an empty buffer
-  read_and_check(data, size, {500, 99, 160});
-  read_and_check(data, size, {1000000, 65535, 2000});
+  read_and_check(data, size, {500, 99, 160, 0});
+  read_and_check(data, size, {1000000, 65535, 2000, 1});
   return 0;
 }

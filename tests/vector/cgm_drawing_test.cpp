@@ -16,7 +16,7 @@ namespace {
 
 // Reads `text` (a whole file) with the given limits; the demo's limits are
 // restored afterwards.
-cgm_picture *read_with(const std::string &text, cgm_textlimits limits = {500, 99, 160}) {
+cgm_picture *read_with(const std::string &text, cgm_textlimits limits = {500, 99, 160, 0}) {
   std::string path = std::string(ULV_BINARY_DIR) + "/" +
                      ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_drawing.cgm";
   FILE *f = std::fopen(path.c_str(), "wb");
@@ -24,7 +24,7 @@ cgm_picture *read_with(const std::string &text, cgm_textlimits limits = {500, 99
   std::fclose(f);
   cgm_limits = limits;
   cgm_picture *p = cgm_readtext(path.c_str());
-  cgm_limits = {500, 99, 160};
+  cgm_limits = {500, 99, 160, 0};
   return p;
 }
 
@@ -272,6 +272,31 @@ TEST(CgmDrawing, LimitsForDrawings) {
   p = read_with(table, {500, 65535, 160});
   ASSERT_NE(p, nullptr) << cgm_errorstr;
   EXPECT_EQ(p->colrtable[p->elements->fillcolr], 100u << 16);
+  cgm_free(p);
+
+  // A first table of 269 entries repeating two colours: each colour is
+  // held once, and each index stands for the entry of its colour.
+  table = "BEGMF 'x'; colrtable 1";
+  for (int i = 0; i < 269; i++) table += i % 2 ? " 9 9 9" : " 7 7 7";
+  table += ";\nfillcolr 250;\npolygon (0,0) (1,0) (0,1);\nfillcolr 251;\npolygon (0,0) (1,0) (0,1);\n";
+  p = read_with(table, {500, 65535, 160});
+  ASSERT_NE(p, nullptr) << cgm_errorstr;
+  EXPECT_EQ(p->ncolours, 2);
+  EXPECT_EQ(p->colrtable[1], 0x070707u);
+  EXPECT_EQ(p->elements->fillcolr, 2);  // index 250: 9 9 9
+  EXPECT_EQ(p->elements->next->fillcolr, 1);
+  cgm_free(p);
+
+  // A new colour once the 199 entries are full: refused, or with `nearest`
+  // drawn in the nearest held colour and counted.
+  std::string full = "BEGMF 'x'; colrtable 1";
+  for (int i = 0; i < 199; i++) full += i == 100 ? " 9 9 9" : " 7 7 7";
+  full += ";\ncolrtable 300 10 8 9;\nfillcolr 300;\nline (0,0) (1,1);\n";
+  EXPECT_EQ(read_with(full, {500, 65535, 160, 0}), nullptr);
+  p = read_with(full, {500, 65535, 160, 1});
+  ASSERT_NE(p, nullptr) << cgm_errorstr;
+  EXPECT_EQ(p->elements->fillcolr, 101);  // 9 9 9
+  EXPECT_EQ(cgm_lastinfo.approximated, 1);
   cgm_free(p);
 
   // Far from the centre: mapped, not wrapped; beyond 2^30: refused.

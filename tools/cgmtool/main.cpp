@@ -17,7 +17,8 @@
 // instead, on index 0, as the demo would.
 //
 // The clear-text reader runs with limits for drawings (a million points per
-// element, colour indices to 65535) and flattens curves for the PNG's size.
+// element, colour indices to 65535, colours beyond 199 drawn in the nearest
+// held) and flattens curves for the PNG's size.
 //
 // Exit status: 0 when everything asked for was done (skipped text or images
 // only warn, one line per file); 2 on a usage error or an input that cannot
@@ -181,7 +182,7 @@ void refuse_other_formats(const std::string &file, const std::vector<uint8_t> &b
 }
 
 cgm_picture *read_clear_text(const std::string &file, std::vector<uint8_t> &b, const Options &o) {
-  cgm_limits = {1000000, 65535, std::max(o.w, o.h)};
+  cgm_limits = {1000000, 65535, std::max(o.w, o.h), 1};
   FILE *f = fmemopen(b.data(), b.size(), "rb");
   if (!f) fail(file, std::strerror(errno));
   cgm_picture *pic = cgm_readtextf(f);
@@ -202,6 +203,9 @@ void report_skipped(const std::string &file) {
   add(in.images, "image", "images");
   add(in.markers, "marker", "markers");
   if (!parts.empty()) std::fprintf(stderr, "cgmtool: %s: skipped %s\n", file.c_str(), parts.c_str());
+  if (in.approximated)
+    std::fprintf(stderr, "cgmtool: %s: %d colours beyond the 199 a picture holds drawn in the nearest one held\n",
+                 file.c_str(), in.approximated);
 }
 
 cgm_picture *load(const Options &o, bool *text) {
