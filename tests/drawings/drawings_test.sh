@@ -79,5 +79,12 @@ has $d "13 elements"
 has $d "element 7: flags 3 (fill+outline), fill 1, [1-9][0-9]* triangles, line 1 width 1"
 covers $d 0.99
 
+# A first colour table of 464 entries, 61 colours: each held once.
+d=Electronic/Schematic/Imperial/f_trans-fet-n-type
+convert $d
+has $d "^[^ ].*: 61 colours"
+has $d "11 elements"
+covers $d 0.99
+
 [ $failures -eq 0 ] && echo "drawings: all checks passed"
 exit $((failures > 0))
