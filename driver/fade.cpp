@@ -1,6 +1,7 @@
 // Palette fades and presentation.
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/screen.h"
 
 #include <bit>
 #include <cstdint>
@@ -48,9 +49,17 @@ const fade_record fade_table[FADE_RECORDS] = {
 };
 fade_record fades[FADE_RECORDS];
 
+namespace {
+const uint8_t *mapped = pal_black;  // the palette pixtab was last mapped from
+}  // namespace
+
 void map_palette(const uint8_t *pal) {
-  for (int k = 0; k < 256; k++) pixtab[k] = uint16_t(SDL_MapRGB(scr->format, pal[3 * k], pal[3 * k + 1], pal[3 * k + 2]));
+  mapped = pal;
+  const SDL_PixelFormat *f = screen_pixtab_format();
+  for (int k = 0; k < 256; k++) pixtab[k] = uint16_t(SDL_MapRGB(f, pal[3 * k], pal[3 * k + 1], pal[3 * k + 2]));
 }
+
+void remap_palette() { map_palette(mapped); }
 
 namespace {
 
@@ -105,10 +114,10 @@ namespace {
 uint32_t pixwords[256];
 
 // One row of 320 pixels, 8 a step: two pixels leave as one aligned word,
-// the first in the low half as little-endian memory wants it.
-// Neither inlined nor cloned for its constant argument: with the table's
-// address in a register the target loads each entry in one instruction,
-// base plus scaled index.
+// the first in the low half as little-endian memory wants it. Neither
+// inlined nor cloned for its constant argument: with the table's address
+// in a register the target loads each entry in one instruction, base plus
+// scaled index.
 [[gnu::noinline, gnu::noclone]] void convert_row_words(const uint8_t *src, uint32_t *dst, const uint32_t *tab) {
   for (const uint8_t *end = src + FRAME_W; src != end; src += 8, dst += 4) {
     const uint32_t a = tab[src[0]] | tab[src[1]] << 16, b = tab[src[2]] | tab[src[3]] << 16;
@@ -133,11 +142,4 @@ void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch) {
   for (int k = 0; k < 256; k++) pixwords[k] = pixtab[k];
   for (int y = 0; y < FRAME_H; y++)
     convert_row_words(out + y * FRAME_W, reinterpret_cast<uint32_t *>(pixels + (y + FRAME_TOP) * pitch), pixwords);
-}
-
-void present(const uint8_t *out) {
-  // The surface's own pitch: a window whose rows are padded still shows the
-  // picture straight.
-  convert_frame(out, static_cast<uint8_t *>(scr->pixels), scr->pitch);
-  SDL_UpdateRect(scr, 0, FRAME_TOP, FRAME_W, FRAME_H);
 }

@@ -1,7 +1,8 @@
 // Correctly rounded sine and cosine in double-double arithmetic.
 //
-// x = k * pi/2 + r, |r| <= pi/4 (r as a double-double, pi/2 in five 24-bit
-// pieces so that k * piece is exact for k < 2^29). Fast path: r = a + t with
+// x = k * pi/2 + r, |r| <= pi/4 (r as a double-double; pi/2 in three
+// pieces for k < 2^20, else in five 24-bit pieces so that k * piece is
+// exact for k < 2^29). Fast path: r = a + t with
 // a = j/256 from a table of sin a and cos a in double-double (made at
 // compile time), |t| <= 1/512, a short polynomial in t; the result is a
 // double-double with an absolute error below 2^-68 (relative for j = 0),
@@ -118,18 +119,32 @@ struct Reduced {
   dd r;          // x - k * pi/2
 };
 
+// pi/2 in two pieces of 32 significant bits and a rounded third (the rest
+// is 1.0e-37): for |k| < 2^20 the first two products are exact and the
+// third is off by at most 2^-102.
+constexpr double SHORT_HALF_PI[3] = {0x1.921fb544p+0, 0x1.0b4611a6p-34, 0x1.3198a2e037073p-69};
+constexpr double SHORT_K_LIMIT = 0x1p20;
+constexpr double SHORT_R_MIN = 0x1p-20;  // below, the short form's relative error grows
+
+// k mod 4, 0..3; every step is exact.
+int quadrant_of(double k) { return int(k - 4.0 * std::floor(k * 0.25)); }
+
 Reduced reduce(double x) {
   if (std::fabs(x) <= QUARTER_PI) return {0, {x, 0.0}};
-  const double k = std::nearbyint(x * TWO_OVER_PI);
-  // x and k * HALF_PI[0] lie within a factor of two: the difference is exact.
+  const double k = std::floor(x * TWO_OVER_PI + 0.5);
+  if (std::fabs(k) < SHORT_K_LIMIT) {
+    // x and k * piece 0 lie within a factor of two: the difference is exact.
+    dd r = two_sum(x - k * SHORT_HALF_PI[0], -k * SHORT_HALF_PI[1]);
+    r = fast_two_sum(r.hi, r.lo - k * SHORT_HALF_PI[2]);
+    if (std::fabs(r.hi) >= SHORT_R_MIN) return {quadrant_of(k), r};
+  }
   dd r = two_sum(x - k * HALF_PI[0], -k * HALF_PI[1]);
   for (int i = 2; i < 5; i++) {
     const dd t = two_sum(r.hi, -k * HALF_PI[i]);
     r.hi = t.hi;
     r.lo += t.lo;
   }
-  const int q = int(std::fmod(k, 4.0));  // -3..3, exact
-  return {(q + 4) & 3, fast_two_sum(r.hi, r.lo)};
+  return {quadrant_of(k), fast_two_sum(r.hi, r.lo)};
 }
 
 constexpr double ERROR_BOUND = 0x1p-66;  // 8 times the fast path's worst error
@@ -153,9 +168,10 @@ bool fast_core(dd r, bool want_cos, double &out) {
   const double th = r.hi - double(j) / TABLE_STEPS;  // exact, |th| <= 1/512
   const double tl = r.lo;
   const double t2 = th * th;
-  // sin t - t and cos t - 1 for t = th, to their t^9 and t^8 terms.
-  const double ps = th * t2 * (-1.0 / 6 + t2 * (1.0 / 120 + t2 * (-1.0 / 5040 + t2 * (1.0 / 362880))));
-  const double pc = t2 * (-0.5 + t2 * (1.0 / 24 + t2 * (-1.0 / 720 + t2 * (1.0 / 40320))));
+  // sin t - t and cos t - 1 for t = th, to their t^7 and t^6 terms: the
+  // next ones are below 2^-99 and 2^-87.
+  const double ps = th * t2 * (-1.0 / 6 + t2 * (1.0 / 120 + t2 * (-1.0 / 5040)));
+  const double pc = t2 * (-0.5 + t2 * (1.0 / 24 + t2 * (-1.0 / 720)));
   const Entry &e = table[j];
   dd y;
   if (!want_cos) {

@@ -30,8 +30,14 @@ int32_t cbhandles[MZX_MAXCALLBACKS];
 enum class Clock { device, silent, offline };
 Clock clock_kind = Clock::device;
 
-// Silent clock: blocks of `block_frames` frames run so far, since mzx_start.
+// Silent clock: blocks of `block_frames` frames run so far, since
+// `silent_origin` (mzx_start, or the moment a mute device was dropped).
 bool clock_running;
+uint32_t silent_origin;
+// A dropped device is paused but still open: a callback that had already
+// passed SDL's pause check may still run once, so the silent clock then
+// ticks under SDL's audio lock, never beside it.
+bool device_dropped;
 int block_frames = 4096;
 int block_rate = 44100;
 uint64_t blocks_run;
@@ -48,26 +54,28 @@ void prepare_mixer(int rate, int frames) {
 // Runs every block that is due: block k once k x block_frames frames have
 // elapsed since mzx_start (block 0 at once).
 void silent_catch_up() {
-  uint64_t ms = uint32_t(SDL_GetTicks() - mzx_starttime);
+  uint64_t ms = uint32_t(SDL_GetTicks() - silent_origin);
   uint64_t due = ms * uint64_t(block_rate) / 1000 / uint64_t(block_frames) + 1;
+  if (device_dropped) SDL_LockAudio();
   while (blocks_run < due) {
     mix_newhand(nullptr, scratch, block_frames * sd_framebytes());
     ++blocks_run;
   }
+  if (device_dropped) SDL_UnlockAudio();
 }
 
 }  // namespace
 
 int mzx_init(int rate, int frames) {
   mzx_mode = 2;
+  block_rate = rate > 0 ? rate : 44100;
+  block_frames = frames < 1 ? 1 : frames > MIX_MAXFRAMES ? MIX_MAXFRAMES : frames;
   if (!sd_dsp16_init(rate, frames)) {
     // No device: the loader and the replayer still need callable
     // operations, and the driver waits for the music to start.
     sd_null_init(rate, frames);
     prepare_mixer(rate, frames);
     clock_kind = Clock::silent;
-    block_rate = rate > 0 ? rate : 44100;
-    block_frames = frames < 1 ? 1 : frames > MIX_MAXFRAMES ? MIX_MAXFRAMES : frames;
     std::fputs("Ulvenor Tarquel: no sound device, the demo plays without sound\n", stderr);
     return 0;
   }
@@ -106,6 +114,7 @@ void mzx_start(int rate) {
       SDL_UnlockAudio();
       SDL_PauseAudio(0);
     } else if (clock_kind == Clock::silent) {
+      silent_origin = mzx_starttime;
       blocks_run = 0;
       clock_running = true;
       silent_catch_up();
@@ -114,6 +123,24 @@ void mzx_start(int rate) {
     SDL_Init(SDL_INIT_TIMER);
     SDL_SetTimer(mzx_interval, mzx_timertick);
   }
+}
+
+int mzx_drop_device(int32_t seen) {
+  if (clock_kind != Clock::device) return 0;
+  SDL_LockAudio();  // no callback runs while the decision is taken
+  const bool moved = mzx_position() != seen;
+  if (!moved) {
+    SDL_PauseAudio(1);
+    device_dropped = true;
+    clock_kind = Clock::silent;
+    silent_origin = SDL_GetTicks();
+    blocks_run = 0;
+    clock_running = true;
+  }
+  SDL_UnlockAudio();
+  if (moved) return 0;
+  std::fputs("Ulvenor Tarquel: the sound device does not play, the demo goes on without sound\n", stderr);
+  return 1;
 }
 
 int32_t mzx_position() {

@@ -69,6 +69,14 @@ int mzx_get(uint8_t *module);
 // installs the SDL timer (timer-driven).
 void mzx_start(int rate);
 
+// Gives up on an open device whose music still stands at `seen` (-37: it
+// never played the first row; a later position: it stopped asking for
+// sound): pauses it and has the silent clock play the music on from where
+// it stands, and writes one line on standard error. Returns 1 when it did
+// so; 0 when the position has moved after all or no device is in use
+// (nothing changes then). Call after mzx_start.
+int mzx_drop_device(int32_t seen);
+
 // Song position x 100 + row; -37 before the first tick. The replayer
 // publishes both in one word at the end of every tick (pt_position), so on
 // any memory model a reading is a state the replayer finished, and never

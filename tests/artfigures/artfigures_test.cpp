@@ -3,6 +3,7 @@
 // and stills outside the measured scenes, of rows a pattern does not have
 // or in a palette fade are left out.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <png.h>
 
 #include <algorithm>
@@ -36,7 +37,7 @@ void write_still(const std::string &dir, int pos, F value) {
 }
 
 std::string run(const std::string &args) {
-  const std::string out = testing::TempDir() + "artfigures.out";
+  const std::string out = testing::TempDir() + "artfigures_" + std::to_string(getpid()) + ".out";
   const int rc = std::system((std::string(ARTFIGURES_EXE) + " " + args + " >" + out + " 2>&1").c_str());
   EXPECT_EQ(rc, 0) << args;
   std::ifstream f(out);
@@ -46,7 +47,7 @@ std::string run(const std::string &args) {
 }
 
 std::string fresh_dir(const char *name) {
-  const std::string dir = testing::TempDir() + name;
+  const std::string dir = testing::TempDir() + name + "_" + std::to_string(getpid());
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
@@ -94,7 +95,7 @@ TEST(ArtFigures, ClippingAndMedianOfTheSkull) {
 TEST(ArtFigures, UnreadableStillIsAnError) {
   const std::string dir = fresh_dir("artfigures_bad");
   std::ofstream(dir + "/shot-450.png") << "not a png";
-  const std::string out = testing::TempDir() + "artfigures_bad.out";
+  const std::string out = testing::TempDir() + "artfigures_bad_" + std::to_string(getpid()) + ".out";
   const int rc = std::system((std::string(ARTFIGURES_EXE) + " " + dir + " >" + out + " 2>&1").c_str());
   EXPECT_NE(rc, 0);
 }

@@ -90,8 +90,23 @@ constexpr HardCase HARD_CASES[] = {
     {false, 0x1.eeab50f7cb348p+1, -0x1.52c321fdde07ep-1}, {false, 0x1.408c28d5e2fb0p+0, 0x1.e6396b196d09ap-1},
 };
 
+// The doubles nearest 3, 7, 100, 4001 and 300001 quarter turns: the
+// reduced argument is tiny there and needs the long form of pi/2.
+constexpr HardCase NEAR_QUARTER_TURNS[] = {
+    {true, 0x1.2d97c7f3321d2p+2, -0x1.a79394c9e8a0ap-53}, {true, 0x1.5fdbbe9bba775p+3, -0x1.ee2c2d963a10cp-52},
+    {false, 0x1.3a28c59d5433bp+7, 0x1.1b19140c0c0d5p-50}, {true, 0x1.88cc18fffd84dp+12, -0x1.e62a44fbaecdcp-42},
+    {true, 0x1.cc321e0163a8cp+18, 0x1.ad420f0ce4176p-36},
+};
+
 TEST(CorrectlyRounded, HardCasesNearAMidpoint) {
   for (const HardCase &h : HARD_CASES) {
+    const double got = h.cosine ? cr_cos(h.x) : cr_sin(h.x);
+    EXPECT_EQ(bits(got), bits(h.nearest)) << std::hexfloat << (h.cosine ? "cos " : "sin ") << h.x;
+  }
+}
+
+TEST(CorrectlyRounded, NearMultiplesOfAQuarterTurn) {
+  for (const HardCase &h : NEAR_QUARTER_TURNS) {
     const double got = h.cosine ? cr_cos(h.x) : cr_sin(h.x);
     EXPECT_EQ(bits(got), bits(h.nearest)) << std::hexfloat << (h.cosine ? "cos " : "sin ") << h.x;
   }
