@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "assets/frame.h"
 #include "vector/bare.h"
 #include "vector/bare_fixed.h"
 
@@ -14,12 +15,10 @@ int32_t bare_zbuf[320 * 200];
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 200;
 constexpr int kMaxVerts = 1000;
 constexpr int32_t kFocal = 600;            // pixels
-constexpr int32_t kRightEdge = 320 << 16;  // first x (16.16) past the screen
-constexpr int32_t kLastColumn = 319 << 16;
+constexpr int32_t kRightEdge = FRAME_W << 16;  // first x (16.16) past the screen
+constexpr int32_t kLastColumn = (FRAME_W - 1) << 16;
 constexpr int32_t kNoLeft = 100000000;  // span reset values, beyond any screen x
 constexpr int32_t kNoRight = -100000000;
 
@@ -74,7 +73,7 @@ void walk_edge(const ScreenPoint &p, const ScreenPoint &q) {
   const int32_t xstep = static_cast<int32_t>(sub(shl16(b.x), shl16(t.x)) / dy);
   const int32_t zstep = static_cast<int32_t>(sub(b.z, t.z) / dy);
   // Rows above the screen are stepped over in one go.
-  const int32_t first = std::max(t.y, 0), last = std::min(b.y, kHeight - 1);
+  const int32_t first = std::max(t.y, 0), last = std::min(b.y, FRAME_H - 1);
   if (first > last) return;
   int32_t x = advance(shl16(t.x), xstep, static_cast<int64_t>(first) - t.y);
   int32_t z = advance(t.z, zstep, static_cast<int64_t>(first) - t.y);
@@ -101,8 +100,8 @@ void fill_row(int y, uint8_t *framebuffer, const uint8_t *colours) {
   const int32_t zl = bare_spans[BARE_SPAN_LEFT_Z][y];
   // Divides by the pixel count, not the step count.
   const int32_t dz = sub(bare_spans[BARE_SPAN_RIGHT_Z][y], zl) / (xe - xs + 1);
-  int32_t *zrow = bare_zbuf + kWidth * y;
-  uint8_t *frow = framebuffer + kWidth * y;
+  int32_t *zrow = bare_zbuf + FRAME_W * y;
+  uint8_t *frow = framebuffer + FRAME_W * y;
   uint32_t z = static_cast<uint32_t>(zl);
   for (int x = xs; x <= xe; x++, z += static_cast<uint32_t>(dz)) {
     const int32_t zs = static_cast<int32_t>(z);
@@ -122,8 +121,8 @@ void draw_triangle(const ScreenPoint &a, const ScreenPoint &b, const ScreenPoint
   if (facing <= 0) return;
   const int32_t ymin = std::min({1000000, a.y, b.y, c.y});
   const int32_t ymax = std::max({-1000000, a.y, b.y, c.y});
-  if (ymax < 0 || ymin >= kHeight) return;
-  const int ystart = std::max(ymin, 0), yend = std::min(ymax, kHeight - 1);
+  if (ymax < 0 || ymin >= FRAME_H) return;
+  const int ystart = std::max(ymin, 0), yend = std::min(ymax, FRAME_H - 1);
   for (int y = ystart; y <= yend; y++) {
     bare_spans[BARE_SPAN_LEFT][y] = kNoLeft;
     bare_spans[BARE_SPAN_RIGHT][y] = kNoRight;
@@ -138,7 +137,7 @@ ScreenPoint screen_point(int k) { return {bare_verts[k][0], bare_verts[k][1], ba
 
 }  // namespace
 
-void bare_clearzbuf() { std::fill_n(bare_zbuf, kWidth * kHeight, BARE_ZCLEAR); }
+void bare_clearzbuf() { std::fill_n(bare_zbuf, FRAME_W * FRAME_H, BARE_ZCLEAR); }
 
 void bare_render(const int32_t *model, uint8_t *framebuffer, const uint8_t *colours) {
   const int32_t n = model[0];
