@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "gen.h"
+#include "tools/writers/outfile.h"
 
 namespace fs = std::filesystem;
 
@@ -41,28 +42,18 @@ std::string outdir;
   std::exit(1);
 }
 
-// Writes `n` bytes to `path` whole or not at all: a temporary file in the
-// same folder, renamed over `path` once written and closed.
+// Writes `n` bytes to `path` whole or not at all, through the tools'
+// checked writer (a temporary name in the same folder, renamed when
+// complete; a failure ends the generator with the reason).
 void write_file(const std::string &path, const uint8_t *data, size_t n) {
   fs::path dir = fs::path(path).parent_path();
   std::error_code ec;
   if (!dir.empty()) fs::create_directories(dir, ec);
   if (ec) fail("cannot make folder", dir.string(), ec.message().c_str());
-  const std::string tmp = path + ".tmp";
-  FILE *f = std::fopen(tmp.c_str(), "wb");
-  if (!f) fail("cannot write", tmp, std::strerror(errno));
-  const bool written = std::fwrite(data, 1, n, f) == n;
-  const int err = errno;
-  if (std::fclose(f) != 0 || !written) {
-    const int e = written ? errno : err;
-    std::remove(tmp.c_str());
-    fail("cannot write", tmp, std::strerror(e));
-  }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    const int e = errno;
-    std::remove(tmp.c_str());
-    fail("cannot rename to", path, std::strerror(e));
-  }
+  tw_file f;
+  tw_open(f, path);
+  tw_write(f, data, n);
+  tw_commit({&f});
 }
 
 bool same_bytes(const std::string &path, const uint8_t *data, size_t n) {
@@ -251,6 +242,7 @@ void preview_grey(const std::string &name, int w, int h, const uint8_t *pix, int
 }
 
 int main(int argc, char **argv) {
+  tw_program("assetgen");
   const std::string mode = argc == 3 ? argv[2] : "";
   const bool only = mode.rfind("--only=", 0) == 0;
   if (argc < 2 || argc > 3 || (argc == 3 && !only && mode != "--catalogue" && mode != "--previews")) {

@@ -1,33 +1,16 @@
 // Asset generator: PNG output, noise and dithering shared by the jobs.
 #include "gen.h"
 
-#include <png.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "tools/writers/writers.h"
+
+// Previews and icons go through the tools' checked writer: a full disk
+// ends the generator with the reason, and no half PNG is left behind.
 void write_png(const std::string &path, int w, int h, int channels, const uint8_t *data) {
-  FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "assetgen: cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    std::fprintf(stderr, "assetgen: PNG error on %s\n", path.c_str());
-    std::exit(1);
-  }
-  png_init_io(png, f);
-  png_set_IHDR(png, info, w, h, 8, channels == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < h; y++)
-    png_write_row(png, const_cast<png_bytep>(data + size_t(y) * w * channels));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(f);
+  tw_png(path, w, h, channels, data);
 }
 
 namespace {

@@ -6,7 +6,6 @@
 // callback blocks as the device asks for them, over every audio frame that
 // has played by then. The output is the same bytes on every run.
 #include <SDL.h>
-#include <png.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +19,7 @@
 #include "driver/demo.h"
 #include "music/mzx.h"
 #include "sound/dsp16.h"
+#include "tools/writers/writers.h"
 
 namespace {
 
@@ -168,71 +168,6 @@ void window_rgb(std::vector<uint8_t> &rgb) {
   }
 }
 
-bool write_png(const std::string &path, const std::vector<uint8_t> &rgb) {
-  FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    return false;
-  }
-  png_init_io(png, f);
-  png_set_IHDR(png, info, WIN_W, WIN_H, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < WIN_H; y++) png_write_row(png, const_cast<png_bytep>(&rgb[size_t(y) * WIN_W * 3]));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
-}
-
-// One YUV4MPEG2 frame, 4:4:4, BT.601 studio range, enlarged `scale` times.
-void write_y4m_frame(FILE *f, const std::vector<uint8_t> &rgb, int scale, std::vector<uint8_t> &planes) {
-  const int W = WIN_W * scale, H = WIN_H * scale;
-  planes.resize(size_t(W) * H * 3);
-  uint8_t *Y = planes.data(), *U = Y + size_t(W) * H, *V = U + size_t(W) * H;
-  for (int y = 0; y < H; y++)
-    for (int x = 0; x < W; x++) {
-      const uint8_t *p = &rgb[(size_t(y / scale) * WIN_W + x / scale) * 3];
-      const int r = p[0], g = p[1], b = p[2];
-      const size_t i = size_t(y) * W + x;
-      Y[i] = uint8_t(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
-      U[i] = uint8_t(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
-      V[i] = uint8_t(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
-    }
-  std::fputs("FRAME\n", f);
-  std::fwrite(planes.data(), 1, planes.size(), f);
-}
-
-bool write_wav(const std::string &path, const uint8_t *pcm, size_t bytes) {
-  FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  auto u32 = [&](uint32_t v) {
-    const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-    std::fwrite(b, 1, 4, f);
-  };
-  auto u16 = [&](uint16_t v) {
-    const uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
-    std::fwrite(b, 1, 2, f);
-  };
-  std::fwrite("RIFF", 1, 4, f);
-  u32(uint32_t(36 + bytes));
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  u32(16);
-  u16(1);
-  u16(2);
-  u32(RATE);
-  u32(RATE * 4);
-  u16(4);
-  u16(16);
-  std::fwrite("data", 1, 4, f);
-  u32(uint32_t(bytes));
-  std::fwrite(pcm, 1, bytes, f);
-  return std::fclose(f) == 0;
-}
-
 // Scenes as the timeline selects them, for the bench's report.
 struct Scene {
   const char *name;
@@ -292,15 +227,8 @@ int bench(const Options &o) {
 
 int capture(const Options &o) {
   const bool video = o.shots.empty();
-  FILE *y4m = nullptr;
-  if (video) {
-    y4m = std::fopen((o.out + "/video.y4m").c_str(), "wb");
-    if (!y4m) {
-      std::fprintf(stderr, "ulvenor-capture: cannot write %s/video.y4m\n", o.out.c_str());
-      return 1;
-    }
-    std::fprintf(y4m, "YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C444\n", WIN_W * o.scale, WIN_H * o.scale, o.fps);
-  }
+  tw_file y4m;
+  if (video) tw_y4m_open(y4m, o.out + "/video.y4m", WIN_W * o.scale, WIN_H * o.scale, o.fps);
   Music music;
   music.keep = video;
   if (video) music.pcm.reserve(size_t(240) * RATE * 4);
@@ -319,7 +247,7 @@ int capture(const Options &o) {
     convert_frame(out, static_cast<uint8_t *>(scr->pixels), scr->pitch);
     if (video && pos >= o.from && pos <= o.to) {
       window_rgb(rgb);
-      write_y4m_frame(y4m, rgb, o.scale, planes);
+      tw_y4m_frame(y4m, rgb.data(), WIN_W, WIN_H, o.scale, planes);
       if (first_ms < 0) first_ms = now;
       end_ms = (k + 1) * 1000 / o.fps;
     }
@@ -328,10 +256,7 @@ int capture(const Options &o) {
       if (!shot) window_rgb(rgb);
       shot = true;
       const std::string path = o.out + "/shot-" + std::to_string(o.shots[next_shot]) + ".png";
-      if (!write_png(path, rgb)) {
-        std::fprintf(stderr, "ulvenor-capture: cannot write %s\n", path.c_str());
-        return 1;
-      }
+      tw_png(path, WIN_W, WIN_H, 3, rgb.data());
       next_shot++;
     }
     if (!o.quiet && now / 1000 != last_report) {
@@ -351,17 +276,16 @@ int capture(const Options &o) {
     return 1;
   }
   if (video) {
-    std::fclose(y4m);
     if (first_ms < 0) first_ms = end_ms = 0;
     // The sound of the frames written: from the first frame's time to the
     // end of the last frame's time.
     size_t a = size_t(first_ms * RATE / 1000) * 4, b = size_t(end_ms * RATE / 1000) * 4;
     b = std::min(b, music.pcm.size());
     a = std::min(a, b);
-    if (!write_wav(o.out + "/audio.wav", music.pcm.data() + a, b - a)) {
-      std::fprintf(stderr, "ulvenor-capture: cannot write %s/audio.wav\n", o.out.c_str());
-      return 1;
-    }
+    tw_file wav;
+    tw_wav_open(wav, o.out + "/audio.wav", RATE, (b - a) / 4);
+    tw_write(wav, music.pcm.data() + a, b - a);
+    tw_commit({&y4m, &wav});
   }
   return 0;
 }
@@ -369,6 +293,8 @@ int capture(const Options &o) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  tw_program("ulvenor-capture");
+  tw_catch_signals();
   const Options o = parse(argc, argv);
   startup();
   return o.bench ? bench(o) : capture(o);

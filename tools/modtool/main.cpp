@@ -25,6 +25,7 @@
 #include "replayer/pt.h"
 #include "songwalk.h"
 #include "sound/sd.h"
+#include "tools/writers/writers.h"
 
 namespace {
 
@@ -109,40 +110,12 @@ double cpu_seconds() {
   return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
-void put32(FILE *f, uint32_t v) {
-  uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-  std::fwrite(b, 1, 4, f);
-}
-void put16(FILE *f, uint16_t v) {
-  uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
-  std::fwrite(b, 1, 2, f);
-}
-
-void wav_header(FILE *f, uint32_t frames) {
-  std::fwrite("RIFF", 1, 4, f);
-  put32(f, 36 + frames * 4);
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  put32(f, 16);
-  put16(f, 1);  // PCM
-  put16(f, 2);
-  put32(f, RATE);
-  put32(f, RATE * 4);
-  put16(f, 4);
-  put16(f, 16);
-  std::fwrite("data", 1, 4, f);
-  put32(f, frames * 4);
-}
-
 int cmd_render(const std::string &path, const std::string &out, double seconds, bool bench) {
   modfile_info info;
   if (int rc = load_checked(path, info)) return rc;
   if (int rc = start_offline(path)) return rc;
-  FILE *f = std::fopen(out.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "modtool: %s: cannot write\n", out.c_str());
-    return 1;
-  }
-  wav_header(f, 0);
+  tw_file wav;
+  tw_wav_open(wav, out, RATE, 0);
   const bool timed = seconds > 0;
   const uint64_t limit = timed ? uint64_t(std::llround(seconds * RATE)) : MAX_FRAMES;
   static int16_t block[WALK_BLOCK * 2];
@@ -155,17 +128,11 @@ int cmd_render(const std::string &path, const std::string &out, double seconds, 
     uint64_t n = std::min<uint64_t>(WALK_BLOCK, limit - written);
     bool ends = !timed && walk_wrapped;
     if (ends) n = std::min<uint64_t>(n, walk_wrap_frame - written);
-    std::fwrite(block, 4, size_t(n), f);  // the mixer writes little-endian
+    tw_wav_frames(wav, block, size_t(n));
     written += n;
     if (ends) break;
   }
-  std::fseek(f, 0, SEEK_SET);
-  wav_header(f, uint32_t(written));
-  bool bad = std::ferror(f) != 0;
-  if (std::fclose(f) != 0 || bad) {
-    std::fprintf(stderr, "modtool: %s: write error\n", out.c_str());
-    return 1;
-  }
+  tw_wav_close(wav, RATE, written);
   if (bench) {
     double audio = double(written) / RATE;
     std::printf("%.0f x realtime (%.2f s of audio in %.3f s of CPU time)\n", busy > 0 ? audio / busy : 0.0,
@@ -243,6 +210,7 @@ bool parse_rows(const char *s, long &out) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  tw_program("modtool");
   if (argc < 2) return usage_error("no command");
   std::string cmd = argv[1];
   if (cmd == "--help" || cmd == "-h") {
@@ -283,6 +251,7 @@ int main(int argc, char **argv) {
   if (cmd == "info") return cmd_info(file);
   if (cmd == "render") {
     if (out.empty()) return usage_error("render needs -o OUT.wav");
+    tw_catch_signals();
     return cmd_render(file, out, seconds, bench);
   }
   if (cmd == "timeline") return cmd_timeline(file, rows);
