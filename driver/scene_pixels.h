@@ -1,5 +1,6 @@
-// The per-pixel formulas of the texture scenes, in one place for the scenes
-// (driver/scenes_uv.cpp) and the asset generator's previews of them.
+// The per-pixel formulas of the picture and texture scenes, in one place
+// for the scenes (driver/scenes_pic.cpp, driver/scenes_uv.cpp) and the
+// asset generator's previews of them.
 //
 // A scene first builds its frame's factors (texture offsets and pulse
 // factors from `now`; the sines are per frame, never per pixel) and then
@@ -12,6 +13,13 @@
 #include <cstdint>
 
 constexpr uint32_t UV_UNCOVERED = 0xFFFF;
+
+// Panorama mask: factor m over the pixel p. 255 keeps p, any other m scales
+// it to m * p >> 8 (so 0 gives 0).
+inline uint8_t mask_pixel(uint8_t p, uint8_t m) { return m == 255 ? p : uint8_t((m * p) >> 8); }
+
+// Overlay picture over the pixel under it: index 255 is transparent.
+inline uint8_t overlay_pixel(uint8_t under, uint8_t over) { return over == 255 ? under : over; }
 
 inline uint8_t clamp_index(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
 

@@ -3,6 +3,7 @@
 
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/scene_pixels.h"
 #include "driver/scenes.h"
 
 void strip_scroll(const uint8_t *strip, int32_t now) {
@@ -32,11 +33,11 @@ void panorama_mask(int32_t now) {
     const uint8_t *m = etumehta + m0 + 800 * y;
     uint8_t *p = vbuf + y * FRAME_W;
     for (int x = 0; x < FRAME_W; x++)
-      if (m[x] != 255) p[x] = uint8_t((m[x] * p[x]) >> 8);  // 0 gives 0
+      p[x] = mask_pixel(p[x], m[x]);
   }
 }
 
 void overlay_rosic(uint8_t *out) {
   for (int i = 0; i < FRAME_BYTES; i++)
-    if (rosic[i] != 255) out[i] = rosic[i];
+    out[i] = overlay_pixel(out[i], rosic[i]);
 }
