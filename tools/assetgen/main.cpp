@@ -185,10 +185,10 @@ std::vector<const JobInfo *> pick_jobs(const std::string &only) {
 }
 
 void generate(const std::string &only) {
+  const std::vector<const JobInfo *> jobs = pick_jobs(only);
   std::error_code ec;
   fs::create_directories(outdir + "/preview", ec);
   if (ec) fail("cannot make folder", outdir + "/preview", ec.message().c_str());
-  const std::vector<const JobInfo *> jobs = pick_jobs(only);
   // The grey previews read pal_grey: the palettes are made first in every
   // run, and written only when their job is one of those asked for.
   job_palettes();
