@@ -3,6 +3,7 @@
 // motion within a scene follows `now`.
 #include "driver/timeline.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,6 +39,20 @@ const text_record text_table[TEXT_RECORDS] = {
     {0, 0, 0, 0, 0, -1},
 };
 text_record texts[TEXT_RECORDS];
+
+const scene_range scene_table[SCENES] = {
+    {"intro strip", 0, 231},          {"title", 232, 299},          {"skull", 300, 699},
+    {"spinning models", 700, 1099},   {"worm strip", 1100, 1299},   {"gargoyle", 1300, 1799},
+    {"letter wave", 1800, 1999},      {"halftone", 2000, 2199},     {"portraits", 2200, 2399},
+    {"church animation", 2400, 2499}, {"greetings", 2500, 2799},    {"outro strip", 2800, 2999},
+    {"end frame", 3000, INT32_MAX},
+};
+
+scene_id scene_of(int32_t pos) {
+  int i = 0;
+  while (i < SCENE_END && pos > scene_table[i].last) i++;
+  return scene_id(i);
+}
 
 int32_t skull_start, letters_start, halftone_start, greets_start;
 int32_t flicker_value, flicker_time;
@@ -123,34 +138,33 @@ void portraits(int32_t pos, int32_t now) {
 }  // namespace
 
 uint8_t *draw_scene(int32_t pos, int32_t now) {
-  if (pos < 232) {
-    strip_scroll(koottikarry1, now);
-  } else if (pos <= 299) {
-    std::memcpy(vbuf, ulvenor, FRAME_BYTES);
-  } else if (pos <= 699) {
-    skull(pos, now);
-  } else if (pos <= 1099) {
-    spinning(pos, now);
-  } else if (pos <= 1299) {
-    strip_scroll(koottikarry3, now);
-    wurms(vbuf, now, 16);
-  } else if (pos <= 1799) {
-    gargoyle_scene(pos, now);
-  } else if (pos <= 2199) {
-    return letters(pos, now);
-  } else if (pos <= 2399) {
-    portraits(pos, now);
-  } else if (pos <= 2499) {
-    uv_church(now);
-    sade(vbuf, now);
-  } else if (pos <= 2799) {
-    if (greets_start == -1) greets_start = now;
-    uv_greets(pos, now, greets_start);
-    sade(vbuf, now);
-  } else if (pos <= 2999) {
-    strip_scroll(koottikarry2, now);
+  switch (scene_of(pos)) {
+    case SCENE_INTRO: strip_scroll(koottikarry1, now); break;
+    case SCENE_TITLE: std::memcpy(vbuf, ulvenor, FRAME_BYTES); break;
+    case SCENE_SKULL: skull(pos, now); break;
+    case SCENE_SPINNING: spinning(pos, now); break;
+    case SCENE_WORMS:
+      strip_scroll(koottikarry3, now);
+      wurms(vbuf, now, 16);
+      break;
+    case SCENE_GARGOYLE: gargoyle_scene(pos, now); break;
+    case SCENE_LETTERS:
+    case SCENE_HALFTONE: return letters(pos, now);
+    case SCENE_PORTRAITS: portraits(pos, now); break;
+    case SCENE_CHURCH:
+      uv_church(now);
+      sade(vbuf, now);
+      break;
+    case SCENE_GREETINGS:
+      if (greets_start == -1) greets_start = now;
+      uv_greets(pos, now, greets_start);
+      sade(vbuf, now);
+      break;
+    case SCENE_OUTRO: strip_scroll(koottikarry2, now); break;
+    // From 3000 on nothing is drawn: vbuf keeps the last picture.
+    case SCENE_END:
+    case SCENES: break;
   }
-  // From 3000 on nothing is drawn: vbuf keeps the last picture.
   return vbuf;
 }
 

@@ -21,6 +21,22 @@ extern text_record texts[TEXT_RECORDS];  // working copy
 extern int32_t skull_start, letters_start, halftone_start, greets_start;
 extern int32_t flicker_value, flicker_time;
 
+// The scenes in the order they play, each over a range of music positions
+// (order x 100 + row, inclusive); SCENE_END, from 3000 on, draws nothing
+// and keeps the last picture. The timeline draws by this table; the
+// capture tool names and checks positions by it.
+enum scene_id {
+  SCENE_INTRO, SCENE_TITLE, SCENE_SKULL, SCENE_SPINNING, SCENE_WORMS, SCENE_GARGOYLE, SCENE_LETTERS,
+  SCENE_HALFTONE, SCENE_PORTRAITS, SCENE_CHURCH, SCENE_GREETINGS, SCENE_OUTRO, SCENE_END, SCENES
+};
+struct scene_range {
+  const char *name;
+  int32_t first, last;
+};
+extern const scene_range scene_table[SCENES];
+// The scene that `pos` selects (SCENE_INTRO before the first row).
+scene_id scene_of(int32_t pos);
+
 // Resets the working text schedule, the letter offsets and the scene state.
 void timeline_reset();
 // Draws the scene `pos` selects; returns the output buffer.

@@ -48,6 +48,18 @@ inline constexpr int PT_NUMTAGS = 22;
 extern const char *const pt_modtags[PT_NUMTAGS];
 extern const int32_t pt_modchannels[PT_NUMTAGS];
 
+// The header checks every reader of a module makes before trusting the
+// rest, here once for the loader and the module tool. Byte 1080 holds the
+// 4-byte tag, byte 952 the 128 order entries; a module has at least
+// PT_HEADERBYTES bytes and at most PT_MAXPATTERNS patterns.
+inline constexpr int PT_HEADERBYTES = 1084;
+inline constexpr int PT_MAXPATTERNS = 128;
+// Channel count of a 4-byte tag (not NUL-terminated), 0 when it is unknown.
+int32_t pt_tagchannels(const char *tag);
+// Largest of all 128 order entries (entries past the song length count:
+// their patterns are stored). Playable when below PT_MAXPATTERNS.
+int pt_highestpattern(const uint8_t *orders);
+
 // Sample tables, indexed by sample number 1..31; entry 0 stays 0. Lengths
 // and loop points in bytes (sample frames).
 extern int32_t pt_slen[32];

@@ -148,6 +148,19 @@ const char *const pt_modtags[PT_NUMTAGS] = {
 const int32_t pt_modchannels[PT_NUMTAGS] = {2,  4,  4,  4,  4,  8,  8,  6,  8,  10, 12,
                                             14, 16, 18, 20, 22, 24, 26, 28, 30, 32, 0};
 
+int32_t pt_tagchannels(const char *tag) {
+  int i = 0;
+  while (std::strcmp(pt_modtags[i], "STOP") != 0 && std::strncmp(tag, pt_modtags[i], 4) != 0) ++i;
+  return pt_modchannels[i];
+}
+
+int pt_highestpattern(const uint8_t *orders) {
+  int highest = 0;
+  for (int i = 0; i < 128; ++i)
+    if (orders[i] > highest) highest = orders[i];
+  return highest;
+}
+
 int32_t pt_slen[32];
 int32_t pt_loops[32];
 int32_t pt_loope[32];
@@ -177,14 +190,6 @@ void read_sample_headers() {
     pt_loops[k] = rb_getword() * 2;
     pt_loope[k] = rb_getword() * 2;
   }
-}
-
-// Position of the tag in pt_modtags, or of "STOP" when it is not there.
-int find_tag() {
-  int i = 0;
-  while (std::strcmp(pt_modtags[i], "STOP") != 0 && std::strncmp(pt_modid, pt_modtags[i], 4) != 0)
-    ++i;
-  return i;
 }
 
 // First note index whose row-0 period is not above the raw period; 84 for
@@ -246,16 +251,15 @@ int pt_takemod(uint8_t *image) {
   for (int i = 0; i < 4; ++i) pt_modid[i] = char(rb_getbyte());
   pt_modid[4] = 0;
 
-  pt_channels = pt_modchannels[find_tag()];
+  pt_channels = pt_tagchannels(pt_modid);
   if (pt_channels == 0) return fail("pt_takemod error: unknown module type!");
 
-  pt_lastpattern = 0;
-  for (int i = 0; i < ORDER_ENTRIES; ++i)
-    if (pt_order[i] > pt_lastpattern) pt_lastpattern = pt_order[i];
   // There are 128 pattern slots; a larger pattern number cannot be played
   // and would make the stored pattern block suspect, so the module is
   // refused before anything is converted.
-  if (pt_lastpattern >= ORDER_ENTRIES) return fail("pt_takemod error: pattern number out of range!");
+  const int highest = pt_highestpattern(pt_order);
+  if (highest >= PT_MAXPATTERNS) return fail("pt_takemod error: pattern number out of range!");
+  pt_lastpattern = uint8_t(highest);
 
   convert_patterns(image);
   register_samples(image);

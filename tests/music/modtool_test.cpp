@@ -13,39 +13,9 @@
 #include <vector>
 
 #include "common/module_builder.h"
+#include "music/tool_run.h"
 
 namespace {
-
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
-
-std::string slurp(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-// Per-test names: ctest runs the tests in parallel.
-std::string temp(const std::string &name) {
-  return testing::TempDir() + "modtool_" + testing::UnitTest::GetInstance()->current_test_info()->name() +
-         "_" + name;
-}
-
-ToolRun modtool(const std::string &args) {
-  std::string out = temp("stdout"), err = temp("stderr");
-  std::string cmd = std::string(MODTOOL_EXE) + " " + args + " >" + out + " 2>" + err;
-  int rc = std::system(cmd.c_str());
-  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
-}
-
-std::string write(const std::string &name, const std::vector<uint8_t> &bytes) {
-  std::string path = temp(name);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-  return path;
-}
 
 // Two positions of pattern 0 and 1, one sample, 125 BPM and speed 6.
 ModuleBuilder song() {

@@ -203,4 +203,61 @@ TEST_F(Timing, PatternLoopsAndDelays) {
   EXPECT_TRUE(plays(1, 2, 1, 0));
 }
 
+// libxmp's rows up to the point where it counts the song as repeated
+// (its loop counter turns 1): the song's end as libxmp sees it.
+std::vector<row_start> xmp_rows_until_repeat(const std::string &path) {
+  std::vector<row_start> rows;
+  xmp_context ctx = xmp_create_context();
+  if (xmp_load_module(ctx, const_cast<char *>(path.c_str())) == 0 && xmp_start_player(ctx, kRate, 0) == 0) {
+    xmp_set_player(ctx, XMP_PLAYER_MODE, XMP_MODE_PROTRACKER);
+    uint64_t frame = 0;
+    xmp_frame_info fi;
+    while (frame < uint64_t(kRate) * 600 && xmp_play_frame(ctx) == 0) {
+      xmp_get_frame_info(ctx, &fi);
+      if (fi.loop_count > 0) break;
+      if (fi.frame == 0) rows.push_back({frame, fi.pos, fi.row});
+      frame += uint64_t(fi.buffer_size / 4);
+    }
+    xmp_end_player(ctx);
+    xmp_release_module(ctx);
+  }
+  xmp_free_context(ctx);
+  return rows;
+}
+
+// The module tool's song end (its whole timeline) against libxmp's for
+// songs that play backwards, jump back to positions not played yet, loop
+// and then break or jump, and restart past the end.
+TEST(SongEnd, ModtoolEndsWhereLibxmpRepeats) {
+  std::vector<std::pair<const char *, ModBuilder>> songs;
+  ModBuilder b = busy(1);
+  // The jump on a lower channel than the break, so the break's row stands.
+  b.orders({0}).fx(0, 0, 1, 0xB, 0).fx(0, 0, 2, 0xD, 0x63);
+  for (int r = 1; r < 64; ++r) b.fx(0, r, 1, 0xB, 0).fx(0, r, 2, 0xD, ((r - 1) / 10) * 16 + (r - 1) % 10);
+  songs.emplace_back("backwards", b);
+  b = busy(3);
+  b.orders({0, 1, 2}).fx(0, 2, 3, 0xB, 2).fx(2, 10, 3, 0xB, 1);
+  songs.emplace_back("jump back to an unplayed position", b);
+  b = busy(2);
+  b.orders({0, 1}).fx(0, 1, 3, 0xE, 0x60).fx(0, 3, 3, 0xE, 0x62).fx(0, 4, 2, 0xD, 0).fx(1, 2, 2, 0xB, 0);
+  songs.emplace_back("loop, then break", b);
+  b = busy(2);
+  b.orders({0, 1}).fx(0, 8, 3, 0xE, 0x60).fx(0, 11, 3, 0xE, 0x61).fx(0, 12, 3, 0xB, 0);
+  songs.emplace_back("loop, then jump to the start", b);
+  b = busy(3);
+  b.orders({0, 1, 2}, 1).fx(0, 2, 3, 0xD, 0).fx(1, 2, 3, 0xD, 0).fx(2, 3, 3, 0xD, 0);
+  songs.emplace_back("restart position 1", b);
+  for (const auto &[name, song] : songs) {
+    const std::string path = ::testing::TempDir() + "refplayers_songend.mod";
+    ASSERT_TRUE(write_file(path, song.build()));
+    std::vector<row_start> ref = xmp_rows_until_repeat(path), tool = modtool_timeline(path, 100000);
+    std::remove(path.c_str());
+    ASSERT_FALSE(ref.empty()) << name;
+    EXPECT_EQ(tool.size(), ref.size()) << name;
+    size_t i = first_difference(tool, ref);
+    EXPECT_EQ(i, ref.size()) << name << ": modtool row entry " << i << ": " << describe(tool, i) << ", libxmp "
+                             << describe(ref, i);
+  }
+}
+
 }  // namespace

@@ -5,10 +5,20 @@
 // now = k * 1000 / fps ms, after the music has been advanced, in 4096-frame
 // callback blocks as the device asks for them, over every audio frame that
 // has played by then. The output is the same bytes on every run.
+//
+// Every option is checked before the first frame is drawn, and the
+// destination's free space against an estimate of the output; the files
+// are written under temporary names and renamed into place together at
+// the end, so a failed or interrupted run leaves an earlier capture as it
+// was.
 #include <SDL.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +27,9 @@
 
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/timeline.h"
 #include "music/mzx.h"
+#include "replayer/pt.h"
 #include "sound/dsp16.h"
 #include "tools/writers/writers.h"
 
@@ -27,6 +39,8 @@ constexpr int RATE = 44100;
 constexpr int BLOCK = 4096;  // frames per callback block, as the demo opens the device
 constexpr int WIN_W = 320, WIN_H = 240;
 constexpr const char *VERSION = "ulvenor-capture 0.1.0";
+// The last frame is the first at or after this position.
+const int32_t END_POS = scene_table[SCENE_END].first;
 
 struct Options {
   std::string out;
@@ -34,16 +48,17 @@ struct Options {
   int scale = 1;
   int from = 0;
   int to = 3000;
+  bool from_given = false, to_given = false;
   std::vector<int> shots;
   bool quiet = false;
   bool bench = false;
 };
 
-[[noreturn]] void usage_error(const char *what) {
-  std::fprintf(stderr, "ulvenor-capture: %s\n", what);
+[[noreturn]] void usage_error(const std::string &what) {
+  std::fprintf(stderr, "ulvenor-capture: %s\n", what.c_str());
   std::fprintf(stderr,
                "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
-               "       ulvenor-capture --out DIR --shot POS [--shot POS ...]\n"
+               "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
                "       ulvenor-capture --bench\n");
   std::exit(2);
 }
@@ -52,16 +67,18 @@ void help() {
   std::printf(
       "ulvenor-capture: render the demo offline to video, sound and still pictures\n\n"
       "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
-      "       ulvenor-capture --out DIR --shot POS [--shot POS ...]\n"
+      "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
       "       ulvenor-capture --bench\n\n"
       "  --out DIR     write DIR/video.y4m (YUV4MPEG2, 4:4:4) and DIR/audio.wav (44100 Hz,\n"
-      "                16-bit stereo), or with --shot only DIR/shot-POS.png\n"
+      "                16-bit stereo), or with --shot only DIR/shot-POS.png; DIR is\n"
+      "                created when missing, earlier files are replaced only when\n"
+      "                the new ones are complete\n"
       "  --fps N       video frames per second (default 50)\n"
       "  --scale N     enlarge the 320x240 picture N times, nearest neighbour (default 1)\n"
-      "  --from POS    first music position to write (order x 100 + row, default 0)\n"
+      "  --from POS    first music position to write (order x 100 + row, rows 0..63, default 0)\n"
       "  --to POS      last music position to write (default 3000, the end)\n"
       "  --shot POS    write the first frame at or after POS as DIR/shot-POS.png\n"
-      "  --quiet       no progress on standard error\n"
+      "  --quiet       no size estimate or progress on standard error\n"
       "  --bench       draw the whole demo as fast as possible and print the cost per scene\n"
       "  --help, --version\n\n"
       "example: ulvenor-capture --out cap --scale 3 && ffmpeg -i cap/video.y4m -i cap/audio.wav out.mkv\n");
@@ -69,9 +86,32 @@ void help() {
 
 int number(const char *s, int lo, int hi, const char *what) {
   char *end = nullptr;
+  errno = 0;
   long v = std::strtol(s, &end, 10);
-  if (!*s || *end || v < lo || v > hi) usage_error((std::string("bad value for ") + what + ": " + s).c_str());
+  if (!*s || *end || errno || v < lo || v > hi) usage_error(std::string("bad value for ") + what + ": " + s);
   return int(v);
+}
+
+// ---- options -------------------------------------------------------------
+
+// True when [from, to] holds a position that exists: row 0..63 of an order.
+bool holds_a_row(int from, int to) {
+  const int first = from % 100 < 64 ? from : (from / 100 + 1) * 100;
+  return first <= to;
+}
+
+void check_ranges(const Options &o) {
+  const std::string end = std::to_string(END_POS);
+  if (o.from > END_POS) usage_error("--from " + std::to_string(o.from) + " is past the demo's end at position " + end);
+  if (o.to > END_POS) usage_error("--to " + std::to_string(o.to) + " is past the demo's end at position " + end);
+  if (o.from > o.to)
+    usage_error("--from " + std::to_string(o.from) + " is after --to " + std::to_string(o.to));
+  if (!holds_a_row(o.from, o.to))
+    usage_error("--from " + std::to_string(o.from) + " --to " + std::to_string(o.to) +
+                " holds no music position (rows run from 0 to 63)");
+  for (int s : o.shots)
+    if (s > END_POS) usage_error("--shot " + std::to_string(s) + " is past the demo's end at position " + end);
+  if (!o.shots.empty() && (o.from_given || o.to_given)) usage_error("--from and --to choose the video's range, not --shot's");
 }
 
 Options parse(int argc, char **argv) {
@@ -79,7 +119,7 @@ Options parse(int argc, char **argv) {
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     auto value = [&](const char *what) -> const char * {
-      if (i + 1 >= argc) usage_error((std::string(what) + " needs a value").c_str());
+      if (i + 1 >= argc) usage_error(std::string(what) + " needs a value");
       return argv[++i];
     };
     if (a == "--help") {
@@ -95,24 +135,93 @@ Options parse(int argc, char **argv) {
     } else if (a == "--scale") {
       o.scale = number(value("--scale"), 1, 16, "--scale");
     } else if (a == "--from") {
-      o.from = number(value("--from"), 0, 3199, "--from");
+      o.from = number(value("--from"), 0, 99999, "--from");
+      o.from_given = true;
     } else if (a == "--to") {
-      o.to = number(value("--to"), 0, 3199, "--to");
+      o.to = number(value("--to"), 0, 99999, "--to");
+      o.to_given = true;
     } else if (a == "--shot") {
-      o.shots.push_back(number(value("--shot"), 0, 3199, "--shot"));
+      o.shots.push_back(number(value("--shot"), 0, 99999, "--shot"));
     } else if (a == "--quiet") {
       o.quiet = true;
     } else if (a == "--bench") {
       o.bench = true;
     } else {
-      usage_error(("unknown argument: " + a).c_str());
+      usage_error("unknown argument: " + a);
     }
   }
   if (!o.bench && o.out.empty()) usage_error("--out DIR is required");
-  if (o.from > o.to) usage_error("--from is after --to");
+  check_ranges(o);
   std::sort(o.shots.begin(), o.shots.end());
   return o;
 }
+
+// ---- the destination -------------------------------------------------------
+
+// Creates `dir` and its missing parents, as mkdir -p does.
+void make_folder(const std::string &dir) {
+  for (size_t at = dir.find('/', 1);; at = dir.find('/', at + 1)) {
+    const std::string part = dir.substr(0, at);
+    struct stat st;
+    if (stat(part.c_str(), &st) != 0 && mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+      std::fprintf(stderr, "ulvenor-capture: cannot create %s: %s\n", part.c_str(), std::strerror(errno));
+      std::exit(1);
+    }
+    if (at == std::string::npos) break;
+  }
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "ulvenor-capture: cannot write into %s: %s\n", dir.c_str(), std::strerror(ENOTDIR));
+    std::exit(1);
+  }
+}
+
+// Speed (ticks per row) and tempo (BPM) set on the song's first row, or the
+// defaults 6 and 125: the estimate assumes they hold for the whole song.
+double row_seconds() {
+  int speed = 6, tempo = 125;
+  const pt_cell *row = pt_patterns[pt_order[0]];
+  for (int c = 0; row && c < pt_channels; c++)
+    if (row[c].command == 15 && row[c].param != 0) (row[c].param < 32 ? speed : tempo) = row[c].param;
+  return speed * 2.5 / tempo;
+}
+
+// Bytes of video and sound for the positions from..to.
+uint64_t estimate_bytes(const Options &o) {
+  int rows = 0;
+  for (int p = o.from; p <= o.to; p++) rows += p % 100 < 64;
+  const double seconds = rows * row_seconds();
+  const uint64_t frames = uint64_t(std::ceil(seconds * o.fps)) + 1;
+  const uint64_t video = 64 + frames * tw_y4m_frame_bytes(WIN_W * o.scale, WIN_H * o.scale);
+  return video + 44 + uint64_t(std::ceil(seconds)) * RATE * 4;
+}
+
+std::string size_text(uint64_t bytes) {
+  char s[32];
+  if (bytes >= 1000000000)
+    std::snprintf(s, sizeof s, "%.1f GB", double(bytes) / 1e9);
+  else
+    std::snprintf(s, sizeof s, "%.0f MB", std::ceil(double(bytes) / 1e6));
+  return s;
+}
+
+// Says how much the capture will write and refuses to start when the
+// destination's file system has less room than that.
+void check_space(const Options &o) {
+  const uint64_t need = estimate_bytes(o);
+  struct statvfs fs;
+  if (statvfs(o.out.c_str(), &fs) == 0) {
+    const uint64_t room = uint64_t(fs.f_bavail) * fs.f_frsize;
+    if (room < need) {
+      std::fprintf(stderr, "ulvenor-capture: %s has %s free, the capture needs about %s\n", o.out.c_str(),
+                   size_text(room).c_str(), size_text(need).c_str());
+      std::exit(1);
+    }
+  }
+  if (!o.quiet) std::fprintf(stderr, "ulvenor-capture: writing about %s to %s\n", size_text(need).c_str(), o.out.c_str());
+}
+
+// ---- the demo --------------------------------------------------------------
 
 // The music, advanced by the virtual clock: `produced` frames have been
 // handed out in whole callback blocks; all of them are kept for the WAV.
@@ -151,6 +260,16 @@ void startup() {
   map_palette(pal_black);
 }
 
+// Frame k: the music advanced to its time, the demo's frame drawn and
+// converted into the window surface. Returns the music position.
+int32_t draw_frame(Music &music, int32_t now) {
+  music.advance_to(int64_t(now) * RATE / 1000);
+  const int32_t pos = mzx_position();
+  uint8_t *out = demo_frame(pos, now);
+  convert_frame(out, static_cast<uint8_t *>(scr->pixels), scr->pitch);
+  return pos;
+}
+
 // The window's contents as 8-bit RGB, each 5- or 6-bit channel widened by
 // repeating its top bits.
 void window_rgb(std::vector<uint8_t> &rgb) {
@@ -168,32 +287,23 @@ void window_rgb(std::vector<uint8_t> &rgb) {
   }
 }
 
-// Scenes as the timeline selects them, for the bench's report.
-struct Scene {
-  const char *name;
-  int first, last;
-};
-const Scene scenes[] = {
-    {"intro strip", 0, 231},      {"title", 232, 299},           {"skull", 300, 699},
-    {"spinning models", 700, 1099}, {"worm strip", 1100, 1299},  {"gargoyle", 1300, 1799},
-    {"letter wave", 1800, 1999},  {"halftone", 2000, 2199},      {"portraits", 2200, 2399},
-    {"church animation", 2400, 2499}, {"greetings", 2500, 2799}, {"outro strip", 2800, 2999},
-    {"end frame", 3000, 1 << 30},
-};
-constexpr int NSCENES = int(sizeof scenes / sizeof scenes[0]);
-
-int scene_of(int32_t pos) {
-  for (int i = 0; i < NSCENES; i++)
-    if (pos <= scenes[i].last) return i;
-  return NSCENES - 1;
+// `rgb` (WIN_W x WIN_H) enlarged `scale` times, nearest neighbour.
+void enlarge(const std::vector<uint8_t> &rgb, int scale, std::vector<uint8_t> &big) {
+  const size_t W = size_t(WIN_W) * scale, H = size_t(WIN_H) * scale;
+  big.resize(W * H * 3);
+  for (size_t y = 0; y < H; y++)
+    for (size_t x = 0; x < W; x++)
+      std::memcpy(&big[(y * W + x) * 3], &rgb[((y / scale) * WIN_W + x / scale) * 3], 3);
 }
+
+// ---- bench -----------------------------------------------------------------
 
 int bench(const Options &o) {
   using clock = std::chrono::steady_clock;
   Music music;
   music.keep = false;
-  double sum[NSCENES] = {}, worst[NSCENES] = {};
-  long count[NSCENES] = {};
+  double sum[SCENES] = {}, worst[SCENES] = {};
+  long count[SCENES] = {};
   double present_sum = 0;
   long frames = 0;
   const auto t_start = clock::now();
@@ -217,85 +327,115 @@ int bench(const Options &o) {
   }
   const double total = std::chrono::duration<double>(clock::now() - t_start).count();
   std::printf("%-18s %8s %10s %10s\n", "scene", "frames", "mean us", "worst us");
-  for (int i = 0; i < NSCENES; i++)
-    if (count[i]) std::printf("%-18s %8ld %10.1f %10.1f\n", scenes[i].name, count[i], sum[i] / count[i], worst[i]);
+  for (int i = 0; i < SCENES; i++)
+    if (count[i])
+      std::printf("%-18s %8ld %10.1f %10.1f\n", scene_table[i].name, count[i], sum[i] / count[i], worst[i]);
   std::printf("%-18s %8ld %10.1f\n", "present (8 to 16)", frames, present_sum / frames);
   std::printf("overall: %ld frames in %.2f s, %.0f frames per second (music included)\n", frames, total,
               frames / total);
   return 0;
 }
 
-int capture(const Options &o) {
-  const bool video = o.shots.empty();
-  tw_file y4m;
-  if (video) tw_y4m_open(y4m, o.out + "/video.y4m", WIN_W * o.scale, WIN_H * o.scale, o.fps);
+// ---- capture ---------------------------------------------------------------
+
+struct Capture {
+  const Options &o;
+  bool video;
   Music music;
-  music.keep = video;
-  if (video) music.pcm.reserve(size_t(240) * RATE * 4);
-  std::vector<uint8_t> rgb, planes;
+  tw_file y4m;
+  std::vector<uint8_t> rgb, planes, big;
   size_t next_shot = 0;
-  int64_t first_ms = -1, end_ms = 0;
-  const auto t_start = std::chrono::steady_clock::now();
-  int last_report = -1;
+  int64_t frames = 0, first_ms = -1, end_ms = 0;
   int32_t last_pos = 0;
-  for (int64_t k = 0;; k++) {
-    const int32_t now = int32_t(k * 1000 / o.fps);
-    music.advance_to(int64_t(now) * RATE / 1000);
-    const int32_t pos = mzx_position();
-    last_pos = pos;
-    uint8_t *out = demo_frame(pos, now);
-    convert_frame(out, static_cast<uint8_t *>(scr->pixels), scr->pitch);
-    if (video && pos >= o.from && pos <= o.to) {
-      window_rgb(rgb);
-      tw_y4m_frame(y4m, rgb.data(), WIN_W, WIN_H, o.scale, planes);
-      if (first_ms < 0) first_ms = now;
-      end_ms = (k + 1) * 1000 / o.fps;
+  int last_report = -1;
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+
+  explicit Capture(const Options &opts) : o(opts), video(opts.shots.empty()) {}
+};
+
+void write_video_frame(Capture &c, int64_t k, int32_t now) {
+  window_rgb(c.rgb);
+  tw_y4m_frame(c.y4m, c.rgb.data(), WIN_W, WIN_H, c.o.scale, c.planes);
+  if (c.first_ms < 0) c.first_ms = now;
+  c.end_ms = (k + 1) * 1000 / c.o.fps;
+  c.frames++;
+}
+
+// Every still asked for at or before `pos`, from this frame.
+void take_shots(Capture &c, int32_t pos) {
+  bool drawn = false;
+  for (; c.next_shot < c.o.shots.size() && pos >= c.o.shots[c.next_shot]; c.next_shot++) {
+    if (!drawn) {
+      window_rgb(c.rgb);
+      enlarge(c.rgb, c.o.scale, c.big);
+      drawn = true;
     }
-    bool shot = false;
-    while (next_shot < o.shots.size() && pos >= o.shots[next_shot]) {
-      if (!shot) window_rgb(rgb);
-      shot = true;
-      const std::string path = o.out + "/shot-" + std::to_string(o.shots[next_shot]) + ".png";
-      tw_png(path, WIN_W, WIN_H, 3, rgb.data());
-      next_shot++;
-    }
-    if (!o.quiet && now / 1000 != last_report) {
-      last_report = now / 1000;
-      const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t_start).count();
-      std::fprintf(stderr, "\rposition %4d  %6.0f frames/s", pos, s > 0 ? (k + 1) / s : 0.0);
-    }
-    if (demo_done(pos, 0)) break;
-    if (video ? pos > o.to : next_shot == o.shots.size()) break;
+    const std::string path = c.o.out + "/shot-" + std::to_string(c.o.shots[c.next_shot]) + ".png";
+    tw_png(path, WIN_W * c.o.scale, WIN_H * c.o.scale, 3, c.big.data());
   }
-  if (!o.quiet) std::fprintf(stderr, "\n");
-  if (next_shot < o.shots.size()) {
-    // The run ends with the first frame at 3000 or more; no frame is drawn
-    // at a later position.
-    std::fprintf(stderr, "ulvenor-capture: the demo ends at position %d, before --shot %d\n", int(last_pos),
-                 o.shots[next_shot]);
+}
+
+void report_progress(Capture &c, int64_t k, int32_t now, int32_t pos) {
+  if (c.o.quiet || now / 1000 == c.last_report) return;
+  c.last_report = now / 1000;
+  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - c.started).count();
+  std::fprintf(stderr, "\rposition %4d  %6.0f frames/s", pos, s > 0 ? (k + 1) / s : 0.0);
+  tw_line_open(true);
+}
+
+// The sound of the frames written, from the first frame's time to the end
+// of the last frame's, and both files renamed into place together.
+int finish_video(Capture &c) {
+  if (c.frames == 0) {
+    tw_discard(c.y4m);
+    std::fprintf(stderr, "ulvenor-capture: no frame at %d fps falls between positions %d and %d\n", c.o.fps,
+                 c.o.from, c.o.to);
     return 1;
   }
-  if (video) {
-    if (first_ms < 0) first_ms = end_ms = 0;
-    // The sound of the frames written: from the first frame's time to the
-    // end of the last frame's time.
-    size_t a = size_t(first_ms * RATE / 1000) * 4, b = size_t(end_ms * RATE / 1000) * 4;
-    b = std::min(b, music.pcm.size());
-    a = std::min(a, b);
-    tw_file wav;
-    tw_wav_open(wav, o.out + "/audio.wav", RATE, (b - a) / 4);
-    tw_write(wav, music.pcm.data() + a, b - a);
-    tw_commit({&y4m, &wav});
-  }
+  size_t a = size_t(c.first_ms * RATE / 1000) * 4, b = size_t(c.end_ms * RATE / 1000) * 4;
+  b = std::min(b, c.music.pcm.size());
+  a = std::min(a, b);
+  tw_file wav;
+  tw_wav_open(wav, c.o.out + "/audio.wav", RATE, (b - a) / 4);
+  tw_write(wav, c.music.pcm.data() + a, b - a);
+  tw_commit({&c.y4m, &wav});
   return 0;
+}
+
+int capture(const Options &o) {
+  Capture c(o);
+  c.music.keep = c.video;
+  if (c.video) {
+    tw_y4m_open(c.y4m, o.out + "/video.y4m", WIN_W * o.scale, WIN_H * o.scale, o.fps);
+    c.music.pcm.reserve(size_t(240) * RATE * 4);
+  }
+  for (int64_t k = 0;; k++) {
+    const int32_t now = int32_t(k * 1000 / o.fps);
+    const int32_t pos = c.last_pos = draw_frame(c.music, now);
+    if (c.video && pos >= o.from && pos <= o.to) write_video_frame(c, k, now);
+    take_shots(c, pos);
+    report_progress(c, k, now, pos);
+    if (demo_done(pos, 0) || (c.video ? pos > o.to : c.next_shot == o.shots.size())) break;
+  }
+  if (!o.quiet) std::fprintf(stderr, "\n");
+  tw_line_open(false);
+  if (c.next_shot < o.shots.size()) {
+    // Not reached when the ranges were checked, unless the music ends early.
+    std::fprintf(stderr, "ulvenor-capture: the demo ends at position %d, before --shot %d\n", int(c.last_pos),
+                 o.shots[c.next_shot]);
+    return 1;
+  }
+  return c.video ? finish_video(c) : 0;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
   tw_program("ulvenor-capture");
-  tw_catch_signals();
   const Options o = parse(argc, argv);
+  if (!o.bench) make_folder(o.out);
+  tw_catch_signals();
   startup();
+  if (!o.bench && o.shots.empty()) check_space(o);
   return o.bench ? bench(o) : capture(o);
 }

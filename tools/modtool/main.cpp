@@ -9,6 +9,8 @@
 // Exit status: 0 done, 1 a run-time failure (output file, audio device),
 // 2 a wrong argument or a file that is not a usable module.
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cinttypes>
 #include <cmath>
@@ -30,9 +32,11 @@
 namespace {
 
 constexpr int RATE = 44100;
-// Without --seconds a song that never wraps (a frozen speed, an endless
-// loop) stops after this long.
+// Without --seconds a song that never ends (pattern loops that never run
+// out) stops after this long.
 constexpr uint64_t MAX_FRAMES = uint64_t(RATE) * 60 * 30;
+// The longest --seconds whose WAV its 32-bit header can describe.
+constexpr uint64_t MAX_SECONDS = TW_WAV_MAX_FRAMES / RATE;
 
 const char USAGE[] =
     "usage: modtool info FILE.mod | render FILE.mod -o OUT.wav [--seconds S] [--bench] | "
@@ -47,14 +51,17 @@ void help() {
   std::printf(
       "%s\n\n"
       "  info      header, order list and the 31 sample headers as stored\n"
-      "  render    44100 Hz 16-bit stereo WAV from the start, until the song first\n"
-      "            wraps (or for S seconds); --bench prints the speed\n"
+      "  render    44100 Hz 16-bit stereo WAV from the start to the song's end (or\n"
+      "            for S seconds, at most %llu, or up to an F00 stop); --bench prints\n"
+      "            the speed\n"
       "  timeline  one line per row played: FRAME ORDER ROW, FRAME being the output\n"
-      "            frame of the row's first tick; until the song wraps or N rows\n"
-      "  play      plays through the audio device until the song wraps or Ctrl-C\n"
+      "            frame of the row's first tick; until the song ends or N rows\n"
+      "  play      plays through the audio device until the song ends or Ctrl-C\n"
+      "\n  The song ends where it would repeat: at a row already played, other than\n"
+      "  by a pattern loop (E6x), or after a row that sets speed 0 (F00).\n"
       "\n  --help, --version\n\n"
       "example: modtool render song.mod -o song.wav --bench\n",
-      USAGE);
+      USAGE, static_cast<unsigned long long>(MAX_SECONDS));
 }
 
 // The checked module image, loaded into the replayer. Returns 0 on success
@@ -126,8 +133,10 @@ int cmd_render(const std::string &path, const std::string &out, double seconds, 
     songwalk_block(block);
     busy += cpu_seconds() - t0;
     uint64_t n = std::min<uint64_t>(WALK_BLOCK, limit - written);
-    bool ends = !timed && walk_wrapped;
-    if (ends) n = std::min<uint64_t>(n, walk_wrap_frame - written);
+    // With --seconds the song plays on past where it would repeat, but
+    // not past an F00 stop.
+    bool ends = walk_ended && (!timed || walk_stopped);
+    if (ends) n = std::min<uint64_t>(n, walk_end_frame - written);
     tw_wav_frames(wav, block, size_t(n));
     written += n;
     if (ends) break;
@@ -146,7 +155,7 @@ int cmd_timeline(const std::string &path, long rows) {
   if (int rc = load_checked(path, info)) return rc;
   if (int rc = start_offline(path)) return rc;
   static int16_t block[WALK_BLOCK * 2];
-  while (!walk_wrapped && walk_frames < MAX_FRAMES && (rows <= 0 || long(walk_rows.size()) < rows))
+  while (!walk_ended && walk_frames < MAX_FRAMES && (rows <= 0 || long(walk_rows.size()) < rows))
     songwalk_block(block);
   size_t n = rows > 0 && size_t(rows) < walk_rows.size() ? size_t(rows) : walk_rows.size();
   for (size_t i = 0; i < n; ++i)
@@ -157,15 +166,30 @@ int cmd_timeline(const std::string &path, long rows) {
 volatile std::sig_atomic_t interrupted;
 void on_sigint(int) { interrupted = 1; }
 
+// Opens the audio device through the front-end with standard error shut:
+// SDL's sound libraries and the front-end's own fallback notice would
+// otherwise print several lines, some saying it plays on. The caller gives
+// the one line that matters.
+bool open_device(std::string &reason) {
+  std::fflush(stderr);
+  const int saved = dup(2), null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved >= 0 && null >= 0) dup2(null, 2);
+  bool ok = SDL_Init(SDL_INIT_AUDIO | SDL_INIT_TIMER) == 0;
+  if (ok && !mzx_init(RATE, WALK_BLOCK)) ok = false;
+  if (!ok) reason = SDL_GetError();
+  std::fflush(stderr);
+  if (saved >= 0 && null >= 0) dup2(saved, 2);
+  if (saved >= 0) close(saved);
+  if (null >= 0) close(null);
+  return ok;
+}
+
 int cmd_play(const std::string &path) {
   modfile_info info;
   if (int rc = load_checked(path, info)) return rc;
-  if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_TIMER) < 0) {
-    std::fprintf(stderr, "modtool: SDL: %s\n", SDL_GetError());
-    return 1;
-  }
-  if (!mzx_init(RATE, WALK_BLOCK)) {
-    std::fprintf(stderr, "modtool: %s\n", sd_errorstr);
+  std::string reason;
+  if (!open_device(reason)) {
+    std::fprintf(stderr, "modtool: no sound device to play on (%s)\n", reason.empty() ? "unknown reason" : reason.c_str());
     SDL_Quit();
     return 1;
   }
@@ -180,7 +204,7 @@ int cmd_play(const std::string &path) {
   std::fflush(stdout);
   mzx_start(54);
   int32_t shown = -1000;
-  while (!interrupted && !walk_wrapped.load(std::memory_order_relaxed)) {
+  while (!interrupted && !walk_ended.load(std::memory_order_relaxed)) {
     int32_t pos = mzx_position();
     if (pos / 100 != shown / 100 && pos >= 0) {
       std::printf("\rposition %3d", pos / 100);
@@ -198,13 +222,22 @@ int cmd_play(const std::string &path) {
 bool parse_seconds(const char *s, double &out) {
   char *end;
   out = std::strtod(s, &end);
-  return *s && !*end && std::isfinite(out) && out > 0 && out <= 36000;
+  return *s && !*end && std::isfinite(out) && out > 0;
 }
 
 bool parse_rows(const char *s, long &out) {
   char *end;
   out = std::strtol(s, &end, 10);
   return *s && !*end && out > 0 && out <= 100000000;
+}
+
+// Refused before anything is rendered: the WAV header's sizes are 32-bit.
+int too_long(double seconds) {
+  std::fprintf(stderr,
+               "modtool: --seconds %g makes a WAV over 4 GiB, more than its header can describe; "
+               "the longest is --seconds %llu\n",
+               seconds, static_cast<unsigned long long>(MAX_SECONDS));
+  return 2;
 }
 
 }  // namespace
@@ -231,6 +264,10 @@ int main(int argc, char **argv) {
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
     bool has_value = i + 1 < argc;
+    if (a == "--help" || a == "-h") {
+      help();
+      return 0;
+    }
     if (cmd == "render" && a == "-o" && has_value) {
       out = argv[++i];
     } else if (cmd == "render" && a == "--seconds" && has_value) {
@@ -251,6 +288,7 @@ int main(int argc, char **argv) {
   if (cmd == "info") return cmd_info(file);
   if (cmd == "render") {
     if (out.empty()) return usage_error("render needs -o OUT.wav");
+    if (seconds > double(MAX_SECONDS)) return too_long(seconds);
     tw_catch_signals();
     return cmd_render(file, out, seconds, bench);
   }

@@ -1,10 +1,14 @@
 // Module file reading and checking.
 #include "modfile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-
-#include "replayer/pt.h"
 
 namespace {
 
@@ -27,31 +31,82 @@ std::string text_at(const std::vector<uint8_t> &b, size_t at, size_t n, bool sto
   return s;
 }
 
-// Channel count of a tag, 0 when it is not one the loader knows.
-int tag_channels(const std::vector<uint8_t> &b) {
-  for (int i = 0; i < PT_NUMTAGS; ++i) {
-    if (std::strcmp(pt_modtags[i], "STOP") == 0) return 0;
-    if (std::memcmp(&b[1080], pt_modtags[i], 4) == 0) return pt_modchannels[i];
+// What the file is, when it is not a regular file; null when it is.
+const char *not_a_file(mode_t mode) {
+  if (S_ISREG(mode)) return nullptr;
+  if (S_ISDIR(mode)) return "is a directory, not a module file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a module file";
+  if (S_ISFIFO(mode)) return nullptr;  // read up to the largest module, see modfile_read
+  return "is not a regular file";
+}
+
+std::string size_problem(uint64_t size) {
+  char msg[160];
+  std::snprintf(msg, sizeof msg, "%llu bytes, larger than any module can be (at most %zu)",
+                static_cast<unsigned long long>(size), modfile_largest());
+  return msg;
+}
+
+// Reads exactly bytes.size() bytes or up to the end of the file.
+bool read_all(int fd, std::vector<uint8_t> &bytes, std::string &problem) {
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      problem = std::strerror(errno);
+      return false;
+    }
+    if (n == 0) break;
+    got += size_t(n);
   }
-  return 0;
+  bytes.resize(got);
+  return true;
 }
 
 }  // namespace
 
+size_t modfile_largest() {
+  int32_t widest = 0;
+  for (int i = 0; i < PT_NUMTAGS; ++i) widest = std::max(widest, pt_modchannels[i]);
+  return MOD_HEADER + size_t(PT_MAXPATTERNS) * size_t(widest) * 256 + 31 * size_t(65535) * 2;
+}
+
 bool modfile_read(const std::string &path, std::vector<uint8_t> &bytes, std::string &problem) {
-  FILE *f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    problem = "cannot open the file";
+  // Non-blocking, so that opening a FIFO with no writer does not wait.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    problem = std::strerror(errno);
     return false;
   }
-  bytes.clear();
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  bool bad = std::ferror(f) != 0;
-  std::fclose(f);
-  if (bad) problem = "read error";
-  return !bad;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0;
+  if (!ok) {
+    problem = std::strerror(errno);
+  } else if (const char *what = not_a_file(st.st_mode)) {
+    problem = what;
+    ok = false;
+  } else if (S_ISFIFO(st.st_mode)) {
+    // A pipe has no size to learn: read one byte more than a module can
+    // hold, which tells an endless stream from a module.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    bytes.assign(modfile_largest() + 1, 0);
+    ok = read_all(fd, bytes, problem);
+    if (ok && bytes.size() > modfile_largest()) {
+      problem = "a stream longer than any module can be (at most " + std::to_string(modfile_largest()) + " bytes)";
+      ok = false;
+    }
+  } else if (uint64_t(st.st_size) > modfile_largest()) {
+    problem = size_problem(uint64_t(st.st_size));
+    ok = false;
+  } else {
+    // What fstat promised and no more: a file that grows meanwhile is read
+    // as it was.
+    bytes.assign(size_t(st.st_size), 0);
+    ok = read_all(fd, bytes, problem);
+  }
+  close(fd);
+  return ok;
 }
 
 bool modfile_check(const std::vector<uint8_t> &b, modfile_info &info, std::string &problem) {
@@ -62,23 +117,20 @@ bool modfile_check(const std::vector<uint8_t> &b, modfile_info &info, std::strin
     problem = msg;
     return false;
   }
-  info.channels = tag_channels(b);
+  info.channels = pt_tagchannels(reinterpret_cast<const char *>(&b[1080]));
   info.tag = text_at(b, 1080, 4, false);
   if (info.channels == 0) {
     problem = "unknown format tag \"" + info.tag + "\"";
     return false;
   }
-  int last = 0;
-  for (int i = 0; i < 128; ++i) {
-    info.orders[i] = b[952 + size_t(i)];
-    if (info.orders[i] > 127) {
-      std::snprintf(msg, sizeof msg, "order entry %d names pattern %d, above 127", i, info.orders[i]);
-      problem = msg;
-      return false;
-    }
-    if (info.orders[i] > last) last = info.orders[i];
+  std::memcpy(info.orders, &b[952], 128);
+  const int highest = pt_highestpattern(info.orders);
+  if (highest >= PT_MAXPATTERNS) {
+    std::snprintf(msg, sizeof msg, "the order list names pattern %d, above %d", highest, PT_MAXPATTERNS - 1);
+    problem = msg;
+    return false;
   }
-  info.patterns = last + 1;
+  info.patterns = highest + 1;
   info.title = text_at(b, 0, 20, true);
   info.song_length = b[950];
   info.restart = b[951];

@@ -5,11 +5,14 @@
 // a read past the buffer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-constexpr size_t MOD_HEADER = 1084;  // title, 31 sample headers, song, orders, tag
+#include "replayer/pt.h"
+
+constexpr size_t MOD_HEADER = PT_HEADERBYTES;  // title, 31 sample headers, song, orders, tag
 
 // Sample header fields as stored, lengths and loop points in bytes.
 struct modfile_sample {
@@ -34,8 +37,16 @@ struct modfile_info {
   size_t claimed;    // bytes the header says the file holds
 };
 
-// Reads the whole file into `bytes`; false with `problem` set when it
-// cannot be read.
+// The largest file the format can describe: the header, 128 patterns of
+// the widest tag and 31 samples of 65535 words. Anything longer is not a
+// module (trailing bytes past what the header claims are allowed up to it).
+size_t modfile_largest();
+
+// Reads the whole file into `bytes`, after learning its size: a directory,
+// a device or a file larger than modfile_largest() is refused without
+// reading it, and a pipe is read up to one byte past that size at most, so
+// an endless or huge input costs neither time nor memory. False with
+// `problem` set when it cannot or must not be read.
 bool modfile_read(const std::string &path, std::vector<uint8_t> &bytes, std::string &problem);
 
 // Checks the image: long enough for its header, a known format tag, every

@@ -19,6 +19,7 @@ const char *program = "tool";
 constexpr int SLOTS = 64;
 std::atomic<const char *> unfinished[SLOTS];
 std::atomic<unsigned> temp_counter;
+std::atomic<bool> line_open;
 
 int take_slot(const char *name) {
   for (int i = 0; i < SLOTS; i++) {
@@ -45,7 +46,8 @@ void on_signal(int sig) {
   remove_unfinished();
   const char *what = sig == SIGINT ? ": interrupted, unfinished output removed\n"
                                    : ": terminated, unfinished output removed\n";
-  ssize_t ignored = write(2, program, std::strlen(program));
+  ssize_t ignored = line_open.load() ? write(2, "\n", 1) : 0;
+  ignored = write(2, program, std::strlen(program));
   ignored = write(2, what, std::strlen(what));
   (void)ignored;
   _exit(128 + sig);
@@ -91,8 +93,11 @@ void tw_catch_signals() {
   sigaction(SIGTERM, &sa, nullptr);
 }
 
+void tw_line_open(bool open) { line_open.store(open); }
+
 void tw_fail(const std::string &path, const char *reason) {
   remove_unfinished();
+  if (line_open.exchange(false)) std::fputc('\n', stderr);
   std::fprintf(stderr, "%s: cannot write %s: %s\n", program, path.c_str(), reason);
   std::exit(1);
 }

@@ -41,6 +41,10 @@ const char *tw_program_name();
 // Installs the SIGINT and SIGTERM handlers that remove unfinished files.
 void tw_catch_signals();
 
+// Tells the signal handler that a progress line without its newline is on
+// standard error, so its message starts on a line of its own.
+void tw_line_open(bool open);
+
 // Ends the program: "PROGRAM: cannot write PATH: REASON", the unfinished
 // files removed, exit status 1.
 [[noreturn]] void tw_fail(const std::string &path, const char *reason);
