@@ -122,8 +122,8 @@ TEST(Models, Extents) {
   Model star = read_model(model1, sizeof(model1));
   for (int a = 0; a < 3; a++) {
     auto [lo, hi] = range(star, a);
-    EXPECT_NEAR(lo, -5.3, 0.3) << a;
-    EXPECT_NEAR(hi, 5.3, 0.3) << a;
+    EXPECT_NEAR(lo, -2.25, 0.15) << a;  // the thorns on the axes
+    EXPECT_NEAR(hi, 2.25, 0.15) << a;
   }
   // The word U R E T U: each letter about 2 units tall, centred on its
   // place; neighbours may touch but not run into each other, and the word

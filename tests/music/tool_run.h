@@ -1,10 +1,12 @@
 // Running the module tool from a test: a shell command line, its exit
-// status and what it printed, with per-test file names (ctest runs the
-// tests in parallel).
+// status and what it printed, with per-test file names that also carry the
+// process id (ctest runs the tests in parallel, and other build trees on the
+// same machine may run the same tests at the same time).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -26,8 +28,8 @@ inline std::string slurp(const std::string &path) {
 }
 
 inline std::string temp(const std::string &name) {
-  return testing::TempDir() + "modtool_" + testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-         name;
+  return testing::TempDir() + "modtool_" + std::to_string(getpid()) + "_" +
+         testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
 }
 
 // Runs `line` with sh; its standard output and error are captured unless

@@ -6,6 +6,7 @@
 // (truncated) and apply a tempo change to the tick that makes it, so there
 // is no tolerance.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <sstream>
@@ -70,7 +71,7 @@ class Timing : public ::testing::Test {
   // names the first row where they part.
   void expect_same_rows(const ModBuilder &b, size_t count) {
     std::vector<uint8_t> bytes = b.build();
-    std::string path = ::testing::TempDir() + "refplayers_" +
+    std::string path = ::testing::TempDir() + "refplayers_" + std::to_string(getpid()) + "_" +
                        ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".mod";
     ASSERT_TRUE(write_file(path, bytes));
     ours = engine_timeline(bytes, count);
@@ -248,7 +249,7 @@ TEST(SongEnd, ModtoolEndsWhereLibxmpRepeats) {
   b.orders({0, 1, 2}, 1).fx(0, 2, 3, 0xD, 0).fx(1, 2, 3, 0xD, 0).fx(2, 3, 3, 0xD, 0);
   songs.emplace_back("restart position 1", b);
   for (const auto &[name, song] : songs) {
-    const std::string path = ::testing::TempDir() + "refplayers_songend.mod";
+    const std::string path = ::testing::TempDir() + "refplayers_songend_" + std::to_string(getpid()) + ".mod";
     ASSERT_TRUE(write_file(path, song.build()));
     std::vector<row_start> ref = xmp_rows_until_repeat(path), tool = modtool_timeline(path, 100000);
     std::remove(path.c_str());

@@ -147,7 +147,7 @@ TEST(Wurms, WormsRepeatAfterOneLap) {
     draw(a.data(), 0, 1);
     draw(b.data(), 20 * 560, 1);  // worm 0 moves one step per 20 ms
     draw(c.data(), 20 * 17, 1);
-    EXPECT_GT(std::count(a.begin(), a.end(), 1), 100);
+    EXPECT_GT(std::count_if(a.begin(), a.end(), [](uint8_t v) { return v != 0; }), 100);
     EXPECT_EQ(a, b);
     EXPECT_NE(a, c);
   }

@@ -7,10 +7,11 @@
 // from the upper right, the head turned round to glare at the viewer and
 // the jaw open: the stone wakes up when the pictures switch.
 //
-// The shading is made for v = (T2 * c2 >> 8) - (T1 * c1 >> 8) + img / 2: the
-// texture layers add and take away up to about 200, so the shape is
-// carried by img / 2 alone and the picture uses the upper half of the
-// range generously (lit stone around 190..250).
+// The shading is made for v = (T2 * c2 >> 8) - (T1 * c1 >> 8) + img / 2
+// with the dark stone texture (T about 12..30): the two layers add and take
+// away a few tens at most, so img / 2 carries the form. It spans the whole
+// range: occluded folds near 0, stone in the key light around 200, the rim
+// light up to 255.
 #include "gen.h"
 #include "sdf.h"
 
@@ -169,13 +170,14 @@ UvSample shade_gargoyle(const GargView &v, const Sdf &f, double px, double py) {
   if (!o.hit) return out;
   V3 lp = v.to_local(o.p);
   double st = stone(lp, o.n);
-  double s = (0.16 * o.ao + 0.72 * o.diff * o.shadow * (0.5 + 0.5 * o.ao) + 0.2 * o.fill * o.ao) * st +
-             0.35 * o.rim * o.ao;
-  out.shade = clamp01(0.2 + 0.95 * s);
+  double key = o.diff * o.shadow * (0.45 + 0.55 * o.ao);
+  double s = (0.12 * o.ao + 0.80 * key + 0.22 * o.fill * o.ao) * st + 0.50 * o.rim * o.ao;
+  out.shade = clamp01(1.2 * std::pow(s, 0.85));  // lifts the mid-tones, the lit stone to about 220
   out.covered = true;
-  // Cylindrical coordinates about a vertical axis far behind the creature
-  // (x = 0, z = -1.6): continuous everywhere in front of it.
-  cylinder_uv(out, lp, 2.2, 64.0, 1.6);
+  // Cylindrical coordinates about the trunk's own vertical axis, the seam
+  // at its back (behind the body, where only the tail root lies): one tile
+  // around, so the stone turns round the body and the wings.
+  cylinder_uv(out, lp, V3{0, 0, -0.05}, 1, 110.0);
   return out;
 }
 

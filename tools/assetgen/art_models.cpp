@@ -99,66 +99,69 @@ std::vector<Tri> sphere_hull(const std::vector<V3> &p) {
   return faces;
 }
 
-// A star of 26 thorns (6 long ones on the axes, 8 on the cube diagonals,
-// 12 short ones on the edge directions) around a small core. Each thorn is
-// a tip and staggered rings whose radius narrows faster than a cone, so
-// the points flare from the core and end needle-sharp. The surface is a
-// radial graph over the sphere of directions: its triangulation is the
-// hull of the unit directions, then every vertex moves out to its own
-// radius, which keeps the mesh closed, simple and outward-wound.
-Mesh make_star() {
-  struct Thorn {
-    V3 axis;
-    double length, cap;  // tip radius; half-angle of the base on the core (radians)
-    std::vector<int> rings;
-  };
-  const double core = 1.85, deg = M_PI / 180;
+// The star: 14 long slender thorns (6 on the axes, 8 on the cube
+// diagonals) from a small core, an open form whose silhouette the
+// panorama shows through between the thorns, its tips short of the
+// panorama's sky (moon, spires) most of the time, and deep (4.5 units
+// across in every direction) so the depth bands of the scene slice it
+// into rings along the thorns. Each thorn is a tip and staggered rings
+// whose radius narrows faster than a cone, so the points flare from the
+// core and end needle-sharp. The surface is a radial graph over the sphere
+// of directions: its triangulation is the hull of the unit directions,
+// then every vertex moves out to its own radius, which keeps the mesh
+// closed, simple and outward-wound.
+struct Thorn {
+  V3 axis;
+  double length, cap;  // tip radius; half-angle of the base on the core (radians)
+  std::vector<int> rings;
+};
+
+constexpr double kCore = 0.58;  // radius of the core sphere
+constexpr double kDeg = M_PI / 180;
+
+std::vector<Thorn> star_thorns() {
   std::vector<Thorn> thorns;
   for (int a = 0; a < 3; a++)
     for (int s = -1; s <= 1; s += 2) {
       V3 d{0, 0, 0};
       d[a] = s;
-      thorns.push_back({d, 5.3, 20 * deg, {6, 10}});
+      thorns.push_back({d, 2.25, 27 * kDeg, {6, 8, 10}});
     }
   for (int i = 0; i < 8; i++)
-    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 4.1, 17 * deg, {6, 8}});
-  for (int a = 0; a < 3; a++)
-    for (int i = 0; i < 4; i++) {
-      V3 d{0, 0, 0};
-      d[(a + 1) % 3] = i & 1 ? 1 : -1;
-      d[(a + 2) % 3] = i & 2 ? 1 : -1;
-      thorns.push_back({norm(d), 3.1, 13 * deg, {7}});
-    }
+    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 1.85, 23 * kDeg, {6, 8}});
+  return thorns;
+}
 
-  std::vector<V3> pos;
-  for (const Thorn &th : thorns) {
-    pos.push_back(mul(th.axis, th.length));
-    V3 u = norm(cross(th.axis, std::fabs(th.axis[0]) < 0.9 ? V3{1, 0, 0} : V3{0, 1, 0}));
-    V3 w = cross(th.axis, u);
-    V3 base_c = mul(th.axis, core * std::cos(th.cap));
-    double base_r = core * std::sin(th.cap);
-    for (size_t r = 0; r < th.rings.size(); r++) {
-      // s runs from the tip (0) to the base circle (1); the width follows
-      // s^1.6 so the flanks curve inwards.
-      double s = double(r + 1) / double(th.rings.size());
-      V3 c = add(mul(th.axis, th.length * (1 - s)), mul(base_c, s));
-      double rad = base_r * std::pow(s, 1.6);
-      int n = th.rings[r];
-      for (int k = 0; k < n; k++) {
-        double ang = 2 * M_PI * (k + 0.5 * double(r & 1)) / n;
-        pos.push_back(add(c, add(mul(u, rad * std::cos(ang)), mul(w, rad * std::sin(ang)))));
-      }
+// Appends the tip and the rings of one thorn.
+void thorn_vertices(const Thorn &th, std::vector<V3> &pos) {
+  pos.push_back(mul(th.axis, th.length));
+  V3 u = norm(cross(th.axis, std::fabs(th.axis[0]) < 0.9 ? V3{1, 0, 0} : V3{0, 1, 0}));
+  V3 w = cross(th.axis, u);
+  V3 base_c = mul(th.axis, kCore * std::cos(th.cap));
+  double base_r = kCore * std::sin(th.cap);
+  for (size_t r = 0; r < th.rings.size(); r++) {
+    // s runs from the tip (0) to the base circle (1); the width follows
+    // s^1.6 so the flanks curve inwards.
+    double s = double(r + 1) / double(th.rings.size());
+    V3 c = add(mul(th.axis, th.length * (1 - s)), mul(base_c, s));
+    double rad = base_r * std::pow(s, 1.6);
+    int n = th.rings[r];
+    for (int k = 0; k < n; k++) {
+      double ang = 2 * M_PI * (k + 0.5 * double(r & 1)) / n;
+      pos.push_back(add(c, add(mul(u, rad * std::cos(ang)), mul(w, rad * std::sin(ang)))));
     }
   }
-  // Fill the core between the thorns up to the vertex count of the model,
-  // each new point as far as possible from every point placed so far.
-  const int target = 329;
+}
+
+// Fills the core between the thorns up to `target` vertices, each new
+// point on the core sphere as far as possible from every point so far.
+void fill_core(const std::vector<Thorn> &thorns, int target, std::vector<V3> &pos) {
   std::vector<V3> cand;
   for (int i = 0; i < 4000; i++) {
     double z = 1 - 2 * (i + 0.5) / 4000, r = std::sqrt(1 - z * z), a = i * 2.399963229728653;
     V3 d{r * std::cos(a), r * std::sin(a), z};
     bool free = true;
-    for (const Thorn &th : thorns) free &= std::acos(std::clamp(dot(d, th.axis), -1.0, 1.0)) > th.cap + 3 * deg;
+    for (const Thorn &th : thorns) free &= std::acos(std::clamp(dot(d, th.axis), -1.0, 1.0)) > th.cap + 3 * kDeg;
     if (free) cand.push_back(d);
   }
   while (int(pos.size()) < target) {
@@ -169,12 +172,15 @@ Mesh make_star() {
       for (const V3 &q : pos) m = std::min(m, 1 - dot(cand[i], norm(q)));
       if (m > best) best = m, bi = i;
     }
-    pos.push_back(mul(cand[bi], core));
+    pos.push_back(mul(cand[bi], kCore));
   }
-  if (int(pos.size()) != target) fail("star vertex count");
+}
 
-  // A tiny fixed jitter of the directions breaks the exact symmetries that
-  // would make four directions co-circular (an ambiguous hull).
+// The closed mesh through `pos` as a radial graph: triangulated as the
+// hull of the directions. A tiny fixed jitter of the directions breaks the
+// exact symmetries that would make four directions co-circular (an
+// ambiguous hull).
+Mesh radial_mesh(const std::vector<V3> &pos) {
   Rng rng(329);
   std::vector<V3> dir;
   for (const V3 &q : pos) {
@@ -185,6 +191,16 @@ Mesh make_star() {
   m.v = pos;
   m.t = sphere_hull(dir);
   return m;
+}
+
+Mesh make_star() {
+  const int target = 329;
+  const std::vector<Thorn> thorns = star_thorns();
+  std::vector<V3> pos;
+  for (const Thorn &th : thorns) thorn_vertices(th, pos);
+  if (int(pos.size()) > target) fail("star thorns have too many vertices");
+  fill_core(thorns, target, pos);
+  return radial_mesh(pos);
 }
 
 // ---- Letters ---------------------------------------------------------------

@@ -5,10 +5,11 @@
 // lit from the upper right, jaw dropped a little further, so the two read
 // as one skull turning and chattering when they alternate.
 //
-// The shading is made for v = T * img / D + img / 4 (D 30..170): the skull
-// averages about index 80 and its lit bone reaches 150..190, so at D = 100
-// a mid texel shows the bone at about its own brightness, at D = 30 the
-// lit side burns out to white, and the sockets and shadow side stay dark.
+// The shading is made for v = T * img / D + img / 4 (D 30..170) with the
+// dark stone texture (T about 12..30): the bone sits around index 190, its
+// sockets and shadow side fall towards 0 and only a thin rim of light
+// reaches 255, so at D = 170 the skull still reads as mid-grey bone and at
+// D = 30 the texture brightens it without burning it out.
 #include "gen.h"
 #include "sdf.h"
 
@@ -109,6 +110,9 @@ double sutures(V3 p) {
 
 // The point the skull turns about (world).
 constexpr V3 kPivot{0, -0.1, -0.05};
+// The centre of the texture's sphere (skull frame): the middle of the
+// cranium and face.
+constexpr V3 kUvCentre{0, -0.05, -0.1};
 
 struct SkullView {
   SkullPose pose;
@@ -143,14 +147,17 @@ UvSample shade_skull(const SkullView &v, const Sdf &f, double px, double py) {
   double gloss = std::pow(std::max(0.0, dot(o.n, hv)), 24.0) * o.shadow;
   V3 lp = v.to_local(o.p);
   double grain = 0.92 + 0.16 * fbm(lp.x * 9 + lp.z * 5, lp.y * 9 - lp.z * 3, 11, 3);
-  double s = 0.05 * o.ao + 0.50 * o.diff * o.shadow * (0.4 + 0.6 * o.ao) * grain + 0.10 * o.fill * o.ao +
-             0.22 * o.rim * o.ao + 0.10 * gloss;
-  out.shade = clamp01(s * (0.7 + 0.3 * sutures(lp)));
+  // Ambient occlusion, the key (shadowed), the fill and a little gloss,
+  // toned so the lit bone gathers around index 190 and its top is
+  // compressed, then the rim light on top, up to full white at the outline.
+  double key = o.diff * o.shadow * (0.4 + 0.6 * o.ao) * grain;
+  double s = (0.10 * o.ao + 0.62 * key + 0.14 * o.fill * o.ao + 0.12 * gloss) * (0.7 + 0.3 * sutures(lp));
+  out.shade = clamp01(1.32 * s / (s + 0.31) + 0.22 * o.rim * o.ao);
   out.covered = true;
-  // Cylindrical texture coordinates about a vertical axis behind the skull
-  // (x = 0, z = -1.2, local frame): continuous over the whole visible
-  // bone, about 1.3 screen pixels per texel at the face.
-  cylinder_uv(out, lp, 1.8, 62.0, 1.2);
+  // Spherical texture coordinates about the middle of the skull, the seam
+  // at the back of the head: two tiles around, about 1.4 texels per pixel
+  // at the face and squeezed towards the outline.
+  sphere_uv(out, lp, kUvCentre, 2);
   return out;
 }
 

@@ -1,8 +1,14 @@
-// Texture `kiehkura`: 256x256 organic ornament (a lattice of bone with
-// pores, roots curling over it, lichen in the hollows), lit from the upper
-// left. Every ingredient is periodic in 256 texels, so the texture tiles in
-// both directions: the skull and the gargoyle scroll it through their UV
-// maps with the offsets wrapping at 256.
+// Texture `kiehkura`: 256x256 weathered stone. A fine grain of small
+// crystals and pores over a faint relief of the old bone-and-root
+// ornament, lit from the upper left. Every ingredient is periodic in 256
+// texels, so the texture tiles in both directions: the skull and the
+// gargoyle scroll it through their UV maps with the offsets wrapping at 256.
+//
+// The texture is dark and low in contrast on purpose (indices about 12 to
+// 30): the skull multiplies it into its shading (T * img / D, D down to
+// 30) and the gargoyle adds and takes away two layers of it, so a bright
+// or contrasty texel would burn the skull out and drown the gargoyle's
+// own light and shade.
 #include "gen.h"
 
 #include <algorithm>
@@ -86,25 +92,38 @@ double height(double x, double y) {
   return std::max({bone * 0.95, root, lichen});
 }
 
+// Fine stone grain at texel (x, y), 0..1: crystals of two sizes and a
+// scatter of small dark pores.
+double grain(double x, double y) {
+  double g = 0.6 * fbm(x / 4, y / 4, 41, 2, 64) + 0.4 * fbm(x / 16, y / 16, 42, 3, 16);
+  double f1, f2;
+  worley(x, y, 64, 43, f1, f2);
+  double pore = 1 - smoothstep(0.08, 0.22, f1);
+  return std::clamp(g - 0.5 * pore * fbm(x / 8, y / 8, 44, 2, 32), 0.0, 1.0);
+}
+
+// Brightness 0..1 of the ornament's relief at (x, y), lit from the upper
+// left: hollows near 0, lit ridges towards 1.
+double relief(const std::vector<double> &h, int x, int y) {
+  auto H = [&](int px, int py) { return h[((py + N) % N) * N + (px + N) % N]; };
+  const double lx = -0.6, ly = -0.6, lz = 0.53;
+  double gx = (H(x + 1, y) - H(x - 1, y)) * 6, gy = (H(x, y + 1) - H(x, y - 1)) * 6;
+  double len = std::sqrt(gx * gx + gy * gy + 1);
+  double lambert = std::max(0.0, (-gx * lx - gy * ly + lz) / len);
+  double hv = H(x, y);
+  return std::clamp(hv * (0.35 + 0.9 * lambert) + 0.25 * hv * hv, 0.0, 1.0);
+}
+
 }  // namespace
 
 void job_textures() {
   std::vector<double> h(N * N);
   for (int y = 0; y < N; y++)
     for (int x = 0; x < N; x++) h[y * N + x] = height(x, y);
-  auto H = [&](int x, int y) { return h[((y + N) % N) * N + (x + N) % N]; };
   uint8_t *t = asset("kiehkura");
-  const double lx = -0.6, ly = -0.6, lz = 0.53;
   for (int y = 0; y < N; y++)
     for (int x = 0; x < N; x++) {
-      double gx = (H(x + 1, y) - H(x - 1, y)) * 6, gy = (H(x, y + 1) - H(x, y - 1)) * 6;
-      double len = std::sqrt(gx * gx + gy * gy + 1);
-      double lambert = std::max(0.0, (-gx * lx - gy * ly + lz) / len);
-      double hv = H(x, y);
-      // Hollows stay near black; raised forms take the light, their tops
-      // bleach towards white.
-      double v = hv * (0.35 + 0.9 * lambert) + 0.25 * hv * hv;
-      v = 0.03 + 0.97 * std::clamp(v, 0.0, 1.0);
+      double v = 0.038 + 0.03 * relief(h, x, y) + 0.055 * grain(x, y);
       t[y * N + x] = quantise(v, x, y);
     }
   preview_grey("kiehkura", N, N, t);

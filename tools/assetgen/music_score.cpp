@@ -1,8 +1,8 @@
 // The composition: a dark piece in D minor at 136 BPM, four rows to the
 // beat, a bar of 16 rows, a pattern of four bars (about 7.05 s).
 //
-// Channel 0 drums (panned just left of centre), 1 bass (centre), 2 chords
-// (left), 3 lead (right). The picture changes on the music's rows, so the
+// Channel 0 drums (just left of centre, cymbals panned off it), 1 bass
+// (centre), 2 chords (well to the left), 3 lead (well to the right). The picture changes on the music's rows, so the
 // plan of the piece is the demo's timeline: the section table below names
 // every row where the picture flashes or changes, and the build checks that
 // the pattern at that order carries an accent on that row.
@@ -23,7 +23,7 @@ enum Channel { DR = 0, BS = 1, CH = 2, LD = 3 };
 
 const std::vector<Sample> *instruments;  // for the volumes of fades, set by compose
 
-constexpr uint8_t CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VIBSLIDE = 0x6, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
+constexpr uint8_t CMD_PAN = 0x8, CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VIBSLIDE = 0x6, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
                   CMD_EXT = 0xE, CMD_SPEED = 0xF;
 
 // ---- the plan ---------------------------------------------------------------------
@@ -115,8 +115,8 @@ void drums(Pattern &p, int row, const char *s, int ch = DR) {
     const int r = row + i;
     switch (s[i]) {
       case 'K': set(p, r, ch, S_KICK, 48); break;
-      case 'S': set(p, r, ch, S_SNARE, 48); break;
-      case 's': set(p, r, ch, S_SNARE, 48, CMD_VOL, 22); break;
+      case 'S': set(p, r, ch, S_SNARE, 57); break;
+      case 's': set(p, r, ch, S_SNARE, 57, CMD_VOL, 22); break;
       case 'h': set(p, r, ch, S_HAT, 57); break;
       case 'o': set(p, r, ch, S_OPENHAT, 57); break;
       case 'x': set(p, r, ch, S_CRASH, 57); break;
@@ -284,11 +284,13 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
   }
 }
 
-// A hit on `row`: the boom on the drums and a stab (an open fifth) on the
-// chords channel, rooted on `chord`; the chord that was playing comes back `back`
-// rows later (0: it does not).
+// A hit on `row`: the boom on the drums, a crash on the bass channel (the
+// boom carries the low end until the bass's next note) and a stab (an open
+// fifth) on the chords channel, rooted on `chord`; the chord that was playing
+// comes back `back` rows later (0: it does not).
 void accent(Pattern &p, int row, const char *chord, int back = 4) {
   set(p, row, DR, S_BOOM, 48);
+  set(p, row, BS, S_CRASH, 57);
   int prev = -1;
   for (int r = row; r >= 0 && prev < 0; r--)
     if (p.cell[r][CH].note != kNoNote) prev = r;
@@ -335,8 +337,8 @@ const char *const GROOVE_FILL = "K.h.S.h.K.SSMMLL";
 // Order 0: thunder, a low drone, a bell; light comes up at row 32.
 void intro_a(Pattern &p) {
   set(p, 0, DR, S_THUNDER, 36);
-  fx(p, 0, CH, CMD_EXT, 0x83);  // chords a little left of centre
-  fx(p, 0, LD, CMD_EXT, 0x8C);  // lead a little right
+  fx(p, 0, CH, CMD_EXT, 0x81);  // chords well to the left
+  fx(p, 0, LD, CMD_EXT, 0x8E);  // lead well to the right
   fx(p, 1, DR, CMD_EXT, 0x87);  // drums and bass near the centre
   fx(p, 1, BS, CMD_EXT, 0x88);
   set(p, 2, BS, S_DRONE, 38);
@@ -398,7 +400,7 @@ void theme(Pattern &p, const char *bar, ChordSet voices, uint8_t bass, const cha
   melody(p, tune);
   accent(p, 0, "D");
   accent(p, 32, second);
-  set(p, 34, DR, S_SNARE, 48);
+  set(p, 34, DR, S_SNARE, 57);
 }
 
 // Orders 3 and 25: the main theme drops.
@@ -423,9 +425,8 @@ void theme_break(Pattern &p) {
   melody(p, "D-3 6 C-3 2 A#2 4 A-2 4  F-2 6 G-2 2 A#2 8  G-2 8 A#2 4 D-3 4  C#3 14");
   accent(p, 0, "D");
   accent(p, 32, "G");
-  set(p, 34, DR, S_SNARE, 48);
-  accent(p, 62, "D", 0);
-  fx(p, 62, BS, CMD_VOL, 0);
+  set(p, 34, DR, S_SNARE, 57);
+  accent(p, 62, "D", 0);  // its crash rings on into the break
   fx(p, 62, LD, CMD_VOL, 0);
 }
 
@@ -474,7 +475,7 @@ void calm_fade(Pattern &p) {
 // Order 11: a new groove rising from black.
 void worm_rise(Pattern &p) {
   const char *prog = "Dm 16 Dm 16 Eb 16 Dm 16";
-  drum_bars(p, "K..K..c.K.K...c.", "K..K..c.K.K.c.cc");
+  drum_bars(p, "K.hK.hc.K.Kh.hc.", "K..K..c.K.K.c.cc");
   drums(p, 0, "u");
   drums(p, 32, "u");
   chords(p, ORGAN, "Dm 32 Eb 16 Dm 16");
@@ -490,7 +491,7 @@ void worm_rise(Pattern &p) {
 
 // Order 12: accent at 48, black at 54, the build into the gargoyle.
 void worm_accent(Pattern &p) {
-  drum_bars(p, "K..K..c.K.K...c.");
+  drum_bars(p, "K.hK.hc.K.Kh.hc.");
   drums(p, 48, "B...............");
   drums(p, 56, "SSSSSSSS");
   for (int r = 56; r < 64; r++) fx(p, r, DR, CMD_VOL, 20 + 5 * (r - 56));
@@ -552,13 +553,13 @@ void garg_out(Pattern &p) {
 
 // Orders 18 and 19: the letters, a march on the organ.
 void letters_a(Pattern &p) {
-  walking_backing(p, "K...S...K.K.S...", "K...S...K.K.SsMM", ORGAN, "Dm 16 C 16 Bb 16 A 16");
+  walking_backing(p, "K.h.S.h.K.K.S.h.", "K.h.S.h.K.K.SsMM", ORGAN, "Dm 16 C 16 Bb 16 A 16");
   melody(p, "A-2 4 A-2 2 A-2 2 D-3 8  C-3 4 E-3 4 G-3 8  F-3 4 D-3 4 A#2 4 C-3 4  C#3 12 --- 4");
   set(p, 0, DR, S_CRASH, 57);
 }
 
 void letters_b(Pattern &p) {
-  walking_backing(p, "K...S...K.K.S...", "K...S.s.K.SSSSSS", ORGAN, "Gm 16 Dm 16 Eb 16 A 16");
+  walking_backing(p, "K.h.S.h.K.K.S.h.", "K.h.S.s.K.SSSSSS", ORGAN, "Gm 16 Dm 16 Eb 16 A 16");
   melody(p, "A#2 4 D-3 4 G-3 8  F-3 4 D-3 4 A-2 8  G-2 4 A#2 4 D#3 8  E-3 8 C#3 4 A-2 4");
 }
 
@@ -690,6 +691,20 @@ struct Release {
 };
 constexpr Release kReleases[] = {{BS, 0x08}, {CH, 0x04}, {LD, 0x05}};
 
+// Cymbals off the centre so the kit has width: each hat, ride or crash hit
+// without a command of its own gets a set-panning (0 left .. 255 right)
+// that lasts until the channel's next sample.
+void pan_cymbals(Pattern &p) {
+  for (int r = 0; r < kRows; r++)
+    for (int c : {DR, BS}) {
+      Cell &cell = p.cell[r][c];
+      if (cell.cmd || cell.param) continue;
+      if (cell.sample == S_HAT || cell.sample == S_OPENHAT) cell.cmd = CMD_PAN, cell.param = 0x58;
+      if (cell.sample == S_RIDE) cell.cmd = CMD_PAN, cell.param = 0xA8;
+      if (cell.sample == S_CRASH) cell.cmd = CMD_PAN, cell.param = c == BS ? 0xC0 : 0x40;
+    }
+}
+
 bool has_accent(const Pattern &p, int row) {
   return p.cell[row][DR].sample == S_BOOM || p.cell[row][CH].sample == S_STAB;
 }
@@ -702,6 +717,7 @@ Song compose(const std::vector<Sample> &samples) {
   for (int i = 0; i < kPatterns; i++) {
     kPatternDefs[i].build(song.patterns[i]);
     for (const Release &rel : kReleases) release_before_notes(song.patterns[i], rel.ch, rel.step);
+    pan_cymbals(song.patterns[i]);
   }
   int pos = 0;
   for (const Section &sec : kSections)

@@ -230,10 +230,11 @@ double vowel_oo(double f) {
   return vowel(f, fm, bw, g);
 }
 
-// Open voicing of a triad on root r (Hz): r, fifth, octave, third, fifth.
+// Open voicing of a triad on root r (Hz): r, fifth, octave, third, and a
+// soft fifth on top, so the chord sits under the tune rather than beside it.
 std::vector<Tone> voicing(double r, bool minor) {
   double third = std::pow(2.0, (minor ? 15 : 16) / 12.0), fifth = std::pow(2.0, 7 / 12.0);
-  return {{r, 0.9}, {r * fifth, 0.8}, {r * 2, 0.75}, {r * third, 0.75}, {r * 2 * fifth, 0.6}};
+  return {{r, 0.9}, {r * fifth, 0.8}, {r * 2, 0.75}, {r * third, 0.7}, {r * 2 * fifth, 0.3}};
 }
 
 double lowpass_shape(double f, double fc, int order = 4) { return 1 / std::sqrt(1 + std::pow(f / fc, order)); }
@@ -283,6 +284,40 @@ Sample looped_sample(const char *name, const Pad &p, const std::vector<Tone> &to
   return finish_loop(name, pad(p, tones, init), p.rate, volume);
 }
 
+// Adds a band of noise between lo and hi Hz that repeats with the loop:
+// random-phase partials on the loop's grid, each of amplitude up to `amp`,
+// fading in over the attack.
+void add_band_noise(Looped &l, double rate, double lo, double hi, double amp, uint64_t init) {
+  const int L = l.loop_len;
+  Rng rng(init);
+  for (int m = int(lo * L / rate); m < int(hi * L / rate); m++) {
+    double a = amp * rng.uniform(), ph = rng.uniform() * 2 * kPi;
+    for (size_t i = 0; i < l.x.size(); i++) {
+      double e = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
+      l.x[i] += e * a * sin_cycles(double(int64_t(m) * int64_t(i) % L) / L + ph / (2 * kPi));
+    }
+  }
+}
+
+// Root mean square of a looped sound's loop.
+double loop_rms(const Looped &l) {
+  double e = 0;
+  for (int i = l.loop_start; i < l.loop_start + l.loop_len; i++) e += l.x[i] * l.x[i];
+  return std::sqrt(e / l.loop_len);
+}
+
+// A looped tone with breath: noise between lo and hi Hz at `air` of the
+// tone's level (RMS), so the note has a top above its harmonics.
+Sample breathy_sample(const char *name, const Pad &p, const std::vector<Tone> &tones, uint64_t init, int volume,
+                      double lo, double hi, double air) {
+  Looped l = pad(p, tones, init);
+  // The partials' amplitudes are uniform in [0, amp): their sum has an RMS
+  // of amp x sqrt(count / 6).
+  const double count = std::max(1.0, (hi - lo) * l.loop_len / p.rate);
+  add_band_noise(l, p.rate, lo, hi, air * loop_rms(l) * std::sqrt(6 / count), init + 100);
+  return finish_loop(name, l, p.rate, volume);
+}
+
 double noise(Rng &r) { return 2 * r.uniform() - 1; }
 
 // ---- drums (C-3: 16574 Hz; metal at A-3: 27928 Hz) --------------------------------
@@ -295,73 +330,81 @@ Sample kick() {
   auto x = render_os(int(0.5 * R), R, [&](double t) {
     double f = 48 + 120 * std::exp(-t / 0.03) + 300 * std::exp(-t / 0.004);
     ph += 2 * kPi * f / (R * kOversample);
-    double body = std::sin(ph) * std::exp(-t / 0.22);
+    double body = std::sin(ph) * std::exp(-t / 0.16);
     double c = click.lp(noise(rng)) * std::exp(-t / 0.004) * 1.5;
     return std::tanh(1.8 * (body + c));
   });
-  return finish("kick", x, R, 64);
+  return finish("kick", x, R, 48);
 }
 
+// Played at A-3 like the cymbals, so the wires reach 12 kHz.
 Sample snare() {
-  const double R = note_rate(48), hr = R * kOversample;
+  const double R = note_rate(57), hr = R * kOversample;
   Rng rng(12);
-  Svf bp(2600, 0.7, hr);
-  OnePole lp(7000, hr);
+  Svf bp(3200, 0.7, hr);
+  OnePole lp(11000, hr);
   double p1 = 0, p2 = 0;
   auto x = render_os(int(0.42 * R), R, [&](double t) {
     p1 += 2 * kPi * (180 + 60 * std::exp(-t / 0.01)) / hr;
     p2 += 2 * kPi * 330 / hr;
     double body = (std::sin(p1) + 0.5 * std::sin(p2)) * std::exp(-t / 0.05);
     double n = lp.lp(noise(rng));
-    double wires = (bp.bp(n) * 1.6 + 0.5 * n) * (std::exp(-t / 0.11) + 0.12 * std::exp(-t / 0.3));
+    double wires = (bp.bp(n) * 1.2 + 0.8 * n) * (std::exp(-t / 0.11) + 0.12 * std::exp(-t / 0.3));
     return std::tanh(1.4 * (0.7 * body + wires));
   });
   return finish("snare", x, R, 60);
 }
 
-// Six detuned square waves through a high band: the metallic core of hats.
-double metal(double t, double scale) {
-  static const double f[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
-  double s = 0;
-  for (double v : f) s += std::sin(2 * kPi * v * scale * t) > 0 ? 1 : -1;
-  return s / 6;
-}
+// Cymbal noise: white noise through a high-pass at `hp_hz` and two resonant
+// bands (Hz) that give the metal its colour, at the rate `hr` it is run at.
+// The bands are noise too, so the cymbal shows in a spectrogram as a
+// broad wash, not as lines.
+struct Cymbal {
+  Svf hp, b1, b2;
+  double w1, w2;
+  Cymbal(double hp_hz, double band1, double band2, double hr, double weight1 = 0.6, double weight2 = 0.4)
+      : hp(hp_hz, 0.7, hr), b1(band1, 3.0, hr), b2(band2, 3.0, hr), w1(weight1), w2(weight2) {}
+  double next(Rng &rng) {
+    const double n = noise(rng);
+    const double h = hp.hp(n);
+    return h + w1 * b1.bp(h) + w2 * b2.bp(h);
+  }
+};
 
 Sample hat(bool open) {
   const double R = note_rate(57), hr = R * kOversample;
   Rng rng(open ? 14 : 13);
-  Svf hp(7500, 0.8, hr);
-  auto x = render_os(int((open ? 0.35 : 0.09) * R), R, [&](double t) {
-    double src = 0.6 * metal(t, 4.0) + 0.6 * noise(rng);
-    double env = open ? std::exp(-t / 0.14) : std::exp(-t / 0.018);
-    return hp.hp(src) * env;
+  Cymbal c(6500, 8200, 11000, hr);
+  auto x = render_os(int((open ? 0.45 : 0.16) * R), R, [&](double t) {
+    const double env = open ? std::exp(-t / 0.2) : 0.7 * std::exp(-t / 0.04) + 0.3 * std::exp(-t / 0.08);
+    return c.next(rng) * env;
   });
-  return finish(open ? "open hat" : "hat", x, R, open ? 36 : 34);
+  return finish(open ? "open hat" : "hat", x, R, open ? 54 : 64);
 }
 
 Sample crash() {
   const double R = note_rate(57), hr = R * kOversample;
   Rng rng(15);
-  Svf hp(3500, 0.6, hr);
-  OnePole soft(11000, hr);
+  Cymbal c(3800, 5600, 9400, hr, 0.5, 0.5);
   auto x = render_os(int(1.8 * R), R, [&](double t) {
-    double src = 0.5 * metal(t, 3.1) + 0.35 * metal(t, 5.3) + noise(rng);
-    double env = (1 - std::exp(-t / 0.003)) * (0.7 * std::exp(-t / 0.55) + 0.3 * std::exp(-t / 0.12));
-    return soft.lp(hp.hp(src)) * env;
+    const double env = (1 - std::exp(-t / 0.002)) * (0.6 * std::exp(-t / 0.6) + 0.4 * std::exp(-t / 0.08));
+    return c.next(rng) * env;
   });
-  return finish("crash", x, R, 46);
+  return finish("crash", x, R, 64);
 }
 
+// Ride: a narrow band of noise near 5 kHz for the bell of the cymbal and a
+// wider wash above it, both decaying slowly.
 Sample ride() {
   const double R = note_rate(57), hr = R * kOversample;
   Rng rng(16);
-  Svf hp(5000, 0.7, hr);
+  Cymbal wash(5500, 7400, 10200, hr);
+  Svf bell(5100, 8.0, hr);
   auto x = render_os(int(0.8 * R), R, [&](double t) {
-    double ping = 0.5 * std::sin(2 * kPi * 3210 * t) + 0.35 * std::sin(2 * kPi * 4870 * t);
-    double wash = hp.hp(0.6 * metal(t, 6.0) + 0.4 * noise(rng));
-    return ping * std::exp(-t / 0.35) + 0.6 * wash * std::exp(-t / 0.4);
+    const double w = wash.next(rng);
+    return 1.6 * bell.bp(w) * std::exp(-t / 0.3) + 0.7 * w * std::exp(-t / 0.4);
   });
-  return finish("ride", x, R, 30);
+  return finish("ride", x, R, 48);
 }
 
 // Reverse cymbal that peaks at its very end: played at E-3 it lasts 14 rows.
@@ -371,8 +414,7 @@ Sample swell() {
   Rng rng(17);
   Svf hp(3000, 0.6, hr);
   auto x = render_os(int(T * R), R, [&](double t) {
-    double src = 0.4 * metal(T - t, 3.1) + noise(rng);
-    return hp.hp(src) * std::exp(-(T - t) / 0.45);
+    return hp.hp(noise(rng)) * std::exp(-(T - t) / 0.45);
   });
   return finish("reverse crash", x, R, 44);
 }
@@ -419,7 +461,9 @@ Sample boom() {
     double n = noise(rng);
     double burst = n * std::exp(-t / 0.03);
     double room = tail2.lp(tail.lp(n)) * 2.5 * std::exp(-t / 0.5) * (1 - std::exp(-t / 0.05));
-    return std::tanh(1.6 * k + 0.6 * timp + 0.5 * burst + room);
+    // Driven hard: the first 100 ms are nearly full scale, so the hit
+    // stands well above a plain kick.
+    return std::tanh(2.8 * (1.6 * k + 0.6 * timp + 0.5 * burst + room));
   });
   return finish("boom", x, R, 64);
 }
@@ -437,7 +481,7 @@ Sample sub() {
 Sample clap() {
   const double R = note_rate(48), hr = R * kOversample;
   Rng rng(21);
-  Svf bp(1300, 1.2, hr);
+  Svf bp(2200, 1.0, hr);
   auto x = render_os(int(0.3 * R), R, [&](double t) {
     double e = 0;
     for (int i = 0; i < 3; i++) {
@@ -489,7 +533,7 @@ Sample bass(bool growl) {
     return odd * nasal / k * lowpass_shape(f, fc, growl ? 3 : 4) * (k == 1 ? 1.4 : 1.0);
   };
   return looped_sample(growl ? "growl bass" : "bass", p, {{pitch(36, 0.5), 1.0}, {pitch(36, 0.25), growl ? 0.0 : 0.35}},
-                       growl ? 31 : 30, growl ? 60 : 56);
+                       growl ? 31 : 30, growl ? 48 : 46);
 }
 
 double drawbars(int k) {
@@ -510,7 +554,9 @@ double drawbars(int k) {
 // Chords: C-3 (16574 Hz) sounds the open voicing on C3.
 Sample organ(bool minor) {
   Pad p = pad_at(48, 0.04, 1.6, 2, 5);
-  p.spectrum = [](double f, int k, double) { return drawbars(k) * lowpass_shape(f, 5500, 2); };
+  // Dark: the drawbars through a steep low-pass, so the chord fills the low
+  // mids and leaves 500 Hz to 2 kHz to the tune.
+  p.spectrum = [](double f, int k, double) { return drawbars(k) * lowpass_shape(f, 900, 4); };
   auto tones = voicing(pitch(48, 0.5), minor);
   tones.push_back({pitch(48, 0.25), 0.35});  // 16' pedal tone
   return looped_sample(minor ? "organ minor" : "organ major", p, tones, minor ? 40 : 41, 40);
@@ -520,7 +566,10 @@ Sample choir(bool minor) {
   Pad p = pad_at(48, 0.4, 2.0, 3, 9);
   p.vib_hz = 5.2;
   p.vib_depth = 0.004;
-  p.spectrum = [](double f, int k, double prog) { return vowel_ah(f) / std::sqrt(double(k)) * (0.6 + 0.4 * prog); };
+  // A closed "oo" rather than an open "ah": the formants sit low.
+  p.spectrum = [](double f, int k, double prog) {
+    return vowel_oo(f) / std::sqrt(double(k)) * lowpass_shape(f, 700, 4) * (0.6 + 0.4 * prog);
+  };
   return looped_sample(minor ? "choir minor" : "choir major", p, voicing(pitch(48, 0.5), minor), minor ? 42 : 43, 44);
 }
 
@@ -529,29 +578,32 @@ Sample strings(bool minor) {
   p.vib_hz = 5.8;
   p.vib_depth = 0.003;
   p.spectrum = [](double f, int k, double prog) {
-    return 1.0 / k * lowpass_shape(f, 1800 + 1200 * prog, 2) * (1 + 0.6 * std::exp(-std::pow((f - 2800) / 600, 2)));
+    return 1.0 / k * lowpass_shape(f, 800 + 400 * prog, 4) * (1 + 0.3 * std::exp(-std::pow((f - 2800) / 600, 2)));
   };
   return looped_sample(minor ? "strings minor" : "strings major", p, voicing(pitch(48, 0.5), minor), minor ? 44 : 45,
                       42);
 }
 
-// Singing lead: C-3 sounds C5. A saw through an "ah" that opens slightly
-// during the attack; two voices 5 cents apart. Vibrato comes from the pattern.
+// Singing lead: C-3 sounds C4, so the tune's fundamentals stay below 500 Hz.
+// A saw whose strong fundamental carries the note, through a soft "ah" that
+// opens slightly during the attack, and a breath of noise above 4 kHz; two
+// voices 5 cents apart. Vibrato comes from the pattern.
 Sample lead() {
   Pad p = pad_at(48, 0.06, 0.5, 2, 6);
   p.spectrum = [](double f, int k, double prog) {
-    return (1.0 / k) * (0.3 + 2.5 * vowel_ah(f * 0.75)) * lowpass_shape(f, 2500 + 2500 * prog, 2);
+    return (1.0 / k) * (k == 1 ? 2.0 : 0.5) * (0.3 + vowel_ah(f)) * lowpass_shape(f, 1500 + 1500 * prog, 3);
   };
-  return looped_sample("lead", p, {{pitch(48, 2.0), 1.0}}, 50, 58);
+  return breathy_sample("lead", p, {{pitch(48, 1.0), 1.0}}, 50, 52, 4000, 7400, 0.14);
 }
 
-// Solo voice "oo" with its own slow vibrato: C-3 sounds C5.
+// Solo voice "oo" with its own slow vibrato and a breath above 4 kHz: C-3
+// sounds C4.
 Sample voice() {
   Pad p = pad_at(48, 0.25, 1.2, 2, 4);
   p.vib_hz = 5.0;
   p.vib_depth = 0.006;
   p.spectrum = [](double f, int k, double) { return vowel_oo(f * 0.8) / k; };
-  return looped_sample("voice", p, {{pitch(48, 2.0), 1.0}}, 51, 48);
+  return breathy_sample("voice", p, {{pitch(48, 1.0), 1.0}}, 51, 46, 4000, 7400, 0.14);
 }
 
 // Dark drone for the intro: C-2 (8287 Hz) sounds C2 and G2 with a breathy
@@ -560,16 +612,7 @@ Sample drone() {
   Pad p = pad_at(36, 0.8, 2.0, 3, 10);
   p.spectrum = [](double f, int k, double) { return 1.0 / k * lowpass_shape(f, 500, 4); };
   Looped l = pad(p, {{pitch(36, 0.5), 1.0}, {pitch(43, 0.5), 0.6}, {pitch(36, 1.0), 0.4}}, 52);
-  // Wind: random-phase partials between 150 and 900 Hz on the same grid.
-  const int L = l.loop_len;
-  Rng rng(53);
-  for (int m = int(150.0 * L / p.rate); m < int(900.0 * L / p.rate); m++) {
-    double a = 0.015 * rng.uniform(), ph = rng.uniform() * 2 * kPi;
-    for (size_t i = 0; i < l.x.size(); i++) {
-      double e = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
-      l.x[i] += e * a * sin_cycles(double(int64_t(m) * int64_t(i) % L) / L + ph / (2 * kPi));
-    }
-  }
+  add_band_noise(l, p.rate, 150, 900, 0.015, 53);  // wind
   return finish_loop("drone", l, p.rate, 38);
 }
 
@@ -626,7 +669,7 @@ Sample stab() {
     double splash = lp.lp(noise(rng)) * std::exp(-t / 0.12);
     return std::tanh(0.35 * brass * env + 0.9 * timp + 0.7 * splash);
   });
-  return finish("stab", x, R, 56);
+  return finish("stab", x, R, 64);
 }
 
 // Whatever room is left: a long breathing chord of low voices (C-2 gives a

@@ -209,9 +209,28 @@ struct ObjectHit {
 // against f and, on a hit, lights it with the unit key direction `key`.
 ObjectHit light_object(const Camera &cam, const Sdf &f, V3 key, const ObjectLighting &L, double px, double py);
 
-// Cylindrical texel coordinates of local point lp about the vertical axis
-// x = 0, z = -axis_z: `radius` the unwrap radius, `scale` texels per unit.
-inline void cylinder_uv(UvSample &out, V3 lp, double radius, double scale, double axis_z) {
-  out.u = scale * radius * std::atan2(lp.x, lp.z + axis_z);
-  out.v = -scale * lp.y;
+// Texel coordinates that wrap around an object. The angle about the
+// vertical axis through `centre` (0 facing +z, the seam straight behind)
+// runs over `turns` times the texture's 256 columns per full turn, so the
+// seam falls on a whole tile and the texture's density across the screen
+// follows the surface: widest facing the viewer, squeezed towards the
+// outline.
+constexpr double kTwoPi = 6.283185307179586;
+inline double wrap_u(V3 d, int turns) { return 256.0 * turns / kTwoPi * std::atan2(d.x, d.z); }
+
+// Spherical unwrap about `centre`: columns from the longitude, rows from
+// the latitude at the same texels per radian (pole to pole spans
+// 128 * turns rows), the texture's top towards the top of the object.
+inline void sphere_uv(UvSample &out, V3 lp, V3 centre, int turns) {
+  V3 d = lp - centre;
+  out.u = wrap_u(d, turns);
+  out.v = -256.0 * turns / kTwoPi * std::atan2(d.y, std::hypot(d.x, d.z));
+}
+
+// Cylindrical unwrap about the vertical axis through `centre`: columns
+// from the angle, rows from the height at `v_scale` texels per unit.
+inline void cylinder_uv(UvSample &out, V3 lp, V3 centre, int turns, double v_scale) {
+  V3 d = lp - centre;
+  out.u = wrap_u(d, turns);
+  out.v = -v_scale * d.y;
 }

@@ -1,0 +1,101 @@
+// ulvenor-artfigures on made-up stills whose figures are known: a still
+// that is the shading picture itself correlates at 1, its negative at -1,
+// and stills outside the measured scenes, of rows a pattern does not have
+// or in a palette fade are left out.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "assets/assets.h"
+
+namespace {
+
+// A 320x240 grey still whose picture rows 20..219 hold value(i) for frame
+// pixel i, the bands above and below black.
+template <class F>
+void write_still(const std::string &dir, int pos, F value) {
+  std::vector<uint8_t> rgb(320 * 240 * 3, 0);
+  for (int i = 0; i < 64000; i++) std::memset(&rgb[3 * (20 * 320 + i)], value(i), 3);
+  png_image img;
+  std::memset(&img, 0, sizeof img);
+  img.version = PNG_IMAGE_VERSION;
+  img.width = 320;
+  img.height = 240;
+  img.format = PNG_FORMAT_RGB;
+  const std::string path = dir + "/shot-" + std::to_string(pos) + ".png";
+  ASSERT_TRUE(png_image_write_to_file(&img, path.c_str(), 0, rgb.data(), 0, nullptr)) << path;
+}
+
+std::string run(const std::string &args) {
+  const std::string out = testing::TempDir() + "artfigures_" + std::to_string(getpid()) + ".out";
+  const int rc = std::system((std::string(ARTFIGURES_EXE) + " " + args + " >" + out + " 2>&1").c_str());
+  EXPECT_EQ(rc, 0) << args;
+  std::ifstream f(out);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+std::string fresh_dir(const char *name) {
+  const std::string dir = testing::TempDir() + name + "_" + std::to_string(getpid());
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+}  // namespace
+
+TEST(ArtFigures, KnownCorrelationsAndLeftOutStills) {
+  const std::string dir = fresh_dir("artfigures_stills");
+  write_still(dir, 450, [](int i) { return skulle[i]; });             // settled sepia, after the reveal
+  write_still(dir, 1350, [](int i) { return 255 - gargoyle[i]; });    // the negative
+  write_still(dir, 1501, [](int i) { return gargoyle2[i]; });         // fading in from black
+  write_still(dir, 370, [](int i) { return 255 - skulle[i]; });       // no row 70: not measured
+  write_still(dir, 2000, [](int) { return 128; });                    // another scene
+  const std::string out = run("-v " + dir);
+  EXPECT_NE(out.find("  450 corr 1.000"), std::string::npos) << out;
+  EXPECT_NE(out.find(" 1350 corr -1.000"), std::string::npos) << out;
+  for (const char *gone : {" 1501 ", "  370 ", " 2000 "}) EXPECT_EQ(out.find(gone), std::string::npos) << gone << out;
+  EXPECT_NE(out.find("skull      1 stills"), std::string::npos) << out;
+  EXPECT_NE(out.find("gargoyle   1 stills"), std::string::npos) << out;
+}
+
+TEST(ArtFigures, ClippingAndMedianOfTheSkull) {
+  const std::string dir = fresh_dir("artfigures_clip");
+  // Three quarters of the covered pixels (in frame order) at 30, the last
+  // quarter white.
+  std::vector<int> covered;
+  for (int i = 0; i < 64000; i++)
+    if ((skulletc[2 * i] | (skulletc[2 * i + 1] << 8)) != 0xFFFF) covered.push_back(i);
+  ASSERT_FALSE(covered.empty());
+  std::vector<uint8_t> v(64000, 0);
+  for (size_t k = 0; k < covered.size(); k++) v[covered[k]] = k < covered.size() * 3 / 4 ? 30 : 255;
+  write_still(dir, 450, [&](int i) { return v[i]; });
+  const std::string out = run("-v " + dir);
+  // Rows under a text line are left out, so the shares are near, not at,
+  // a quarter clipped with the median at 30.
+  double clip = -1, median = -1;
+  const size_t at = out.find("  450 corr");
+  ASSERT_NE(at, std::string::npos) << out;
+  ASSERT_EQ(std::sscanf(out.c_str() + at, " 450 corr %*f clip %lf%% median %lf", &clip, &median), 2) << out;
+  EXPECT_NEAR(clip, 25.0, 10.0);
+  EXPECT_EQ(median, 30.0);
+}
+
+TEST(ArtFigures, UnreadableStillIsAnError) {
+  const std::string dir = fresh_dir("artfigures_bad");
+  std::ofstream(dir + "/shot-450.png") << "not a png";
+  const std::string out = testing::TempDir() + "artfigures_bad_" + std::to_string(getpid()) + ".out";
+  const int rc = std::system((std::string(ARTFIGURES_EXE) + " " + dir + " >" + out + " 2>&1").c_str());
+  EXPECT_NE(rc, 0);
+}

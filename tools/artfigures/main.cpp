@@ -1,0 +1,205 @@
+// ulvenor-artfigures: how the textured skull and gargoyle read on screen.
+//
+// Reads the stills that `ulvenor-capture --out DIR --shot POS ...` wrote
+// (DIR/shot-POS.png, 320x240 RGB) and, for every still of the skull or the
+// gargoyle taken while the palette is settled (no fade running, not black
+// or white), measures over the pixels the scene's UV map covers:
+//   corr   Pearson correlation of the frame's luminance with the shading
+//          picture the scene draws there;
+//   clip   share of those pixels at luminance 250 or more (blown out);
+//   median their median luminance.
+// Prints one line per still with -v, and a summary per scene; the skull's
+// first 10240 ms, while its texture is still being revealed row by row
+// (untextured bone shows only img / 4), are summed up apart. figures.sh
+// next to this file takes the stills and runs it.
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <vector>
+
+#include "assets/assets.h"
+#include "driver/demo.h"
+#include "driver/timeline.h"
+
+namespace {
+
+constexpr int STILL_W = 320, STILL_H = 240;
+// One row of the module: 6 ticks of 2.5 / 136 s, in ms.
+constexpr double ROW_MS = 6 * 2500.0 / 136;
+
+struct Figures {
+  int pos;
+  double corr, clip, median;
+};
+
+// The shading picture and UV map the timeline draws at `pos`, or false
+// outside the measured part of the two scenes (rows a pattern has not,
+// and the flicker-out from row 48 of each scene's last pattern).
+bool scene_pictures(int pos, const uint8_t **pic, const uint8_t **uv) {
+  if (pos % 100 >= 64) return false;  // no such row: the still shows the next pattern
+  const scene_id scene = scene_of(pos);
+  if (scene == SCENE_SKULL && pos < 648) {
+    const bool second = pos >= 500 && pos % 100 < 32;
+    *pic = second ? skulle2 : skulle;
+    *uv = second ? skulle2tc : skulletc;
+    return true;
+  }
+  if (scene == SCENE_GARGOYLE && pos < 1748) {
+    *pic = pos < 1500 ? gargoyle : gargoyle2;
+    *uv = pos < 1500 ? gargoyletc : gargoyle2tc;
+    return true;
+  }
+  return false;
+}
+
+// Rows of music from position a to the later position b (64 rows a
+// pattern).
+int rows_between(int a, int b) { return (b / 100 - a / 100) * 64 + (b % 100 - a % 100); }
+
+// True when something that began at position `start` and lasts `ms` is
+// over at `pos`, with one row of margin.
+bool over_by(int start, int ms, int pos) { return rows_between(start, pos) >= int(std::ceil(ms / ROW_MS)) + 1; }
+
+// True when the last fade begun at or before `pos` has ended (one row of
+// margin) and left a palette that is neither all black nor all white.
+bool palette_settled(int pos) {
+  const fade_record *last = nullptr;
+  for (const fade_record *f = fade_table; f->from; f++)
+    if (f->start <= pos) last = f;
+  if (!last) return false;
+  if (last->to == pal_black || last->to == pal_white) return false;
+  return over_by(last->start, last->duration, pos);
+}
+
+// Frame rows a text line may cover at `pos` (its 24 rows and one either
+// side): the writer adds its letters and their blur onto the picture, so
+// they are left out of the measures.
+std::vector<bool> text_rows(int pos) {
+  std::vector<bool> rows(FRAME_H, false);
+  for (const text_record *t = text_table; t->duration != 0; t++) {
+    if (t->start > pos || over_by(t->start, t->duration, pos)) continue;
+    for (int y = t->y - 1; y <= t->y + 24; y++)
+      if (y >= 0 && y < FRAME_H) rows[y] = true;
+  }
+  return rows;
+}
+
+// Luminance (0..255, Rec. 601 weights) of a 320x240 RGB still.
+bool read_still(const std::string &path, std::vector<uint8_t> &lum) {
+  png_image img;
+  std::memset(&img, 0, sizeof img);
+  img.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&img, path.c_str())) return false;
+  img.format = PNG_FORMAT_RGB;
+  if (img.width != STILL_W || img.height != STILL_H) {
+    png_image_free(&img);
+    return false;
+  }
+  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(img));
+  if (!png_image_finish_read(&img, nullptr, rgb.data(), 0, nullptr)) return false;
+  lum.resize(STILL_W * STILL_H);
+  for (size_t i = 0; i < lum.size(); i++)
+    lum[i] = uint8_t((77 * rgb[3 * i] + 150 * rgb[3 * i + 1] + 29 * rgb[3 * i + 2]) >> 8);
+  return true;
+}
+
+double correlation(const std::vector<double> &a, const std::vector<double> &b) {
+  const double n = double(a.size());
+  double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+  for (size_t i = 0; i < a.size(); i++) {
+    sa += a[i], sb += b[i];
+    saa += a[i] * a[i], sbb += b[i] * b[i], sab += a[i] * b[i];
+  }
+  const double va = saa - sa * sa / n, vb = sbb - sb * sb / n;
+  return va > 0 && vb > 0 ? (sab - sa * sb / n) / std::sqrt(va * vb) : 0.0;
+}
+
+Figures measure(int pos, const std::vector<uint8_t> &lum, const uint8_t *pic, const uint8_t *uv) {
+  std::vector<double> frame, shade;
+  int clipped = 0;
+  const std::vector<bool> text = text_rows(pos);
+  for (int i = 0; i < FRAME_BYTES; i++) {
+    if ((uv[2 * i] | (uv[2 * i + 1] << 8)) == 0xFFFF || text[i / FRAME_W]) continue;
+    const int y = lum[size_t(FRAME_TOP) * STILL_W + i];
+    frame.push_back(y);
+    shade.push_back(pic[i]);
+    clipped += y >= 250;
+  }
+  Figures f{pos, correlation(frame, shade), 0, 0};
+  if (frame.empty()) return f;
+  f.clip = double(clipped) / frame.size();
+  std::nth_element(frame.begin(), frame.begin() + frame.size() / 2, frame.end());
+  f.median = frame[frame.size() / 2];
+  return f;
+}
+
+// Positions of the stills DIR/shot-POS.png, ascending.
+std::vector<int> list_stills(const std::string &dir) {
+  std::vector<int> out;
+  DIR *d = opendir(dir.c_str());
+  if (!d) return out;
+  while (const dirent *e = readdir(d)) {
+    int pos = 0;
+    char tail[8] = "";
+    if (std::sscanf(e->d_name, "shot-%d.%4s", &pos, tail) == 2 && std::strcmp(tail, "png") == 0) out.push_back(pos);
+  }
+  closedir(d);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+void summarise(const char *name, std::vector<Figures> v, bool clip) {
+  if (v.empty()) {
+    std::printf("%-8s no settled stills\n", name);
+    return;
+  }
+  std::sort(v.begin(), v.end(), [](const Figures &a, const Figures &b) { return a.corr < b.corr; });
+  const int below = int(std::count_if(v.begin(), v.end(), [](const Figures &f) { return f.corr < 0.7; }));
+  std::printf("%-8s %3zu stills  corr min %.2f (pos %d) median %.2f  below 0.7: %d\n", name, v.size(), v[0].corr,
+              v[0].pos, v[v.size() / 2].corr, below);
+  if (!clip) return;
+  const auto worst_clip = std::max_element(v.begin(), v.end(), [](auto &a, auto &b) { return a.clip < b.clip; });
+  const auto darkest = std::min_element(v.begin(), v.end(), [](auto &a, auto &b) { return a.median < b.median; });
+  const int over = int(std::count_if(v.begin(), v.end(), [](const Figures &f) { return f.clip > 0.05; }));
+  const int dark = int(std::count_if(v.begin(), v.end(), [](const Figures &f) { return f.median < 40; }));
+  std::printf("%-8s clipped max %.1f%% (pos %d), over 5%%: %d  median min %.0f (pos %d), below 40: %d\n", name,
+              100 * worst_clip->clip, worst_clip->pos, over, darkest->median, darkest->pos, dark);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  bool verbose = argc > 2 && std::strcmp(argv[1], "-v") == 0;
+  if (argc != 2 + verbose) {
+    std::fprintf(stderr, "usage: ulvenor-artfigures [-v] STILLS_DIR\n");
+    return 2;
+  }
+  const std::string dir = argv[1 + verbose];
+  std::vector<Figures> reveal, skull, garg;  // the skull's first 10240 ms, the rest, the gargoyle
+  for (int pos : list_stills(dir)) {
+    const uint8_t *pic, *uv;
+    if (!scene_pictures(pos, &pic, &uv) || !palette_settled(pos)) continue;
+    std::vector<uint8_t> lum;
+    const std::string path = dir + "/shot-" + std::to_string(pos) + ".png";
+    if (!read_still(path, lum)) {
+      std::fprintf(stderr, "ulvenor-artfigures: cannot read %s as a 320x240 PNG\n", path.c_str());
+      return 1;
+    }
+    const Figures f = measure(pos, lum, pic, uv);
+    if (verbose) std::printf("%5d corr %.3f clip %5.1f%% median %3.0f\n", pos, f.corr, 100 * f.clip, f.median);
+    if (scene_of(pos) == SCENE_GARGOYLE)
+      garg.push_back(f);
+    else
+      (rows_between(scene_table[SCENE_SKULL].first, pos) * ROW_MS < 10240 ? reveal : skull).push_back(f);
+  }
+  summarise("reveal", reveal, true);
+  summarise("skull", skull, true);
+  summarise("gargoyle", garg, false);
+  return 0;
+}

@@ -1,0 +1,57 @@
+// Mix figures of a 44100 Hz 16-bit stereo render of the song: where the
+// energy sits in the spectrum, how wide the stereo is, how hard the
+// picture's flash rows hit, how bright the worm section is, and whether
+// anything clips. Floating point is fine here: this is an offline tool.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Frames per row of our replayer: 6 ticks of 110250 / 136 frames.
+constexpr double kMfFramesPerRow = 4860.0;
+
+struct MfFlash {
+  int pos;             // order x 100 + row
+  double hit_db;       // level of the louder of the row's two first 50 ms windows, dBFS
+  double downbeat_db;  // median of the same level at the plain downbeats around it
+  double contrast_db;  // hit_db - downbeat_db
+};
+
+struct MfFigures {
+  long frames = 0;
+  // Shares of the energy (both channels, 0 Hz excluded) below 500 Hz,
+  // 500 Hz to 2 kHz, and above 4 kHz.
+  double low = 0, mid_band = 0, top = 0;
+  double side_mid_db = 0;  // energy of (L-R)/2 over that of (L+R)/2
+  double correlation = 0;  // sum LR / sqrt(sum LL sum RR)
+  std::vector<MfFlash> flashes;
+  int flashes_3db = 0;     // flash rows at +3 dB or more
+  double flash_median_db = 0;
+  // The worm section, rows [worm_from, worm_to) of the song.
+  double worm_centroid_hz = 0, worm_low = 0, worm_side_mid_db = 0;
+  long clipped = 0;            // values at 32767 or -32768
+  int peak = 0;                // largest magnitude of a value
+  int peak_pos = 0;            // the position (order x 100 + row) where it is
+  double dc_left = 0, dc_right = 0;  // mean value of each channel
+};
+
+// The rows of the song (order x 100 + row) where the picture flashes: the
+// first row of each flash pair and the gargoyle's text bursts.
+extern const std::vector<int> kMfFlashRows;
+// Every row the music accents: the flash rows, the title hit and the drop.
+// A downbeat on one of these is not plain.
+extern const std::vector<int> kMfAccentRows;
+
+// Interleaved 16-bit stereo frames of a PCM WAV file; on failure empty, with
+// the reason in `err`.
+std::vector<int16_t> mf_read_wav(const std::string &path, std::string &err);
+
+// Measures interleaved stereo frames; the worm section is positions
+// 1100..1299 and flash rows are `flash_rows`.
+MfFigures mf_measure(const std::vector<int16_t> &s, const std::vector<int> &flash_rows = kMfFlashRows);
+
+// Energy spectrum helpers, exposed for tests: share of the energy of
+// `mono` (any length) in [lo_hz, hi_hz), and its spectral centroid in Hz.
+double mf_band_share(const std::vector<double> &mono, double lo_hz, double hi_hz);
+double mf_centroid(const std::vector<double> &mono);
