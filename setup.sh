@@ -10,9 +10,16 @@ ULV_PACKAGES=(
   clang libclang-rt-14-dev dpkg-dev
 )
 
+# The armel cross-build (build-armel.sh) and the runs under qemu: only
+# installed by the scripts that cross-build.
+ULV_ARMEL_PACKAGES=(crossbuild-essential-armel qemu-user-static qemu-user)
+
+# ulv_setup [PACKAGE...]: installs those of the packages (default
+# ULV_PACKAGES) that are missing.
 ulv_setup() {
   local missing=()
-  for p in "${ULV_PACKAGES[@]}"; do
+  [ $# -gt 0 ] || set -- "${ULV_PACKAGES[@]}"
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then

@@ -1,6 +1,7 @@
 // Palette fades and presentation.
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/screen.h"
 
 #include <cstring>
 
@@ -46,9 +47,17 @@ const fade_record fade_table[FADE_RECORDS] = {
 };
 fade_record fades[FADE_RECORDS];
 
+namespace {
+const uint8_t *mapped = pal_black;  // the palette pixtab was last mapped from
+}  // namespace
+
 void map_palette(const uint8_t *pal) {
-  for (int k = 0; k < 256; k++) pixtab[k] = uint16_t(SDL_MapRGB(scr->format, pal[3 * k], pal[3 * k + 1], pal[3 * k + 2]));
+  mapped = pal;
+  const SDL_PixelFormat *f = screen_pixtab_format();
+  for (int k = 0; k < 256; k++) pixtab[k] = uint16_t(SDL_MapRGB(f, pal[3 * k], pal[3 * k + 1], pal[3 * k + 2]));
 }
+
+void remap_palette() { map_palette(mapped); }
 
 void run_fades(int32_t pos, int32_t now) {
   for (fade_record *f = fades; f->from; f++) {
@@ -73,11 +82,4 @@ void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch) {
     const uint8_t *src = out + y * FRAME_W;
     for (int x = 0; x < FRAME_W; x++) row[x] = tab[src[x]];
   }
-}
-
-void present(const uint8_t *out) {
-  // The surface's own pitch: a window whose rows are padded still shows the
-  // picture straight.
-  convert_frame(out, static_cast<uint8_t *>(scr->pixels), scr->pitch);
-  SDL_UpdateRect(scr, 0, FRAME_TOP, FRAME_W, FRAME_H);
 }

@@ -41,12 +41,4 @@ uint8_t *demo_frame(int32_t pos, int32_t now) {
   return out;
 }
 
-int poll_escapes() {
-  int escapes = 0;
-  SDL_Event ev;
-  while (SDL_PollEvent(&ev))
-    if (ev.type == SDL_KEYDOWN && ev.key.keysym.sym == SDLK_ESCAPE) escapes++;
-  return escapes;
-}
-
 bool demo_done(int32_t pos, int escapes) { return pos >= 3000 || escapes != 0; }

@@ -1,31 +1,75 @@
 // Ulvenor Tarquel: start-up, the frame loop and shutdown.
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/loop.h"
+#include "driver/options.h"
+#include "driver/screen.h"
 #include "music/mzx.h"
 
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 
-int main(int, char **) {
+#ifndef ULV_VERSION
+#define ULV_VERSION "unknown"
+#endif
+
+namespace {
+
+// The frame loop: a frame every LOOP_FRAME_MS, sleeping in between, until
+// the end of the timeline, Escape or a stop signal. Returns the exit value.
+int run_frames() {
+  const uint32_t start_ticks = SDL_GetTicks();
+  uint32_t due = start_ticks;
+  map_palette(pal_black);
+  for (;;) {
+    const loop_input in = poll_input();
+    for (int i = 0; i < in.toggles; i++)
+      if (!screen_toggle_fullscreen()) {
+        std::fprintf(stderr, "ulvenor: cannot set the video mode: %s\n", SDL_GetError());
+        return 1;
+      }
+    const int32_t now = int32_t(SDL_GetTicks() - start_ticks);
+    const int32_t pos = mzx_position();
+    loop_watch_music(pos);
+    present(demo_frame(pos, now));
+    if (demo_done(pos, in.escapes + loop_stop_requested())) return 0;
+    due = loop_next_due(due, SDL_GetTicks());
+    loop_sleep_until(due);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  demo_options opt;
+  switch (parse_options(argc, argv, opt, stderr)) {
+    case demo_action::help:
+      print_usage(stdout);
+      return 0;
+    case demo_action::version:
+      std::puts("Ulvenor Tarquel " ULV_VERSION);
+      return 0;
+    case demo_action::usage_error:
+      print_usage(stderr);
+      return 2;
+    case demo_action::run:
+      break;
+  }
   demo_reset();
   std::puts("");
   std::puts("Ulvenor Tarquel!");
   std::fflush(stdout);
+  loop_catch_signals();
   SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);
-  scr = SDL_SetVideoMode(320, 240, 16, 0);
-  if (!scr) {
+  if (!screen_open(opt.scale, opt.fullscreen)) {
     // Nothing can be shown without a window: say why instead of drawing
     // into a null surface.
     std::fprintf(stderr, "ulvenor: cannot open the window: %s\n", SDL_GetError());
     SDL_Quit();
     return 1;
   }
-  SDL_LockSurface(scr);
-  // The only write to the bands above and below the picture.
-  for (int y = 0; y < 240; y++) std::memset(static_cast<uint8_t *>(scr->pixels) + y * scr->pitch, 0, 640);
-  SDL_UnlockSurface(scr);
   SDL_WM_SetCaption("Ulvenor Tarquel", nullptr);
   SDL_ShowCursor(0);
 
@@ -34,19 +78,14 @@ int main(int, char **) {
   demo_startup_effects();
   demo_convert_models();
   mzx_start(54);
-  // -37 before the replayer's first tick is far above 100 as unsigned.
-  while (uint32_t(mzx_position()) > 100) {
-  }
-  const uint32_t start_ticks = SDL_GetTicks();
-  map_palette(pal_black);
-
-  for (;;) {
-    const int escapes = poll_escapes();
-    const int32_t now = int32_t(SDL_GetTicks() - start_ticks);
-    const int32_t pos = mzx_position();
-    present(demo_frame(pos, now));
-    if (demo_done(pos, escapes)) break;
+  const int status = loop_wait_for_music() ? run_frames() : 0;
+  if (loop_device_dropped) {
+    // Closing a device that never played waits for its thread, maybe for
+    // ever: close the window only and leave the device to the system.
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER);
+    std::fflush(stdout);
+    std::_Exit(status);
   }
   SDL_Quit();
-  return 0;
+  return status;
 }

@@ -7,6 +7,7 @@
 #include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/scenes.h"
+#include "maths/cr.h"
 #include "vector/bare.h"
 
 const float letter_x_table[5] = {-2.2f, -0.6f, 0.4f, 1.2f, 2.6f};
@@ -34,12 +35,12 @@ void spin_models(int32_t pos, int32_t now) {
   bare_clearzbuf();
   bare_loadidentity();
   spin_table(pos, now);
-  bare_translate(float(3 * std::sin(now * 0.0005)), 0, -19.0f);
+  bare_translate(float(3 * cr_sin(now * 0.0005)), 0, -19.0f);
   bare_rotatey(float(now * (1.0 / 1500)));
   bare_rotatex(float(now * (1.0 / 2013)));
   bare_render(model(model1), vbuf, auxbuf);
   bare_loadidentity();
-  bare_translate(float(2 * std::sin(now * 0.0005 + 0.3)), 0, -18.5f);
+  bare_translate(float(2 * cr_sin(now * 0.0005 + 0.3)), 0, -18.5f);
   bare_rotatez(float(-now * (1.0 / 1910)));
   bare_rotatex(float(-now * 0.001));
   bare_render(model(model1), vbuf, auxbuf);
@@ -56,9 +57,9 @@ void letter_wave(int32_t now, int32_t letters_start) {
   const uint8_t *const letters[5] = {ch_u, ch_r, ch_e, ch_t, ch_u};
   for (int i = 0; i < 5; i++) {
     bare_loadidentity();
-    bare_translate(letter_x[i], float(std::cos(i * (1.0 / 3) + phase) * 140 * scale - 0.1), -13.0f);
+    bare_translate(letter_x[i], float(cr_cos(i * (1.0 / 3) + phase) * 140 * scale - 0.1), -13.0f);
     bare_rotatey(float((now - 80 * i) * 0.0025));
-    bare_rotatex(float(std::sin((now + 99 * i) * (1.0 / 990)) * 0.1));
+    bare_rotatex(float(cr_sin((now + 99 * i) * (1.0 / 990)) * 0.1));
     bare_render(model(letters[i]), vbuf, auxbuf);
   }
 }

@@ -9,6 +9,7 @@
 #include "driver/demo.h"
 #include "driver/scene_pixels.h"
 #include "driver/scenes.h"
+#include "maths/cr.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ namespace {
 const uint16_t *uv_of(const uint8_t *map) { return reinterpret_cast<const uint16_t *>(map); }
 
 // c1 and c2 of the church and gargoyle formulas, 36..204.
-int pulse(int32_t now, double rate) { return int(std::sin(now * rate) * 84 + 120); }
+int pulse(int32_t now, double rate) { return int(cr_sin(now * rate) * 84 + 120); }
 
 // Rebuilds auxbuf as kiehkura revealed from the bottom row up: row y shows
 // once 260 - y < r, r = elapsed / 40.
@@ -41,7 +42,7 @@ void uv_skull(const uint8_t *img, const uint16_t *uv, int32_t now, int32_t skull
     tex = auxbuf;
   }
   const uint32_t S = uint32_t(256 * (now / 20));
-  const int D = int(std::sin(now * 0.02) * 70 + 100);  // 30..170
+  const int D = int(cr_sin(now * 0.02) * 70 + 100);  // 30..170
   const skull_pixels f = skull_frame(tex, S, D);
   for (int i = 0; i < FRAME_BYTES; i++) {
     const uint32_t u = uv[i];
@@ -50,8 +51,8 @@ void uv_skull(const uint8_t *img, const uint16_t *uv, int32_t now, int32_t skull
 }
 
 void uv_gargoyle(const uint8_t *img, const uint16_t *uv, int32_t now) {
-  const uint32_t A = uint32_t(256 * (now / 9) + int(40 * std::sin(now * (1.0 / 700))));
-  const uint32_t B = uint32_t(256 * (now / 11) + int(40 * std::sin(now * (1.0 / 771))));
+  const uint32_t A = uint32_t(256 * (now / 9) + int(40 * cr_sin(now * (1.0 / 700))));
+  const uint32_t B = uint32_t(256 * (now / 11) + int(40 * cr_sin(now * (1.0 / 771))));
   gargoyle_pixels f;
   gargoyle_frame(f, kiehkura, A, B, pulse(now, 1.0 / 150), pulse(now, 1.0 / 130));
   for (int i = 0; i < FRAME_BYTES; i++) {
@@ -75,8 +76,8 @@ void uv_greets(int32_t pos, int32_t now, int32_t greets_start) {
   const uint8_t *img = second ? kirkko2 : kirkko;
   const uint16_t *uv = uv_of(second ? kirkko2tc : kirkkotc);
   const int32_t e = now - greets_start;
-  const int32_t P1 = 256 * ((e / 20) % 999) + int(30 * std::sin(now * 0.002));
-  const int32_t P2 = 256 * (((e - 200) / 20) % 999) + int(20 * std::sin(now * 0.002) + 0.2);
+  const int32_t P1 = 256 * ((e / 20) % 999) + int(30 * cr_sin(now * 0.002));
+  const int32_t P2 = 256 * (((e - 200) / 20) % 999) + int(20 * cr_sin(now * 0.002) + 0.2);
   greets_pixels f;
   greets_frame(f, greets, sizeof greets, P1, P2, pulse(now, 1.0 / 150), pulse(now, 1.0 / 130));
   for (int i = 0; i < FRAME_BYTES; i++) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "assets/frame.h"
+#include "maths/cr.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ constexpr uint16_t kMaskB = 0b0110'1111'0110'0010;  // used when t % 3 == 0
 void scratch(uint8_t *frame, int t) {
   if ((t / 50) % 2 != 1 || t % 15 == 0) return;
   // 320 * sin + 320 lies in 0..640, so the truncated value is never negative.
-  const int c = static_cast<int>(320.0 * std::sin(0.05 * t) + 320.0) % FRAME_W;
+  const int c = static_cast<int>(320.0 * cr_sin(0.05 * t) + 320.0) % FRAME_W;
   for (int y = 0; y < FRAME_H; y++) frame[FRAME_W * y + c] >>= 1;
 }
 
@@ -31,7 +32,7 @@ void specks(uint8_t *frame, int t) {
 
 void blotch(uint8_t *frame, int t) {
   const double base = static_cast<double>(13 * t * t + 1000);
-  const int k = static_cast<int>(base + 500.0 * std::sin(static_cast<double>(t)));
+  const int k = static_cast<int>(base + 500.0 * cr_sin(static_cast<double>(t)));
   // 62720 = 320 * 196: the 4x4 block at p stays inside the frame.
   uint8_t *p = frame + k % 62720;
   const uint16_t mask = t % 3 != 0 ? kMaskA : kMaskB;

@@ -28,8 +28,14 @@ int32_t cbhandles[MZX_MAXCALLBACKS];
 enum class Clock { device, silent, offline };
 Clock clock_kind = Clock::device;
 
-// Silent clock: blocks of `block_frames` frames run so far, since mzx_start.
+// Silent clock: blocks of `block_frames` frames run so far, since
+// `silent_origin` (mzx_start, or the moment a mute device was dropped).
 bool clock_running;
+uint32_t silent_origin;
+// A dropped device is paused but still open: a callback that had already
+// passed SDL's pause check may still run once, so the silent clock then
+// ticks under SDL's audio lock, never beside it.
+bool device_dropped;
 int block_frames = 4096;
 int block_rate = 44100;
 uint64_t blocks_run;
@@ -46,26 +52,28 @@ void prepare_mixer(int rate, int frames) {
 // Runs every block that is due: block k once k x block_frames frames have
 // elapsed since mzx_start (block 0 at once).
 void silent_catch_up() {
-  uint64_t ms = uint32_t(SDL_GetTicks() - mzx_starttime);
+  uint64_t ms = uint32_t(SDL_GetTicks() - silent_origin);
   uint64_t due = ms * uint64_t(block_rate) / 1000 / uint64_t(block_frames) + 1;
+  if (device_dropped) SDL_LockAudio();
   while (blocks_run < due) {
     mix_newhand(nullptr, scratch, block_frames * sd_framebytes());
     ++blocks_run;
   }
+  if (device_dropped) SDL_UnlockAudio();
 }
 
 }  // namespace
 
 int mzx_init(int rate, int frames) {
   mzx_mode = 2;
+  block_rate = rate > 0 ? rate : 44100;
+  block_frames = frames < 1 ? 1 : frames > MIX_MAXFRAMES ? MIX_MAXFRAMES : frames;
   if (!sd_dsp16_init(rate, frames)) {
     // No device: the loader and the replayer still need callable
     // operations, and the driver waits for the music to start.
     sd_null_init(rate, frames);
     prepare_mixer(rate, frames);
     clock_kind = Clock::silent;
-    block_rate = rate > 0 ? rate : 44100;
-    block_frames = frames < 1 ? 1 : frames > MIX_MAXFRAMES ? MIX_MAXFRAMES : frames;
     std::fputs("Ulvenor Tarquel: no sound device, the demo plays without sound\n", stderr);
     return 0;
   }
@@ -86,6 +94,7 @@ int mzx_init_offline(int rate, int frames) {
 int mzx_get(uint8_t *module) {
   pt_rowcount.store(0, std::memory_order_relaxed);
   pt_songpos.store(0, std::memory_order_relaxed);
+  pt_publish();
   if (!pt_takemod(module)) return 0;
   pt_init();
   return 1;
@@ -103,6 +112,7 @@ void mzx_start(int rate) {
       SDL_UnlockAudio();
       SDL_PauseAudio(0);
     } else if (clock_kind == Clock::silent) {
+      silent_origin = mzx_starttime;
       blocks_run = 0;
       clock_running = true;
       silent_catch_up();
@@ -113,14 +123,29 @@ void mzx_start(int rate) {
   }
 }
 
+int mzx_drop_device(int32_t seen) {
+  if (clock_kind != Clock::device) return 0;
+  SDL_LockAudio();  // no callback runs while the decision is taken
+  const bool moved = mzx_position() != seen;
+  if (!moved) {
+    SDL_PauseAudio(1);
+    device_dropped = true;
+    clock_kind = Clock::silent;
+    silent_origin = SDL_GetTicks();
+    blocks_run = 0;
+    clock_running = true;
+  }
+  SDL_UnlockAudio();
+  if (moved) return 0;
+  std::fputs("Ulvenor Tarquel: the sound device does not play, the demo goes on without sound\n", stderr);
+  return 1;
+}
+
 int32_t mzx_position() {
   if (clock_running) silent_catch_up();
-  // Song position first: the replayer stores the new row before it advances
-  // the position, so this order only ever pairs the old position with the
-  // old row, row 64 or the new row.
-  uint32_t pos = uint32_t(pt_songpos.load(std::memory_order_relaxed));
-  uint32_t row = pt_rowcount.load(std::memory_order_relaxed);
-  return int32_t(pos * 100u + row);
+  // One word, stored once per tick: never a position with another tick's
+  // row, and never older than a value read before.
+  return pt_position.load(std::memory_order_acquire);
 }
 
 uint32_t mzx_timertick(uint32_t interval) {
@@ -144,7 +169,10 @@ void mzx_setvolume(double level) {
   // Out-of-range levels saturate rather than overflow the conversion.
   if (std::isnan(v)) v = 0.0;
   v = std::clamp(v, -2147483648.0, 2147483647.0);
+  // The mixer reads the main volume in the audio callback.
+  SDL_LockAudio();
   sd_setmainvolume(int(v));
+  SDL_UnlockAudio();
 }
 
 uint32_t mzx_elapsed() {
@@ -165,7 +193,10 @@ int mzx_inrange(int32_t value, int32_t min, int32_t max) {
   return min <= value && value <= max ? 1 : 0;
 }
 
-int mzx_match(const mzx_condition *c) {
+namespace {
+
+// mzx_match without the lock.
+int match_row(const mzx_condition *c) {
   if (pt_channels == 0 || pt_lineptr == nullptr) return 0;
   const int32_t songpos = pt_songpos.load(std::memory_order_relaxed);
   const uint32_t rowcount = pt_rowcount.load(std::memory_order_relaxed);
@@ -186,4 +217,15 @@ int mzx_match(const mzx_condition *c) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int mzx_match(const mzx_condition *c) {
+  // The row, its cells and the channel state belong to the audio thread:
+  // read them under its lock, all from the same tick.
+  SDL_LockAudio();
+  const int matched = match_row(c);
+  SDL_UnlockAudio();
+  return matched;
 }

@@ -15,7 +15,8 @@
 //
 // Threads: everything here runs on the main thread, except mzx_tickleft,
 // which only the audio callback touches once playback has started, and
-// mzx_timertick, which runs on the SDL timer thread.
+// mzx_timertick, which runs on the SDL timer thread. mzx_match and
+// mzx_setvolume take SDL's audio lock; mzx_position reads one word.
 #pragma once
 
 #include <cstdint>
@@ -69,9 +70,18 @@ int mzx_get(uint8_t *module);
 // installs the SDL timer (timer-driven).
 void mzx_start(int rate);
 
-// Song position x 100 + row; -37 before the first tick. A reader may see,
-// for a moment at a pattern end, the old position with row 64 or with the
-// new row. Never blocks.
+// Gives up on an open device whose music still stands at `seen` (-37: it
+// never played the first row; a later position: it stopped asking for
+// sound): pauses it and has the silent clock play the music on from where
+// it stands, and writes one line on standard error. Returns 1 when it did
+// so; 0 when the position has moved after all or no device is in use
+// (nothing changes then). Call after mzx_start.
+int mzx_drop_device(int32_t seen);
+
+// Song position x 100 + row; -37 before the first tick. The replayer
+// publishes both in one word at the end of every tick (pt_position), so on
+// any memory model a reading is a state the replayer finished, and never
+// one older than an earlier reading. Never blocks.
 int32_t mzx_position();
 
 // SDL timer callback: one pt_play in timer-driven mode (when a backend has
@@ -84,7 +94,7 @@ uint32_t mzx_timertick(uint32_t interval);
 void mzx_stop();
 
 // Main volume from a level (1.0 full): sd_setmainvolume(level x 63, the
-// fraction dropped). 1.0 gives 63, 0.5 gives 31.
+// fraction dropped). 1.0 gives 63, 0.5 gives 31. Takes SDL's audio lock.
 void mzx_setvolume(double level);
 
 // Whole timer intervals since mzx_start; 0 before mzx_start.
@@ -95,7 +105,8 @@ uint32_t mzx_elapsed();
 int32_t mzx_addcallback(void (*fn)());
 
 // 1 when some channel of the current row passes every test of c, else 0
-// (always 0 with no module or before the first tick).
+// (always 0 with no module or before the first tick). Takes SDL's audio
+// lock, so the row and the channel state are those of one tick.
 int mzx_match(const mzx_condition *c);
 
 // 1 when max is negative or min <= value <= max (signed), else 0.

@@ -7,9 +7,11 @@
 //
 // Threads: pt_takemod and pt_init run on the main thread before playback
 // starts. pt_play runs on whatever drives it (the audio callback or the
-// timer), one call per tick. Only pt_songpos and pt_rowcount are read by
-// another thread (the front-end's position query); both are written with
-// relaxed 32-bit stores. Everything else belongs to the playing thread.
+// timer), one call per tick. The one word another thread reads is
+// pt_position (the front-end's position query): song position and row
+// together, published once at the end of every tick with a release store.
+// Everything else belongs to the playing thread (the front-end reads more
+// only under SDL's audio lock).
 #pragma once
 
 #include <array>
@@ -102,10 +104,18 @@ extern uint32_t pt_vbtempo;  // speed, ticks per row; 0 freezes the song
 extern int32_t pt_bpmtempo;  // tempo in BPM; a tick lasts 110250 / tempo frames at 44100 Hz
 extern uint32_t pt_vbcount;  // tick within the row, 0..speed-1
 // Current row 0..63 (63, or a loop start - 1, for the rest of a row that
-// jumps). Written on the playing thread, read on the main thread: relaxed.
+// jumps). Playing thread; passes through 64 within a tick at a pattern end.
 extern std::atomic<uint32_t> pt_rowcount;
-// Current index into pt_order; -1 before the first tick. Same threading.
+// Current index into pt_order; -1 before the first tick. Playing thread.
 extern std::atomic<int32_t> pt_songpos;
+// pt_songpos x 100 + pt_rowcount (32-bit wrap-around arithmetic) as they
+// stand after the last tick: -37 after pt_init, stored once per pt_play
+// with release order, so a reader on any thread and any memory model sees
+// only states the replayer has finished, in the order it reached them.
+extern std::atomic<int32_t> pt_position;
+// Stores pt_position from pt_songpos and pt_rowcount (release). pt_play
+// and pt_init call it; a caller that sets those two itself calls it after.
+void pt_publish();
 extern int32_t pt_firstline;  // row at which the next pattern starts
 extern pt_cell *pt_lineptr;   // first cell of the current row, null before the first tick
 extern int32_t pt_curpattern; // pattern number being played

@@ -13,6 +13,7 @@ int32_t pt_bpmtempo;
 uint32_t pt_vbcount;
 std::atomic<uint32_t> pt_rowcount;
 std::atomic<int32_t> pt_songpos;
+std::atomic<int32_t> pt_position;
 int32_t pt_firstline;
 pt_cell *pt_lineptr;
 int32_t pt_curpattern;
@@ -86,9 +87,8 @@ bool hold_for_delay() {
   return held;
 }
 
-// Next row, and at the end of a pattern the next song position. The
-// main thread may read between the stores: row 64 or the new row with the
-// old position, never a new position with the old row.
+// Next row, and at the end of a pattern the next song position. Nothing
+// here is seen by another thread until the tick publishes pt_position.
 void next_row() {
   uint32_t row = pt_rowcount.load(relaxed) + 1;
   pt_rowcount.store(row, relaxed);
@@ -160,6 +160,13 @@ void play_channel(int c, const pt_cell &cell) {
   pt_firsttick(c, cell);
 }
 
+void play_tick() {
+  if (pt_vbtempo != 0 && !advance_tick()) return;
+  // No module, or a module loaded but never started: nothing to walk.
+  if (pt_channels == 0 || pt_lineptr == nullptr) return;
+  for (int c = 0; c < pt_channels; ++c) play_channel(c, pt_lineptr[c]);
+}
+
 }  // namespace
 
 void pt_init() {
@@ -169,6 +176,7 @@ void pt_init() {
   pt_bpmtempo = 125;
   pt_vbcount = 5;
   pt_rowcount.store(63, relaxed);
+  pt_publish();
   pt_firstline = 0;
   pt_curpattern = 0;
   pt_lineptr = nullptr;
@@ -181,8 +189,12 @@ void pt_init() {
 }
 
 void pt_play() {
-  if (pt_vbtempo != 0 && !advance_tick()) return;
-  // No module, or a module loaded but never started: nothing to walk.
-  if (pt_channels == 0 || pt_lineptr == nullptr) return;
-  for (int c = 0; c < pt_channels; ++c) play_channel(c, pt_lineptr[c]);
+  play_tick();
+  pt_publish();
+}
+
+void pt_publish() {
+  const uint32_t pos = uint32_t(pt_songpos.load(relaxed));
+  const uint32_t row = pt_rowcount.load(relaxed);
+  pt_position.store(int32_t(pos * 100u + row), std::memory_order_release);
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "maths/cr.h"
 #include "vector/bare.h"
 #include "vector/bare_fixed.h"
 
@@ -38,10 +39,11 @@ struct CosSin {
   int32_t c, s, ms;  // cos * 4096, sin * 4096, sin * -4096, each truncated
 };
 
+// Correctly rounded sine and cosine: the same bits on every machine.
 CosSin cos_sin(float angle) {
   const double a = angle;
-  return {trunc_to_i32(std::cos(a) * 4096.0), trunc_to_i32(std::sin(a) * 4096.0),
-          trunc_to_i32(std::sin(a) * -4096.0)};
+  const double s = cr_sin(a);
+  return {trunc_to_i32(cr_cos(a) * 4096.0), trunc_to_i32(s * 4096.0), trunc_to_i32(s * -4096.0)};
 }
 
 }  // namespace

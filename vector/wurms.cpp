@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "assets/assets.h"
+#include "maths/cr.h"
 
 cgm_picture *wurms_pic1;
 cgm_picture *wurms_pic2;
@@ -33,10 +34,10 @@ int32_t mul(int32_t a, int32_t b) { return int32_t(uint32_t(a) * uint32_t(b)); }
 void build_arcs() {
   for (int i = 0; i < 8; i++) {
     double b = (i & 3) * (i < 4 ? HALF_PI : -HALF_PI);
-    double u = std::cos(b), w = std::sin(b), s = 0;
+    double u = cr_cos(b), w = cr_sin(b), s = 0;
     for (int j = 0; j < 28; j++) {
       double angle = i < 4 ? s + b : b - s;
-      double t = std::cos(angle), z = std::sin(angle);
+      double t = cr_cos(angle), z = cr_sin(angle);
       wurms_arcs[i][j][0] = t - u;
       wurms_arcs[i][j][1] = z - w;
       u = t;

@@ -25,8 +25,7 @@ double mean_of(const uint8_t *pic, int x0, int y0, int x1, int y1) {
   return double(sum) / ((x1 - x0) * (y1 - y0));
 }
 
-// The sitter's part of the frame: right of the caption's columns, where
-// the head sits low in the corner.
+// The sitter's part of the frame: right of the caption's columns.
 constexpr int kFigX = 196, kFigY = 60;
 
 TEST(Portraits, UseTheTonalRange) {
@@ -52,6 +51,32 @@ TEST(Portraits, CaptionAreaStaysDarkBesideTheFigure) {
     for (int y = 60; y < 180; y++)
       for (int x = 0; x < 196; x++) bright += p.pic[y * 320 + x] > 120;
     EXPECT_LT(bright, 196 * 120 / 50) << p.name << ": too many bright pixels under the caption";
+  }
+}
+
+// Lit (stone, rope or tin) as the worms' figure test counts it.
+bool lit(const uint8_t *pic, int x, int y) { return pic[y * 320 + x] >= 70; }
+
+// Each bust stands whole in the frame and large: nothing lit in the top
+// rows or the rightmost columns (head, mallet, rope and pipes stay inside;
+// the rope runs out at the top only in its unlit reach), the lit figure
+// spans more than half the height, and where it reaches the bottom row (a
+// chest running on below the frame) head and shoulders fit above it.
+TEST(Portraits, BustWholeAndLargeInFrame) {
+  for (const Portrait &p : kPortraits) {
+    int edge = 0, top = 200, bottom = -1;
+    for (int y = 0; y < 200; y++)
+      for (int x = kFigX; x < 320; x++) {
+        if (!lit(p.pic, x, y)) continue;
+        edge += y < 3 || x >= 317;
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    EXPECT_EQ(edge, 0) << p.name << ": the figure is cut by the top or right edge";
+    EXPECT_GE(bottom - top + 1, 110) << p.name << ": the bust is too small to read";
+    if (bottom == 199) {
+      EXPECT_GE(bottom - top, 120) << p.name << ": the bottom edge cuts into the shoulders";
+    }
   }
 }
 

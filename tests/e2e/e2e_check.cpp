@@ -13,6 +13,12 @@
 //     status 1 when there is none.
 //   e2e_check nonsilent FILE
 //     prints the number of 16-bit samples that are not 0.
+//   e2e_check enlarged SMALL BIG SCALE
+//     status 0 when the PNG BIG is SMALL with every pixel made a SCALE x
+//     SCALE block; prints the per mille of SMALL's pixels brighter than 16,
+//     or where the first difference is.
+//   e2e_check black-outside FILE X Y W H
+//     status 0 when every pixel of FILE outside the rectangle is black.
 #include <png.h>
 
 #include <algorithm>
@@ -88,6 +94,81 @@ int png_stats(const char *path) {
   return 0;
 }
 
+// An 8-bit RGB PNG, rows top to bottom.
+struct Rgb {
+  int w = 0, h = 0;
+  std::vector<unsigned char> px;
+  const unsigned char *at(int x, int y) const { return &px[(size_t(y) * w + x) * 3]; }
+};
+
+bool load_rgb(const char *path, Rgb &img) {
+  FILE *f = std::fopen(path, "rb");
+  if (!f) return false;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(f);
+    return false;
+  }
+  png_init_io(png, f);
+  png_read_info(png, info);
+  img.w = int(png_get_image_width(png, info));
+  img.h = int(png_get_image_height(png, info));
+  bool ok = png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB && png_get_bit_depth(png, info) == 8;
+  if (ok) {
+    img.px.resize(size_t(img.w) * img.h * 3);
+    std::vector<png_bytep> rows(img.h);
+    for (int y = 0; y < img.h; y++) rows[y] = &img.px[size_t(y) * img.w * 3];
+    png_read_image(png, rows.data());
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(f);
+  return ok;
+}
+
+int enlarged(const char *small_path, const char *big_path, int scale) {
+  Rgb a, b;
+  if (!load_rgb(small_path, a) || !load_rgb(big_path, b) || scale < 1) {
+    std::fprintf(stderr, "cannot read %s or %s as 8-bit RGB\n", small_path, big_path);
+    return 2;
+  }
+  if (b.w != a.w * scale || b.h != a.h * scale) {
+    std::printf("%dx%d is not %dx%d times %d\n", b.w, b.h, a.w, a.h, scale);
+    return 1;
+  }
+  for (int y = 0; y < b.h; y++)
+    for (int x = 0; x < b.w; x++)
+      if (std::memcmp(b.at(x, y), a.at(x / scale, y / scale), 3)) {
+        const unsigned char *p = b.at(x, y), *q = a.at(x / scale, y / scale);
+        std::printf("differs at %d,%d: %d %d %d, not %d %d %d\n", x, y, p[0], p[1], p[2], q[0], q[1], q[2]);
+        return 1;
+      }
+  long lit = 0;
+  for (int y = 0; y < a.h; y++)
+    for (int x = 0; x < a.w; x++) lit += *std::max_element(a.at(x, y), a.at(x, y) + 3) > 16;
+  std::printf("%ld\n", lit * 1000 / (long(a.w) * a.h));
+  return 0;
+}
+
+int black_outside(const char *path, int rx, int ry, int rw, int rh) {
+  Rgb a;
+  if (!load_rgb(path, a)) {
+    std::fprintf(stderr, "cannot read %s as 8-bit RGB\n", path);
+    return 2;
+  }
+  for (int y = 0; y < a.h; y++)
+    for (int x = 0; x < a.w; x++) {
+      if (x >= rx && x < rx + rw && y >= ry && y < ry + rh) continue;
+      const unsigned char *p = a.at(x, y);
+      if (p[0] | p[1] | p[2]) {
+        std::printf("not black at %d,%d\n", x, y);
+        return 1;
+      }
+    }
+  return 0;
+}
+
 int same_audio(const char *disk_path, const char *wav_path, long bytes, long block) {
   std::vector<unsigned char> disk, wav;
   if (!read_file(disk_path, disk) || !read_file(wav_path, wav)) {
@@ -134,6 +215,11 @@ int main(int argc, char **argv) {
   if (cmd == "png" && argc == 3) return png_stats(argv[2]);
   if (cmd == "same-audio" && argc == 6) return same_audio(argv[2], argv[3], std::atol(argv[4]), std::atol(argv[5]));
   if (cmd == "nonsilent" && argc == 3) return nonsilent(argv[2]);
-  std::fprintf(stderr, "usage: e2e_check png FILE | same-audio DISK WAV BYTES BLOCK | nonsilent FILE\n");
+  if (cmd == "enlarged" && argc == 5) return enlarged(argv[2], argv[3], std::atoi(argv[4]));
+  if (cmd == "black-outside" && argc == 7)
+    return black_outside(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]));
+  std::fprintf(stderr,
+               "usage: e2e_check png FILE | same-audio DISK WAV BYTES BLOCK | nonsilent FILE\n"
+               "       | enlarged SMALL BIG SCALE | black-outside FILE X Y W H\n");
   return 2;
 }

@@ -21,12 +21,18 @@ fail() {
   exit 1
 }
 
-# Starts Xvfb on a display number it picks itself (-displayfd), so scripts
-# running side by side never collide; exports DISPLAY.
+# Starts Xvfb with a screen of $1 (default 640x480) on a display number it
+# picks itself (-displayfd), so it never takes one in use; exports DISPLAY.
+# -noreset: without it the server resets itself whenever its last client
+# leaves, dropping any connection still being set up. SDL 1.2 opens the
+# display twice (a probe it closes at once, then its own), so when the demo
+# is the only client its probe's close resets the server under its second
+# open: "Couldn't open X11 display" (74 of 150 SDL_Init calls under load
+# here; 0 of 150 with -noreset), or a silent fall-back to the text driver.
 start_xvfb() {
   local fifo="$E2E_TMP/displayfd"
   : >"$fifo"
-  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$fifo" 2>"$E2E_TMP/xvfb.log" &
+  Xvfb -displayfd 3 -noreset -screen 0 "${1:-640x480}x24" -nolisten tcp 3>"$fifo" 2>"$E2E_TMP/xvfb.log" &
   XVFB_PID=$!
   local i
   for i in $(seq 100); do
@@ -80,9 +86,30 @@ wait_exit() {
   return 1
 }
 
-# Gives the window the keyboard and types Escape. There is no window
-# manager, so the focus is set directly.
-press_escape() {
+# Gives window $1 the keyboard and types the key $2 (xdotool's name). There
+# is no window manager, so the focus is set directly.
+press_key() {
   xdotool windowfocus --sync "$1" || fail "cannot focus window $1"
-  xdotool key Escape || fail "xdotool key failed"
+  xdotool key "$2" || fail "xdotool key $2 failed"
+}
+
+press_escape() { press_key "$1" Escape; }
+
+# The size of window $1 as WxH.
+window_size() {
+  xdotool getwindowgeometry "$1" | sed -n 's/^ *Geometry: *//p'
+}
+
+# Grabs window $1 into PNG $2 every second until two grabs in a row are the
+# same (a picture that stands still); gives up after $3 tries.
+grab_still() {
+  local i
+  import -window "$1" PNG24:"$2" || return 1
+  for i in $(seq "$3"); do
+    sleep 1
+    import -window "$1" PNG24:"$2.next" || return 1
+    cmp -s "$2" "$2.next" && return 0
+    mv "$2.next" "$2"
+  done
+  return 1
 }

@@ -2,7 +2,11 @@
 # With no sound device the demo still runs on the silent clock: the picture
 # follows the music (the first fade from black starts at position 32, about
 # 3.8 s in), one line on standard error says there is no sound, and Escape
-# ends it with status 0.
+# ends it with status 0. A device that opens but asks for no more sound
+# (SDL's disk driver told to wait 100 s per block: it plays no block, or one
+# when its thread starts after the device is unpaused) is given up after
+# 2 s: the silent clock plays instead, with one line on standard error, and
+# SIGTERM still ends the run at once with status 0.
 # usage: nosound_test.sh ULVENOR E2E_CHECK
 ULVENOR=$1
 CHECK=$2
@@ -38,3 +42,25 @@ cmp -s "$E2E_TMP/out" "$E2E_TMP/want" || fail "standard output is: $(od -c "$E2E
 [ "$(wc -l <"$E2E_TMP/err")" = 1 ] || fail "standard error should be one line: $(cat "$E2E_TMP/err")"
 grep -qi "sound" "$E2E_TMP/err" || fail "standard error does not mention the sound: $(cat "$E2E_TMP/err")"
 echo "silent clock: black at 1 s ($early_lit), picture at 6 s ($late_lit per mille lit), exit 0"
+
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$E2E_TMP/mute.raw" SDL_DISKAUDIODELAY=100000 \
+  "$ULVENOR" >"$E2E_TMP/out" 2>"$E2E_TMP/err" &
+DEMO_PID=$!
+win=$(find_window "Ulvenor Tarquel" 20) || fail "mute device: no window"
+for i in $(seq 30); do
+  sleep 1
+  import -window "$win" PNG24:"$E2E_TMP/mute.png" || fail "cannot grab the screen"
+  read -r _ _ _ mute_lit _ < <("$CHECK" png "$E2E_TMP/mute.png")
+  [ "$mute_lit" -ge 50 ] && break
+done
+[ "$mute_lit" -ge 50 ] || fail "mute device: the picture never came up ($mute_lit per mille lit)"
+kill -TERM "$DEMO_PID"
+wait_exit "$DEMO_PID" 10 || fail "mute device: SIGTERM did not end it within 10 s"
+DEMO_PID=""
+[ "$WAIT_STATUS" = 0 ] || fail "mute device: exit status $WAIT_STATUS"
+cmp -s "$E2E_TMP/out" "$E2E_TMP/want" || fail "mute device: standard output is: $(od -c "$E2E_TMP/out" | head -5)"
+grep -v -e '^WARNING: You are using the SDL disk writer audio driver!$' -e '^ Writing to file \[.*\]\.$' \
+  "$E2E_TMP/err" >"$E2E_TMP/err.own"
+[ "$(wc -l <"$E2E_TMP/err.own")" = 1 ] || fail "mute device: standard error should be one line: $(cat "$E2E_TMP/err.own")"
+grep -qi "sound" "$E2E_TMP/err.own" || fail "mute device: standard error does not mention the sound: $(cat "$E2E_TMP/err.own")"
+echo "mute device given up: picture after ${i} s ($mute_lit per mille lit), SIGTERM: exit 0"

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "common/module_builder.h"
@@ -12,6 +13,7 @@
 #include "replayer/pt.h"
 #include "sound/dsp16.h"
 #include "sound/mix.h"
+#include "sound/sd.h"
 
 namespace {
 
@@ -80,6 +82,38 @@ TEST_F(FrontEnd, PositionJumpReadings) {
   for (size_t i = 0; i < positions.size(); ++i)
     if (positions[i] >= 308 && positions[i] < 800) around.push_back(positions[i]);
   EXPECT_EQ(around, (std::vector<int32_t>{308, 309, 663, 700, 701, 702}));
+}
+
+// While a tick runs (here: when it selects channel 0, after the row and
+// position advance and before the row's jump takes effect), a reader sees
+// the position the previous tick finished, never a half-made one.
+std::vector<int32_t> during;
+void (*real_select)(int);
+void select_and_record(int channel) {
+  if (channel == 0) during.push_back(mzx_position());
+  real_select(channel);
+}
+
+TEST_F(FrontEnd, ReadingsDuringATickShowTheLastFinishedTick) {
+  load(ModuleBuilder()
+           .sample(1, std::vector<int8_t>(64))
+           .orders({0, 1, 2, 3, 4, 5, 6, 7})
+           .cell(0, 0, 0, 0, 0, 0xF, 1)  // speed 1: one tick a row
+           .cell(3, 10, 2, 0, 0, 0xB, 7)
+           .cell(7, 3, 1, 0, 0, 0xD, 0));
+  mix_tickhook = record_position;
+  real_select = sd_selectchannel;
+  sd_selectchannel = select_and_record;
+  during.clear();
+  frames(882 * (3 * 64 + 20 + 4));
+  sd_selectchannel = real_select;
+  ASSERT_EQ(during.size(), positions.size());
+  ASSERT_GT(positions.size(), 200u);
+  EXPECT_EQ(during[0], -37);
+  for (size_t i = 1; i < during.size(); ++i) ASSERT_EQ(during[i], positions[i - 1]) << "tick " << i;
+  // The jump's and the break's rows read 663 and 763 once they are done.
+  EXPECT_NE(std::find(positions.begin(), positions.end(), 663), positions.end());
+  EXPECT_NE(std::find(positions.begin(), positions.end(), 763), positions.end());
 }
 
 TEST_F(FrontEnd, FailedLoadReadsZeroAndNeverTicks) {

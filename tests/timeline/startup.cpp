@@ -38,4 +38,17 @@ TEST(StartUp, ModelsReadInTheMachinesOrder) {
   EXPECT_EQ(4 * (2 + 3 * 24 + 3 * 44), int(sizeof ch_e));
 }
 
+// The scenes read models as int32_t and UV maps as uint16_t straight from
+// the embedded arrays; ARMv5 loads from a misaligned address rotate the
+// word instead of failing, so the alignment is checked here.
+TEST(StartUp, AssetsReadAsWordsAreAligned) {
+  auto aligned = [](const uint8_t *p, size_t to) { return reinterpret_cast<uintptr_t>(p) % to == 0; };
+  for (const uint8_t *m : {static_cast<const uint8_t *>(model1), static_cast<const uint8_t *>(ch_u),
+                           static_cast<const uint8_t *>(ch_r), static_cast<const uint8_t *>(ch_e),
+                           static_cast<const uint8_t *>(ch_t)})
+    EXPECT_TRUE(aligned(m, alignof(int32_t)));
+  for (const uint8_t *uv : {skulletc, skulle2tc, gargoyletc, gargoyle2tc, kirkkotc, kirkko2tc})
+    EXPECT_TRUE(aligned(uv, alignof(uint16_t)));
+}
+
 }  // namespace

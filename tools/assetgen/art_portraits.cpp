@@ -7,9 +7,10 @@
 // old, long-haired and long-bearded, eyes closed, before the organ pipes,
 // in polished marble.
 //
-// Each bust stands in the bottom right corner of the frame, turned towards
-// the left; the candle is at the front right, so the left part (where the
-// caption is written, columns 0..195 of rows 60..179) stays dark.
+// Each bust stands whole in the columns right of the caption, turned
+// towards the left; the candle is at the front right, so the left part
+// (where the caption is written, columns 0..195 of rows 60..179) stays
+// dark.
 #include "gen.h"
 #include "sdf.h"
 
@@ -37,6 +38,11 @@ struct Sitter {
   double tone;      // overall albedo 0 .. 1
   uint32_t noise;   // noise start value
   int prop;         // 0 mallet, 1 rope, 2 organ pipes
+  // framing: camera distance (world units; larger draws the bust smaller)
+  // and the shift of the frame over the camera's picture plane (pixels),
+  // which moves the bust on the screen without turning the view
+  double dist;
+  double shift_x, shift_y;
 };
 
 // --- the head (frame: nasion at the origin, y up, face towards +z) --------
@@ -162,8 +168,8 @@ double body(V3 p, const Sitter &c) {
   return d;
 }
 
-// Organ pipes behind the organist, on the right: vertical cylinders
-// standing on a ledge below the frame, intersected analytically.
+// Organ pipes behind the organist, a facade centred on him: vertical
+// cylinders standing on a ledge below the frame, intersected analytically.
 struct Pipe {
   double x, z, r, top;
 };
@@ -171,7 +177,7 @@ const int kPipes = 9;
 Pipe pipe_at(int i) {
   // a facade: tallest in the middle, pairs stepping down to both sides
   double fromc = std::fabs(i - 4.0);
-  return {-0.5 + 0.34 * i, -2.1, 0.15 - 0.01 * fromc, 1.3 - 0.22 * fromc + 0.05 * (i & 1)};
+  return {-1.36 + 0.34 * i, -2.1, 0.15 - 0.01 * fromc, 2.1 - 0.22 * fromc + 0.05 * (i & 1)};
 }
 
 // Nearest pipe hit along the ray (t, normal, height on the pipe and the
@@ -235,7 +241,9 @@ double wall(V3 p, uint32_t n) {
 }
 
 // Box holding the whole figure (world units), for culling rays.
-const V3 kFigLo{-1.7, -2.7, -1.2}, kFigHi{1.75, 1.45, 1.3};
+// Below, the chest ends in its own rounded foot; above, the bell rope
+// runs on up out of the frame.
+const V3 kFigLo{-1.7, -3.8, -1.2}, kFigHi{1.75, 2.6, 1.3};
 
 // Fraction of the candle light reaching p (1 lit .. 0 in shadow).
 double candle_shadow(const Sdf &f, V3 p, V3 L, double dist) {
@@ -245,7 +253,7 @@ double candle_shadow(const Sdf &f, V3 p, V3 L, double dist) {
 }
 
 double shade_portrait(const Portrait &pt, const Sdf &f, double px, double py) {
-  V3 rd = camera_ray(pt.cam, px, py, 320, 200);
+  V3 rd = camera_ray(pt.cam, px + pt.c.shift_x, py + pt.c.shift_y, 320, 200);
   V3 ro = pt.cam.eye;
   double tfar = (-2.4 - ro.z) / rd.z;  // the wall
   V3 pn;
@@ -289,8 +297,8 @@ double shade_portrait(const Portrait &pt, const Sdf &f, double px, double py) {
   V3 hv = normalize(L - rd);
   double gloss = polish * std::pow(std::max(0.0, dot(n, hv)), 30.0) * sh * fall;
   double v = albedo * (0.05 * ao + diff * sh * fall * (0.5 + 0.5 * ao)) + 0.28 * rim * ao + 0.35 * gloss;
-  // darken the caption side and the top (vignette); the head sits at the
-  // bottom, which stays lit
+  // darken the caption side and the top (vignette); the top fifth, above
+  // the heads, loses at most half, the heads at most a tenth
   double sx = px / 320.0, sy = py / 200.0;
   double vig = smoothstep(0.0, 0.55, sx) * 0.55 + 0.45;
   vig *= 1.0 - 0.5 * std::pow(std::max(0.0, 0.5 - sy) * 2.0, 3.0);
@@ -302,10 +310,10 @@ double shade_portrait(const Portrait &pt, const Sdf &f, double px, double py) {
 void render_portrait(const Sitter &c, const char *sym) {
   Portrait pt;
   pt.c = c;
-  // The head low in the right-hand corner, about 75 pixels tall: the one
-  // part of the frame the portrait scene's worms seldom cross while each
-  // portrait is shown. The camera looks from the same angle as ever.
-  pt.cam = camera_look({-2.37, 1.45, 8.5}, {-2.92, 1.05, 0}, 48.0);
+  // The camera looks at the middle of the bust from the same angle for
+  // every sitter; its distance and the frame's shift place the bust.
+  const V3 target{0, -1.0, 0};
+  pt.cam = camera_look(target + V3{0.55, 0.4, 8.5} * (c.dist / 8.5), target, 38.0);
   pt.light = {2.6, 0.4, 4.2};
   Sdf f = [&pt](const V3 &p) { return pt.figure(p); };
   render_picture(320, 200, [&](double px, double py) { return shade_portrait(pt, f, px, py); }, asset(sym), 0.2, 2);
@@ -314,9 +322,14 @@ void render_portrait(const Sitter &c, const char *sym) {
 
 }  // namespace
 
+// Each bust stands whole in the columns right of the caption, at the
+// size and place where the portrait scene's worms cross its face least
+// while it is shown (tamsk high on the wall, dorl a little smaller in the
+// middle, vesk low before the organ).
 void job_portraits() {
-  //                 jaw  cheek nose shut  beard wear      yaw   pitch roll  grain pol  tone  noise prop
-  render_portrait({1.18, 0.0, 0.95, false, 0.25, kCap, -0.45, 0.05, 0.0, 0.9, 0.1, 0.95, 101, 0}, "tamsk");
-  render_portrait({0.85, 1.0, 1.12, false, 0.0, kHood, -0.35, 0.18, 0.05, 0.5, 0.3, 0.92, 202, 1}, "dorl");
-  render_portrait({0.95, 0.5, 1.05, true, 1.0, kLongHair, -0.4, 0.22, -0.08, 0.15, 0.9, 1.0, 303, 2}, "vesk");
+  //                 jaw  cheek nose shut  beard wear      yaw   pitch roll  grain pol  tone  noise prop dist shift
+  render_portrait({1.18, 0.0, 0.95, false, 0.25, kCap, -0.45, 0.05, 0.0, 0.9, 0.1, 0.95, 101, 0, 16, -98, 6}, "tamsk");
+  render_portrait({0.85, 1.0, 1.12, false, 0.0, kHood, -0.35, 0.18, 0.05, 0.5, 0.3, 0.92, 202, 1, 19, -120, 0}, "dorl");
+  render_portrait({0.95, 0.5, 1.05, true, 1.0, kLongHair, -0.4, 0.22, -0.08, 0.15, 0.9, 1.0, 303, 2, 16, -112, -58},
+                  "vesk");
 }

@@ -14,6 +14,7 @@ std::string embedding(const std::string &outdir) {
     s += a.writable ? "\t.data\n" : "\t.section .rodata\n";
     // 16-byte alignment keeps the 768-byte palettes back to back.
     s += "\t.balign 16\n";
+    // '%' rather than '@' in the type operands: '@' starts a comment on ARM.
     s += "\t.globl " + sym + "\n\t.type " + sym + ", %object\n";
     s += sym + ":\n\t.incbin \"" + outdir + "/" + sym + ".bin\"\n";
     s += "\t.size " + sym + ", . - " + sym + "\n";

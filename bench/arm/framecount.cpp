@@ -1,0 +1,93 @@
+// ulvenor-framecount: the demo's frames with their boundaries marked, for an
+// instruction counter outside the program (bench/arm-instructions.sh runs it
+// under qemu with the insncount plugin).
+//
+// Runs the demo's start-up, frame code and audio callback on a virtual
+// clock, like ulvenor-capture, and calls ulv_mark() three times per frame:
+// before the music is advanced to the frame's time, before the frame is
+// drawn and before it is presented (converted to 16 bits), and once after
+// the last frame. The counter records its total at every call, so the
+// differences come in threes: sound, drawing, presentation. At the end,
+// standard output has a line "frame POS SCENE" for every frame, then
+// "sound FRAMES RATE" for the sound made.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "assets/assets.h"
+#include "driver/demo.h"
+#include "driver/timeline.h"
+#include "music/mzx.h"
+#include "sound/dsp16.h"
+
+// The marker the counter watches for by name: it must stay a real call.
+extern "C" __attribute__((noinline, used)) void ulv_mark() { asm volatile("" ::: "memory"); }
+
+namespace {
+
+constexpr int RATE = 44100;
+constexpr int BLOCK = 4096;  // frames per callback block, as the demo opens the device
+
+uint8_t block[BLOCK * 4];
+int32_t positions[1 << 18];  // every frame's music position: 212 s at 1000 fps fit
+int64_t produced;  // sound frames made so far, in whole blocks
+
+// Every block the device would have asked for by `played` frames.
+void advance_music(int64_t played) {
+  while (produced <= played) {
+    mix_newhand(nullptr, block, int(sizeof block));
+    produced += BLOCK;
+  }
+}
+
+void startup() {
+  demo_reset();
+  scr = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 16, 0xF800, 0x07E0, 0x001F, 0);
+  if (!scr) {
+    std::fprintf(stderr, "ulvenor-framecount: cannot make a surface: %s\n", SDL_GetError());
+    std::exit(1);
+  }
+  std::memset(scr->pixels, 0, size_t(scr->pitch) * 240);
+  mzx_init_offline(RATE, BLOCK);
+  if (!mzx_get(nothing)) {
+    std::fprintf(stderr, "ulvenor-framecount: the embedded module does not load\n");
+    std::exit(1);
+  }
+  demo_startup_effects();
+  demo_convert_models();
+  mzx_start(54);
+  map_palette(pal_black);
+}
+
+}  // namespace
+
+// ulvenor-framecount [FPS]: frames at FPS frames per second of virtual time
+// (default 50, as ulvenor-capture).
+int main(int argc, char **argv) {
+  const int fps = argc > 1 ? std::atoi(argv[1]) : 50;
+  if (fps < 1 || fps > 1000) {
+    std::fprintf(stderr, "usage: ulvenor-framecount [FPS 1..1000]\n");
+    return 2;
+  }
+  startup();
+  int64_t frames = 0;
+  for (int64_t k = 0; k < int64_t(sizeof positions / sizeof positions[0]); k++) {
+    const int32_t now = int32_t(k * 1000 / fps);
+    ulv_mark();
+    advance_music(int64_t(now) * RATE / 1000);
+    const int32_t pos = mzx_position();
+    ulv_mark();
+    const uint8_t *out = demo_frame(pos, now);
+    ulv_mark();
+    convert_frame(out, static_cast<uint8_t *>(scr->pixels), scr->pitch);
+    positions[frames++] = pos;
+    if (demo_done(pos, 0)) break;
+  }
+  ulv_mark();
+  for (int64_t k = 0; k < frames; k++)
+    std::printf("frame %d %s\n", int(positions[k]), scene_table[scene_of(positions[k])].name);
+  std::printf("sound %lld %d\n", static_cast<long long>(produced), RATE);
+  return std::fclose(stdout) == 0 ? 0 : 1;
+}

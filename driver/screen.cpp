@@ -1,0 +1,183 @@
+// The window, full screen, the pixel scale and presenting a frame.
+#include "driver/screen.h"
+
+#include "driver/demo.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+int screen_scale = 1;
+int screen_left = 0;
+int screen_top = 0;
+bool screen_fullscreen = false;
+
+namespace {
+
+constexpr int AREA_W = 320, AREA_H = 240;  // the picture area at scale 1
+
+int window_scale = 1;      // the scale of the windowed mode
+int display_w, display_h;  // the desktop's size; 0 when SDL cannot tell
+int display_bpp;           // the desktop's bits per pixel; 0 when unknown
+
+// A 32-bit window is written in its own format: SDL's conversion of a 16-bit
+// surface costs several times the scaling itself. pixtab then holds RGB565
+// values (the format SDL gives a 16-bit surface, plain window included) and
+// `wide` their window values, converted by SDL's own blit from `from16` to
+// `to_wide`, so every colour is exactly what the 16-bit window would show.
+SDL_Surface *from16, *to_wide;  // 256x1, made when a 32-bit mode is set
+uint32_t wide[256];
+uint16_t wide_of[256];  // the pixtab that `wide` was converted from
+bool wide_stale = true;
+
+void free_wide() {
+  SDL_FreeSurface(from16);
+  SDL_FreeSurface(to_wide);
+  from16 = to_wide = nullptr;
+}
+
+// Makes the conversion surfaces for a 32-bit scr; returns 0 if it cannot.
+int make_wide() {
+  free_wide();
+  from16 = SDL_CreateRGBSurface(SDL_SWSURFACE, 256, 1, 16, 0xF800, 0x07E0, 0x001F, 0);
+  const SDL_PixelFormat *f = scr->format;
+  to_wide = SDL_CreateRGBSurface(SDL_SWSURFACE, 256, 1, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+  wide_stale = true;
+  return from16 && to_wide;
+}
+
+void update_wide() {
+  if (!wide_stale && std::memcmp(wide_of, pixtab, sizeof pixtab) == 0) return;
+  std::memcpy(wide_of, pixtab, sizeof pixtab);
+  std::memcpy(from16->pixels, pixtab, sizeof pixtab);
+  SDL_BlitSurface(from16, nullptr, to_wide, nullptr);
+  std::memcpy(wide, to_wide->pixels, sizeof wide);
+  wide_stale = false;
+}
+
+// The scaled modes take the display's own depth when it is 32 bits.
+int mode_bpp(int scale, Uint32 flags) {
+  if (scale == 1 && flags == 0) return 16;  // the plain window, as designed
+  return display_bpp == 32 ? 32 : 16;
+}
+
+void clear_window() {
+  if (SDL_MUSTLOCK(scr)) SDL_LockSurface(scr);
+  for (int y = 0; y < scr->h; y++)
+    std::memset(static_cast<uint8_t *>(scr->pixels) + y * scr->pitch, 0,
+                size_t(scr->w) * scr->format->BytesPerPixel);
+  if (SDL_MUSTLOCK(scr)) SDL_UnlockSurface(scr);
+}
+
+struct mode {
+  int scale, w, h;
+  Uint32 flags;
+};
+
+// The window at window_scale, or full screen: the display's size at the
+// largest scale that fits it.
+mode choose_mode(bool fullscreen) {
+  if (!fullscreen) return {window_scale, AREA_W * window_scale, AREA_H * window_scale, 0};
+  // Without the display's size, full screen is the scaled area itself.
+  if (display_w <= 0) return {window_scale, AREA_W * window_scale, AREA_H * window_scale, SDL_FULLSCREEN};
+  const int s = screen_fit_scale(display_w, display_h);
+  // A display smaller than the area at scale 1 gets the area's size (SDL
+  // picks the nearest mode), so the picture never runs off the surface.
+  return {s, display_w > AREA_W * s ? display_w : AREA_W * s, display_h > AREA_H * s ? display_h : AREA_H * s,
+          SDL_FULLSCREEN};
+}
+
+// Sets the window (fullscreen false) or full screen and clears it to black.
+// Returns 1, or 0 with scr null.
+int set_mode(bool fullscreen) {
+  const mode m = choose_mode(fullscreen);
+  scr = SDL_SetVideoMode(m.w, m.h, mode_bpp(m.scale, m.flags), m.flags);
+  if (!scr) return 0;
+  const int bytes = scr->format->BytesPerPixel;
+  if (bytes == 4 ? !make_wide() : bytes != 2) return 0;
+  screen_scale = m.scale;
+  screen_fullscreen = fullscreen;
+  // SDL may give a larger full-screen mode than asked: centre in what it gave.
+  screen_left = scr->w > AREA_W * m.scale ? (scr->w - AREA_W * m.scale) / 2 : 0;
+  screen_top = scr->h > AREA_H * m.scale ? (scr->h - AREA_H * m.scale) / 2 : 0;
+  // The only writes outside the picture: the bands and the border.
+  clear_window();
+  // The plain window never updates its bands: its picture rectangle is all
+  // it ever sends, as it always did.
+  if (m.scale != 1 || m.flags != 0) SDL_UpdateRect(scr, 0, 0, 0, 0);
+  return 1;
+}
+
+template <class Pixel>
+void scale_frame(const uint8_t *out, const Pixel *tab, uint8_t *pixels, int pitch, int scale) {
+  const size_t row_bytes = size_t(FRAME_W) * scale * sizeof(Pixel);
+  for (int y = 0; y < FRAME_H; y++) {
+    uint8_t *first = pixels + size_t(y + FRAME_TOP) * scale * pitch;
+    Pixel *d = reinterpret_cast<Pixel *>(first);
+    const uint8_t *src = out + y * FRAME_W;
+    for (int x = 0; x < FRAME_W; x++) {
+      const Pixel v = tab[src[x]];
+      for (int k = 0; k < scale; k++) *d++ = v;
+    }
+    for (int k = 1; k < scale; k++) std::memcpy(first + size_t(k) * pitch, first, row_bytes);
+  }
+}
+
+}  // namespace
+
+int screen_fit_scale(int w, int h) {
+  int s = w / AREA_W < h / AREA_H ? w / AREA_W : h / AREA_H;
+  return s < 1 ? 1 : s > SCREEN_MAXSCALE ? SCREEN_MAXSCALE : s;
+}
+
+int screen_open(int scale, bool fullscreen) {
+  const SDL_VideoInfo *info = SDL_GetVideoInfo();
+  display_w = info ? info->current_w : 0;
+  display_h = info ? info->current_h : 0;
+  display_bpp = info && info->vfmt ? info->vfmt->BitsPerPixel : 0;
+  window_scale = scale < 1 ? 1 : scale > SCREEN_MAXSCALE ? SCREEN_MAXSCALE : scale;
+  return set_mode(fullscreen);
+}
+
+int screen_toggle_fullscreen() {
+  const bool was = screen_fullscreen;
+  if (set_mode(!was) || set_mode(was)) {
+    remap_palette();
+    return 1;
+  }
+  return 0;
+}
+
+const SDL_PixelFormat *screen_pixtab_format() {
+  return scr->format->BytesPerPixel == 2 || !from16 ? scr->format : from16->format;
+}
+
+void convert_frame_scaled(const uint8_t *out, uint8_t *pixels, int pitch, int scale) {
+  scale_frame(out, pixtab, pixels, pitch, scale);
+}
+
+void convert_frame_scaled_wide(const uint8_t *out, const uint32_t *tab, uint8_t *pixels, int pitch, int scale) {
+  scale_frame(out, tab, pixels, pitch, scale);
+}
+
+void present(const uint8_t *out) {
+  uint8_t *pixels = static_cast<uint8_t *>(scr->pixels);
+  if (screen_scale == 1 && screen_left == 0 && screen_top == 0 && scr->format->BytesPerPixel == 2) {
+    // The plain 320x240 window. The surface's own pitch: a window whose
+    // rows are padded still shows the picture straight.
+    convert_frame(out, pixels, scr->pitch);
+    SDL_UpdateRect(scr, 0, FRAME_TOP, FRAME_W, FRAME_H);
+    return;
+  }
+  const int s = screen_scale, bytes = scr->format->BytesPerPixel;
+  if (SDL_MUSTLOCK(scr)) SDL_LockSurface(scr);
+  uint8_t *area = pixels + size_t(screen_top) * scr->pitch + size_t(screen_left) * bytes;
+  if (bytes == 4) {
+    update_wide();
+    convert_frame_scaled_wide(out, wide, area, scr->pitch, s);
+  } else {
+    convert_frame_scaled(out, area, scr->pitch, s);
+  }
+  if (SDL_MUSTLOCK(scr)) SDL_UnlockSurface(scr);
+  SDL_UpdateRect(scr, screen_left, screen_top + FRAME_TOP * s, FRAME_W * s, FRAME_H * s);
+}

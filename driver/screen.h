@@ -1,0 +1,56 @@
+// The window: its size, full screen, the pixel scale, and presenting a
+// frame into it.
+//
+// The 320x240 picture area (the 320x200 frame in its middle, black bands
+// above and below) is shown with every pixel as a screen_scale x
+// screen_scale block, nearest neighbour, at (screen_left, screen_top) of the
+// window. A window is exactly the scaled area; full screen covers the whole
+// display and centres the area on black. At scale 1 in a window this is the
+// plain 320x240 window of 16 bits, presented exactly as before; the other
+// modes take the display's depth when it is 32 bits, so SDL need not
+// convert every enlarged pixel.
+//
+// Main thread only.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+constexpr int SCREEN_MAXSCALE = 8;
+
+extern int screen_scale;       // 1..SCREEN_MAXSCALE
+extern int screen_left;        // window pixels left of the picture area
+extern int screen_top;         // window rows above the picture area
+extern bool screen_fullscreen;
+
+// The largest integer scale, 1..SCREEN_MAXSCALE, at which the 320x240 area
+// fits a display of w x h pixels (1 when it does not fit at all).
+int screen_fit_scale(int w, int h);
+
+// Remembers the display's size (call once, before the first mode is set:
+// SDL reports the desktop's size only then) and sets the first mode: full
+// screen, or a window of `scale` (1..8). Sets scr. Returns 1, or 0 with
+// SDL's reason in SDL_GetError().
+int screen_open(int scale, bool fullscreen);
+
+// Switches between the window and full screen. On failure it returns to the
+// mode it had; returns 0 (scr null) only when neither can be set.
+int screen_toggle_fullscreen();
+
+// Converts `out` through pixtab into the window at the current scale and
+// updates the picture's rectangle.
+void present(const uint8_t *out);
+
+// The pixel format of pixtab's values: the window's when it has 16 bits,
+// else RGB565, which present converts to the window's format (exactly as
+// SDL converts a 16-bit window).
+const SDL_PixelFormat *screen_pixtab_format();
+
+// convert_frame at `scale`: row y of the frame becomes rows
+// (y + 20) x scale .. (y + 21) x scale - 1 of `pixels`, every pixel repeated
+// scale times; `pixels` is the top left corner of the 320x240 area and
+// `pitch` the bytes per window row.
+void convert_frame_scaled(const uint8_t *out, uint8_t *pixels, int pitch, int scale);
+// The same for a 32-bit window, through `tab` (256 window pixel values).
+void convert_frame_scaled_wide(const uint8_t *out, const uint32_t *tab, uint8_t *pixels, int pitch, int scale);
