@@ -8,6 +8,7 @@ ULV_PACKAGES=(
   libfreetype-dev libpng-dev fonts-ebgaramond fonts-blankenburg
   libxmp-dev libopenmpt-dev fig2dev xvfb xdotool sox imagemagick
   clang libclang-rt-14-dev dpkg-dev
+  xfig-libs
 )
 
 # The armel cross-build (build-armel.sh) and the runs under qemu: only

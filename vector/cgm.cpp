@@ -39,6 +39,13 @@ struct Source {
     if (left != SIZE_MAX) left--;
     return *p++;
   }
+
+  // True when nothing follows: a bounded or file source has no byte left.
+  // The unbounded source cannot tell and is taken at its word.
+  bool at_end() {
+    if (f) return std::fgetc(f) == EOF;
+    return left == 0 || left == SIZE_MAX;
+  }
 };
 
 cgm_picture *fail_with(cgm_picture *pic, const char *msg) {
@@ -67,7 +74,7 @@ cgm_picture *decode(Source &s) {
   for (;;) {
     int k = s.byte();
     if (s.fail) return fail_with(pic, "picture ends before its terminator");
-    if (k == 0xFF) return pic;
+    if (k == 0xFF) return s.at_end() ? pic : fail_with(pic, "bytes follow the picture's terminator");
     cgm_element *e = static_cast<cgm_element *>(std::calloc(1, sizeof(cgm_element)));
     if (!e) return fail_with(pic, "out of memory");
     e->flags = CGM_FILL;
@@ -95,6 +102,18 @@ cgm_picture *decode(Source &s) {
 void put_byte(uint8_t *out, size_t cap, size_t &n, int v) {
   if (n < cap) out[n] = uint8_t(v);
   n++;
+}
+
+// The 6 * t coordinates at quarter scale; false if one does not fit 16 bits.
+bool put_triangles(uint8_t *out, size_t cap, size_t &n, const int32_t *v, int t) {
+  for (int i = 0; i < 6 * t; i++) {
+    if (v[i] < -262144 || v[i] > 262144) return false;  // keeps v + 2 far from overflow
+    int32_t q = (v[i] + 2) >> 2;                        // nearest, halves up
+    if (q < -32768 || q > 32767) return false;
+    put_byte(out, cap, n, q >> 8 & 0xFF);
+    put_byte(out, cap, n, q & 0xFF);
+  }
+  return true;
 }
 
 }  // namespace
@@ -138,18 +157,17 @@ size_t cgm_put(const cgm_picture *pic, uint8_t *out, size_t cap) {
   }
   for (const cgm_element *e = pic->elements; e; e = e->next) {
     if (!(e->flags & CGM_FILL)) continue;
-    int t = e->ntriangles > 0 ? e->ntriangles : 0;
-    if ((e->fillcolr & 0xFF) == 0xFF || t > 255) return 0;
-    put_byte(out, cap, n, e->fillcolr & 0xFF);
-    put_byte(out, cap, n, t);
-    for (int i = 0; i < 6 * t; i++) {
-      int32_t v = e->triangles[i];
-      if (v < -262144 || v > 262144) return 0;  // keeps v + 2 far from overflow
-      int32_t q = (v + 2) >> 2;                  // nearest, halves up
-      if (q < -32768 || q > 32767) return 0;
-      put_byte(out, cap, n, q >> 8 & 0xFF);
-      put_byte(out, cap, n, q & 0xFF);
-    }
+    if ((e->fillcolr & 0xFF) == 0xFF) return 0;
+    int total = e->ntriangles > 0 ? e->ntriangles : 0;
+    // Records of at most 255 triangles; an element of none keeps its record.
+    int first = 0;
+    do {
+      int t = total - first < 255 ? total - first : 255;
+      put_byte(out, cap, n, e->fillcolr & 0xFF);
+      put_byte(out, cap, n, t);
+      if (!put_triangles(out, cap, n, e->triangles + 6 * first, t)) return 0;
+      first += t;
+    } while (first < total);
   }
   put_byte(out, cap, n, 0xFF);
   return n;

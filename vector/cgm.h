@@ -50,36 +50,75 @@ extern const char *cgm_errorstr;
 // Compact readers. Every element gets flags CGM_FILL; outline fields are left
 // unset. A colour count above 199 is refused (null).
 // cgm_get trusts its input (no length is known) and never fails on a valid
-// picture. cgm_getn reads at most `size` bytes and returns null when the
-// picture runs past them.
+// picture. cgm_getn reads exactly `size` bytes: null when the picture runs
+// past them or bytes follow its terminator.
 cgm_picture *cgm_get(const uint8_t *data);
 cgm_picture *cgm_getn(const uint8_t *data, size_t size);
 // Reads the compact form from a file opened "rb"; null if it cannot be
-// opened or ends before the terminator byte. cgm_getf reads from an open
+// opened, ends before the terminator byte or goes on after it. cgm_getf reads from an open
 // stream and leaves it open.
 cgm_picture *cgm_getfile(const char *path);
 cgm_picture *cgm_getf(FILE *f);
 
-// Clear-text CGM reader: polygons, lines and rectangles with their colours,
-// polygons split into triangles, everything normalised to picture space.
+// Clear-text CGM reader. Draws polygons, polylines (line, disjtline),
+// rectangles, circles, ellipses, circular and elliptical arcs (open, pie,
+// chord) and hatched fills; skips text, cell arrays and markers (counted in
+// cgm_textinfo). Comments (% ... %) and quoted strings are skipped wherever
+// they stand; points need no separator between them. Line attributes
+// (linewidth, linecolr) draw lines and arcs, edge attributes (edgewidth,
+// edgecolr, edgevis) draw the boundaries of filled shapes.
+// Filled polygons are split into triangles by ear clipping; polygons that
+// cross themselves, that the ear clipping cannot finish, or that have more
+// than 500 points are filled by a scan-line sweep with the nonzero winding
+// rule. Everything is normalised to picture space.
 // Null if the file cannot be opened, does not start with "BEGMF", or breaks
 // the reader's limits (see cgm_errorstr). cgm_readtextf reads an open stream
 // and leaves it open.
 cgm_picture *cgm_readtext(const char *path);
 cgm_picture *cgm_readtextf(FILE *f);
 
+// Limits and output scale of the clear-text reader. The defaults,
+// {500, 99, 160, 0}, are what the demo's own drawings need and keep the reader
+// on its fixed tables (cgm_points, cgm_colrmap); a tool raises them.
+struct cgm_textlimits {
+  int32_t points;     // most points in one element, 1..CGM_MAXPOINTS
+  int32_t colrindex;  // highest file colour index, 0..65535
+  int32_t pixels;     // output pixels per 65536 picture units (>= 1): curves
+                      // are flattened to within a quarter pixel, hatch lines
+                      // drawn 6 pixels apart
+  int32_t nearest;    // 1: once the 199 colour entries are full, a new colour
+                      // takes the nearest one held (counted in cgm_textinfo)
+                      // instead of refusing the drawing
+};
+constexpr int32_t CGM_MAXPOINTS = 4000000;
+extern cgm_textlimits cgm_limits;
+
+// Facts about the last drawing cgm_readtext returned: how drawing units map
+// to picture space (x' = (x - cx) * 65536 / half), its declared extent
+// (vdcext, when hasvdc), and the elements it skipped.
+struct cgm_textinfo {
+  int64_t cx, cy, half;
+  int32_t vdc[4];  // x0, y0, x1, y1 in drawing units
+  int32_t hasvdc;
+  int32_t text, images, markers;
+  int32_t approximated;  // colours given the nearest held one
+};
+extern cgm_textinfo cgm_lastinfo;
+
 // Reader state kept between calls of the clear-text reader: file colour
 // index (0..99) to picture colour entry, and the point list of the element
-// being read.
+// being read. Used while the limits stay at the demo's (500 points, index
+// 99); larger limits use tables of the reader's own.
 extern int32_t cgm_colrmap[100];
 extern int32_t cgm_points[500][2];
 
-// Compact writer: the filled elements of `pic` (outline-only elements have
-// no compact form and are left out), coordinates divided by 4 rounding to
-// nearest. Returns the size of the compact form and writes it to `out` when
+// Compact writer: the filled elements of `pic` (outlines have no compact
+// form and are left out), coordinates divided by 4 rounding to nearest. An
+// element of more than 255 triangles is written as several records of at
+// most 255. Returns the size of the compact form and writes it to `out` when
 // it fits in `cap` bytes; returns 0 if the picture cannot be written (more
-// than 199 colours, a fill colour with low byte 0xFF, more than 255
-// triangles in an element, a coordinate that does not fit 16 bits once divided).
+// than 199 colours, a fill colour with low byte 0xFF, a coordinate that does
+// not fit 16 bits once divided).
 size_t cgm_put(const cgm_picture *pic, uint8_t *out, size_t cap);
 
 // Releases a picture and its elements (tools and tests; the demo keeps its

@@ -1,7 +1,8 @@
 #!/bin/sh
-# cgmtool from the command line: usage and exit codes, a broken file, a
-# drawing converted by fig2dev drawn to PNG, and the compact form written
-# back byte for byte.
+# cgmtool from the command line: usage and exit codes, a broken file, inputs
+# that are no picture, outputs that would replace the input, warnings for
+# what is skipped or dropped, a drawing converted by fig2dev drawn to PNG,
+# and the compact form written back byte for byte.
 # Arguments: CGMTOOL SOURCE_DIR ASSET_DIR WORK_DIR
 set -u
 tool=$1 src=$2 assets=$3 work=$4
@@ -25,6 +26,36 @@ printf 'BEGMF x; colrtable 1 0 0 0; polygon (0,0) (1,' > "$work/broken.cgm"
 "$tool" "$work/broken.cgm" --info > /dev/null 2> "$work/err"; check "broken file status" 2 $?
 check "broken file message lines" 1 "$(wc -l < "$work/err")"
 grep -q "broken.cgm: .*point" "$work/err"; check "broken file message names the fault" 0 $?
+
+grep -q "^Drawn: polygon, rect, line" "$work/help"; check "--help says what is drawn" 0 $?
+grep -q "^edge widths and colours. Skipped, with one warning line per file: text" "$work/help"
+check "--help says what is skipped" 0 $?
+
+# Inputs that are no picture: one line, status 2, at once.
+: > "$work/empty.cgm"
+head -c 40 "$src/fig/boxes.fig" > "$work/drawing.fig"
+printf '\001\001\002\003\377\000' > "$work/trailing.bin"
+for input in "$work" "$work/empty.cgm" /dev/zero "$work/drawing.fig" "$work/trailing.bin"; do
+  "$tool" "$input" --info > /dev/null 2> "$work/err"; check "$input status" 2 $?
+  check "$input message lines" 1 "$(wc -l < "$work/err")"
+done
+"$tool" "$work/drawing.fig" --info 2>&1 | grep -q "a FIG drawing; convert it first: fig2dev -L cgm"
+check "a FIG file is pointed to fig2dev" 0 $?
+
+# Outputs naming the input are refused and the input stays as it was.
+printf 'BEGMF x; colrtable 1 0 0 0 255 0 0;\nlinecolr 2; line (0,0)(9,9);\ntext (1,1) final %s;\n' "'a line (1,1) (2,2);'" > "$work/lines.cgm"
+cp "$work/lines.cgm" "$work/lines.orig"
+"$tool" "$work/lines.cgm" -o "$work/lines.cgm" 2> /dev/null; check "-o naming the input" 2 $?
+"$tool" "$work/lines.cgm" --compact "$work/./lines.cgm" 2> /dev/null; check "--compact naming the input" 2 $?
+cmp -s "$work/lines.cgm" "$work/lines.orig"; check "input untouched" 0 $?
+
+# Skipped text and dropped outlines: one warning line each, status 0.
+"$tool" "$work/lines.cgm" -o "$work/lines.png" --compact "$work/lines.bin" 2> "$work/err"; check "warnings status" 0 $?
+grep -q "lines.cgm: skipped 1 text element$" "$work/err"; check "text warning" 0 $?
+grep -q "lines.cgm: the compact form holds fills only: dropped 1 outline-only elements$" "$work/err"
+check "compact warning" 0 $?
+"$tool" "$work/lines.cgm" -o "$work/no/such/folder/x.png" 2> "$work/err"; check "unwritable output" 1 $?
+grep -q "cannot write" "$work/err"; check "unwritable output message" 0 $?
 
 fig2dev -L cgm "$src/fig/boxes.fig" "$work/boxes.cgm"; check "fig2dev" 0 $?
 "$tool" "$work/boxes.cgm" -o "$work/boxes.png" --size 800x500 --info > "$work/info"; check "draw" 0 $?
