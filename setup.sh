@@ -32,12 +32,24 @@ ulv_setup() {
   fi
 }
 
-# ulv_build DIR [cmake options...]: configure (once) and build with Ninja.
-# ULV_TARGETS, when set, names the targets to build instead of all.
+# ulv_build DIR [cmake options...]: configure and build with Ninja. It
+# configures once, and again only when a -DNAME=VALUE option differs from
+# the folder's cache (run.sh and test.sh share build/ with ULV_TESTS off
+# and on). ULV_TARGETS, when set, names the targets to build instead of all.
 ulv_build() {
   local dir=$1
   shift
-  if [ ! -f "$dir/build.ninja" ]; then
+  local configure=0 opt
+  [ -f "$dir/build.ninja" ] || configure=1
+  for opt in "$@"; do
+    case $opt in
+      -D*=*)
+        opt=${opt#-D}
+        grep -q "^${opt%%=*}:[A-Z]*=${opt#*=}\$" "$dir/CMakeCache.txt" 2>/dev/null || configure=1
+        ;;
+    esac
+  done
+  if [ $configure = 1 ]; then
     cmake -S . -B "$dir" -G Ninja "$@" || return 1
   fi
   local targets=()

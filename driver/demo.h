@@ -8,10 +8,8 @@
 
 #include <cstdint>
 
-// The 320x200 frame of palette indices, row-major, pitch 320.
-constexpr int FRAME_W = 320;
-constexpr int FRAME_H = 200;
-constexpr int FRAME_BYTES = FRAME_W * FRAME_H;
+#include "assets/frame.h"
+
 // Rows of the window above the picture (and below it: 240 - 200 - 20).
 constexpr int FRAME_TOP = 20;
 

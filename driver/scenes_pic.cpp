@@ -3,6 +3,7 @@
 
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/scene_pixels.h"
 #include "driver/scenes.h"
 
 void strip_scroll(const uint8_t *strip, int32_t now) {
@@ -28,16 +29,15 @@ void panorama_window(int32_t now) {
 
 namespace {
 
-// The mask's bytes as multipliers, 255 made 256: (w p) >> 8 then leaves p
-// as it is where the mask is 255 and is (m p) >> 8 everywhere else, so
-// every pixel takes the same arithmetic and no test.
+// The mask's bytes as multipliers (mask_weight), so every pixel takes the
+// same arithmetic and no test.
 uint16_t mask_weights[sizeof etumehta];
 bool mask_ready;
 
 }  // namespace
 
 void panorama_init() {
-  for (size_t i = 0; i < sizeof etumehta; i++) mask_weights[i] = etumehta[i] == 255 ? 256 : etumehta[i];
+  for (size_t i = 0; i < sizeof etumehta; i++) mask_weights[i] = mask_weight(etumehta[i]);
   mask_ready = true;
 }
 
@@ -53,5 +53,5 @@ void panorama_mask(int32_t now) {
 
 void overlay_rosic(uint8_t *out) {
   for (int i = 0; i < FRAME_BYTES; i++)
-    if (rosic[i] != 255) out[i] = rosic[i];
+    out[i] = overlay_pixel(out[i], rosic[i]);
 }

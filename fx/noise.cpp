@@ -2,12 +2,11 @@
 
 #include <cmath>
 
+#include "assets/frame.h"
 #include "maths/cr.h"
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 200;
 // Largest t for which 13 * t * t + 1000 fits a signed 32-bit int.
 constexpr int kMaxT = 12852;
 
@@ -18,16 +17,16 @@ constexpr uint16_t kMaskB = 0b0110'1111'0110'0010;  // used when t % 3 == 0
 void scratch(uint8_t *frame, int t) {
   if ((t / 50) % 2 != 1 || t % 15 == 0) return;
   // 320 * sin + 320 lies in 0..640, so the truncated value is never negative.
-  const int c = static_cast<int>(320.0 * cr_sin(0.05 * t) + 320.0) % kWidth;
-  for (int y = 0; y < kHeight; y++) frame[kWidth * y + c] >>= 1;
+  const int c = static_cast<int>(320.0 * cr_sin(0.05 * t) + 320.0) % FRAME_W;
+  for (int y = 0; y < FRAME_H; y++) frame[FRAME_W * y + c] >>= 1;
 }
 
 void specks(uint8_t *frame, int t) {
   const int last = (t / 20) % 10 + 9;  // 10 to 19 specks
   for (int i = 0; i <= last; i++) {
-    const int x = (t * t + i * i + 19 * i) % kWidth;
-    const int y = (x + 17 * t + 10 * i) % kHeight;
-    frame[kWidth * y + x] >>= 1;
+    const int x = (t * t + i * i + 19 * i) % FRAME_W;
+    const int y = (x + 17 * t + 10 * i) % FRAME_H;
+    frame[FRAME_W * y + x] >>= 1;
   }
 }
 
@@ -39,7 +38,7 @@ void blotch(uint8_t *frame, int t) {
   const uint16_t mask = t % 3 != 0 ? kMaskA : kMaskB;
   for (int r = 0; r < 4; r++)
     for (int c = 0; c < 4; c++)
-      if (mask >> (4 * r + c) & 1) p[kWidth * r + c] = 0;  // halved 50 times over
+      if (mask >> (4 * r + c) & 1) p[FRAME_W * r + c] = 0;  // halved 50 times over
 }
 
 }  // namespace

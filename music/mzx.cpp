@@ -13,10 +13,8 @@
 #include "sound/mix.h"
 #include "sound/sd.h"
 
-int32_t mzx_mode = 0;
 uint32_t mzx_starttime = 0;
 uint32_t mzx_interval = 0;
-int32_t mzx_tickleft = 0;
 int32_t mzx_cbcount = 0;
 int32_t mzx_nexthandle = 1;
 

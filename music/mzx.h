@@ -21,12 +21,13 @@
 
 #include <cstdint>
 
-// Tick source: 2 mixer-driven (audio callback), 0 timer-driven. 0 until
-// mzx_init, 2 from then on whether or not the device opened.
-extern int32_t mzx_mode;
+#include "sound/dsp16.h"
+
+// mzx_mode (tick source) and mzx_tickleft (frames left in the current tick)
+// are declared in sound/dsp16.h, stored beside the audio callback that
+// reads them.
 extern uint32_t mzx_starttime;  // SDL_GetTicks at mzx_start, ms
 extern uint32_t mzx_interval;   // timer period in ms: 1000 / the rate given to mzx_start
-extern int32_t mzx_tickleft;    // output frames left before the next tick (audio callback)
 extern int32_t mzx_cbcount;     // registered callbacks, 0..1024
 extern int32_t mzx_nexthandle;  // handle for the next registered callback, from 1
 

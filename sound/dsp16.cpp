@@ -4,11 +4,12 @@
 
 #include <SDL.h>
 
-#include "music/mzx.h"
 #include "replayer/pt.h"
 #include "sound/mix.h"
 #include "sound/sd.h"
 
+int32_t mzx_mode = 0;
+int32_t mzx_tickleft = 0;
 void (*mix_tickhook)(int frame);
 
 namespace {

@@ -4,8 +4,8 @@
 // table; mix_newhand is the callback that cuts every device buffer at tick
 // boundaries, running one replayer tick (pt_play) at each boundary and
 // having the mixer render the frames in between. This callback is the one
-// place where the sound layer calls the replayer and reads the front-end's
-// tick counter (mzx_tickleft, mzx_mode).
+// place where the sound layer calls up into the replayer (pt_play,
+// pt_bpmtempo); it needs nothing of the music front-end above it.
 //
 // Threads: sd_dsp16_init and sd_null_init run on the main thread before
 // playback; mix_newhand runs on SDL's audio thread (or, with no device, on
@@ -13,6 +13,17 @@
 #pragma once
 
 #include <cstdint>
+
+// The tick source's state that the callback reads on every block. Both are
+// part of the music front-end's interface (music/mzx.h includes this
+// header), but they are stored here, with their only per-block reader, so
+// the sound layer does not depend on the layer above it.
+// Tick source: 2 mixer-driven (audio callback), 0 timer-driven. 0 until
+// mzx_init, 2 from then on whether or not the device opened.
+extern int32_t mzx_mode;
+// Output frames left before the next tick; 0 at start. Only the callback
+// reads and writes it once playback has started (audio thread).
+extern int32_t mzx_tickleft;
 
 // Opens the device for `rate` Hz stereo with blocks of `frames` frames:
 // unsigned 8-bit below 44100 Hz, signed 16-bit little-endian otherwise.

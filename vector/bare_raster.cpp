@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "assets/frame.h"
 #include "vector/bare.h"
 #include "vector/bare_fixed.h"
 #include "vector/fdiv.h"
@@ -15,12 +16,10 @@ int32_t bare_zbuf[320 * 200];
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 200;
 constexpr int kMaxVerts = 1000;
 constexpr int32_t kFocal = 600;            // pixels
-constexpr int32_t kRightEdge = 320 << 16;  // first x (16.16) past the screen
-constexpr int32_t kLastColumn = 319 << 16;
+constexpr int32_t kRightEdge = FRAME_W << 16;  // first x (16.16) past the screen
+constexpr int32_t kLastColumn = (FRAME_W - 1) << 16;
 constexpr int32_t kNoLeft = 100000000;  // span reset values, beyond any screen x
 constexpr int32_t kNoRight = -100000000;
 
@@ -81,7 +80,7 @@ void walk_edge(const ScreenPoint &p, const ScreenPoint &q) {
   const int32_t xstep = static_cast<int32_t>(fdiv64(sub(shl16(b.x), shl16(t.x)), dy));
   const int32_t zstep = static_cast<int32_t>(fdiv64(sub(b.z, t.z), dy));
   // Rows above the screen are stepped over in one go.
-  const int32_t first = std::max(t.y, 0), last = std::min(b.y, kHeight - 1);
+  const int32_t first = std::max(t.y, 0), last = std::min(b.y, FRAME_H - 1);
   if (first > last) return;
   int32_t x = advance(shl16(t.x), xstep, static_cast<int64_t>(first) - t.y);
   int32_t z = advance(t.z, zstep, static_cast<int64_t>(first) - t.y);
@@ -129,7 +128,7 @@ void fill_row(int y, uint8_t *framebuffer, const uint8_t *colours) {
   const int32_t zl = bare_spans[BARE_SPAN_LEFT_Z][y];
   // Divides by the pixel count, not the step count.
   const int32_t dz = fdiv(sub(bare_spans[BARE_SPAN_RIGHT_Z][y], zl), xe - xs + 1);
-  fill_span(bare_zbuf + kWidth * y + xe + 1, framebuffer + kWidth * y + xe + 1, xe - xs + 1,
+  fill_span(bare_zbuf + FRAME_W * y + xe + 1, framebuffer + FRAME_W * y + xe + 1, xe - xs + 1,
             static_cast<uint32_t>(zl), static_cast<uint32_t>(dz), colours);
 }
 
@@ -141,8 +140,8 @@ void draw_triangle(const ScreenPoint &a, const ScreenPoint &b, const ScreenPoint
   if (facing <= 0) return;
   const int32_t ymin = std::min({1000000, a.y, b.y, c.y});
   const int32_t ymax = std::max({-1000000, a.y, b.y, c.y});
-  if (ymax < 0 || ymin >= kHeight) return;
-  const int ystart = std::max(ymin, 0), yend = std::min(ymax, kHeight - 1);
+  if (ymax < 0 || ymin >= FRAME_H) return;
+  const int ystart = std::max(ymin, 0), yend = std::min(ymax, FRAME_H - 1);
   for (int y = ystart; y <= yend; y++) {
     bare_spans[BARE_SPAN_LEFT][y] = kNoLeft;
     bare_spans[BARE_SPAN_RIGHT][y] = kNoRight;
@@ -160,8 +159,8 @@ ScreenPoint screen_point(int k) { return {bare_verts[k][0], bare_verts[k][1], ba
 // Sixteen words a step: the target pairs the stores into doubleword
 // stores and spreads the loop's own cost over them.
 void bare_clearzbuf() {
-  static_assert(kWidth * kHeight % 16 == 0);
-  for (int32_t *z = bare_zbuf, *end = bare_zbuf + kWidth * kHeight; z != end; z += 16)
+  static_assert(FRAME_W * FRAME_H % 16 == 0);
+  for (int32_t *z = bare_zbuf, *end = bare_zbuf + FRAME_W * FRAME_H; z != end; z += 16)
     for (int k = 0; k < 16; k++) z[k] = BARE_ZCLEAR;
 }
 

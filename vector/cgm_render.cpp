@@ -12,11 +12,12 @@
 #include <cstring>
 #include <utility>
 
+#include "assets/frame.h"
+
 int32_t cgm_spans[2][200];
 
 namespace {
 
-constexpr int W = 320, H = 200;
 constexpr int32_t SPAN_FAR = 10000 << 16;  // beyond any column, 16.16
 
 // Quarter pixels to pixels, halves up: (v + 2) >> 2 without the sum's
@@ -24,7 +25,7 @@ constexpr int32_t SPAN_FAR = 10000 << 16;  // beyond any column, 16.16
 int qpix(int v) { return (v >> 2) + ((v & 3) >> 1); }
 
 void put(uint8_t *fb, int64_t c, int64_t r, uint8_t colour) {
-  if (c >= 0 && c < W && r >= 0 && r < H) fb[r * W + c] = colour;
+  if (c >= 0 && c < FRAME_W && r >= 0 && r < FRAME_H) fb[r * FRAME_W + c] = colour;
 }
 
 // edge for top row ra < bottom row rb and ends xt, xb within -65536..65535
@@ -66,7 +67,7 @@ void edge(int64_t xt, int ra, int64_t xb, int rb, int rbot) {
     x += step * int64_t(-r);
     r = 0;
   }
-  for (; r <= last && r < H; r++, x += step) {
+  for (; r <= last && r < FRAME_H; r++, x += step) {
     int32_t v = x < INT32_MIN ? INT32_MIN : x > INT32_MAX ? INT32_MAX : int32_t(x);
     if (v < cgm_spans[0][r]) cgm_spans[0][r] = v;
     if (v > cgm_spans[1][r]) cgm_spans[1][r] = v;
@@ -89,10 +90,10 @@ int32_t span_pixel(int32_t v) { return (v >> 16) + ((v & 0xFFFF) > 0x8000); }
   cgm_spans[1][r] = right;
   // Both ends lie within +-SPAN_FAR, so the rounding sum cannot overflow.
   int32_t xl = (left + 0x7FFF) >> 16, xr = (right + 0x7FFF) >> 16;
-  if (xr < 0 || xl >= W) return;
+  if (xr < 0 || xl >= FRAME_W) return;
   if (xl < 0) xl = 0;
-  if (xr > W - 1) xr = W - 1;
-  uint8_t *p = fb + r * W + xl;
+  if (xr > FRAME_W - 1) xr = FRAME_W - 1;
+  uint8_t *p = fb + r * FRAME_W + xl;
   const int n = xr - xl + 1;
   switch (n) {  // one jump into a run of single stores
     case 16: p[15] = colour; [[fallthrough]];
@@ -138,7 +139,7 @@ inline uint32_t edge_x(int32_t xt, int rt, int32_t step, int r) {
   if (row[c] < row[b]) std::swap(b, c);
   if (row[b] < row[a]) std::swap(a, b);
   const int ra = row[a], rb = row[b], rc = row[c];
-  const int top = ra < 0 ? 0 : ra, bot = rc > H - 1 ? H - 1 : rc;
+  const int top = ra < 0 ? 0 : ra, bot = rc > FRAME_H - 1 ? FRAME_H - 1 : rc;
   if (bot < top) return;
   if (ra == rc) {  // no edge crosses a row: the spans keep their far values
     for (int r = top; r <= bot; r++) cgm_spans[0][r] = SPAN_FAR, cgm_spans[1][r] = -SPAN_FAR;
@@ -182,7 +183,7 @@ void triangle(uint8_t *fb, const int *X, const int *Y, uint8_t colour) {
   }
   int rtop = qpix(ylo), rbot = qpix(yhi);
   if (rtop < 0) rtop = 0;
-  if (rbot > H - 1) rbot = H - 1;
+  if (rbot > FRAME_H - 1) rbot = FRAME_H - 1;
   if (rbot < rtop) return;
   for (int r = rtop; r <= rbot; r++) {
     cgm_spans[0][r] = SPAN_FAR;
@@ -194,10 +195,10 @@ void triangle(uint8_t *fb, const int *X, const int *Y, uint8_t colour) {
   }
   for (int r = rtop; r <= rbot; r++) {
     int32_t xl = span_pixel(cgm_spans[0][r]), xr = span_pixel(cgm_spans[1][r]);
-    if (xr < 0 || xl >= W) continue;
+    if (xr < 0 || xl >= FRAME_W) continue;
     if (xl < 0) xl = 0;
-    if (xr > W - 1) xr = W - 1;
-    if (xr >= xl) std::memset(fb + r * W + xl, colour, size_t(xr - xl + 1));
+    if (xr > FRAME_W - 1) xr = FRAME_W - 1;
+    if (xr >= xl) std::memset(fb + r * FRAME_W + xl, colour, size_t(xr - xl + 1));
   }
 }
 
@@ -208,13 +209,13 @@ void triangle(uint8_t *fb, const int *X, const int *Y, uint8_t colour) {
 void run(uint8_t *fb, int64_t q, int64_t w, int64_t along, bool xmajor, uint8_t colour) {
   int64_t first = ((q >> 14) + 2 - 2 * w) >> 2;
   int64_t lo = first < 0 ? 0 : first, hi = first + w - 1;
-  int64_t limit = xmajor ? H : W;
+  int64_t limit = xmajor ? FRAME_H : FRAME_W;
   if (hi > limit - 1) hi = limit - 1;
   for (int64_t p = lo; p <= hi; p++) {
     if (xmajor)
-      fb[p * W + along] = colour;
+      fb[p * FRAME_W + along] = colour;
     else
-      fb[along * W + p] = colour;
+      fb[along * FRAME_W + p] = colour;
   }
 }
 
@@ -244,7 +245,7 @@ void segment(uint8_t *fb, int64_t X0, int64_t Y0, int64_t X1, int64_t Y1, int w,
         put(fb, c, a, colour);
     } else if (w > 0) {
       int64_t a = (X + 2) >> 2;
-      if (a >= 0 && a < (xmajor ? W : H)) run(fb, y, w, a, xmajor, colour);
+      if (a >= 0 && a < (xmajor ? FRAME_W : FRAME_H)) run(fb, y, w, a, xmajor, colour);
     }
   }
 }

@@ -1,17 +1,7 @@
-// The church pictures and their UV maps, and the generator's output of the
-// architectural jobs: sizes and the same bytes on every run.
+// The church pictures and their UV maps.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
-
-#include <unistd.h>
+#include <cstdint>
 
 #include "art_arch/measure.h"
 #include "assets/assets.h"
@@ -96,43 +86,6 @@ TEST(ArtChurch, ShadingBrightnessSuitsTheFormulas) {
     EXPECT_GE(artm::quantile(c.img, 64000, 0.99) - artm::quantile(c.img, 64000, 0.01), 120);
   }
   EXPECT_GE(whole[1], whole[0] + 20) << "the lightning picture is the brighter one";
-}
-
-std::vector<uint8_t> read_all(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-// A fresh run of only these jobs gives exactly the bytes the build embedded
-// (made by a run of every job): the art does not depend on the run, on the
-// other jobs or on thread timing.
-TEST(ArtArchGenerator, FreshRunMatchesTheEmbeddedAssets) {
-  namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / ("ulv_art_arch_" + std::to_string(::getpid()));
-  std::string cmd = std::string("\"") + ULV_BINARY_DIR + "/tools/assetgen/assetgen\" \"" + dir.string() +
-                    "\" --only=strips,panorama,rose,church > /dev/null";
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
-  struct Out {
-    const char *sym;
-    const uint8_t *embedded;
-    size_t size;
-  };
-  const Out outs[] = {
-      {"koottikarry1", koottikarry1, 40960}, {"koottikarry2", koottikarry2, 40960},
-      {"koottikarry3", koottikarry3, 40960}, {"takamehta", takamehta, 160000},
-      {"etumehta", etumehta, 160000},        {"drose", drose, 64000},
-      {"rosic", rosic, 64000},               {"kirkko", kirkko, 64000},
-      {"kirkkotc", kirkkotc, 128000},        {"kirkko2", kirkko2, 64000},
-      {"kirkko2tc", kirkko2tc, 128000},
-  };
-  for (const Out &o : outs) {
-    SCOPED_TRACE(o.sym);
-    std::vector<uint8_t> b = read_all((dir / (std::string(o.sym) + ".bin")).string());
-    ASSERT_EQ(b.size(), o.size);
-    EXPECT_EQ(std::memcmp(b.data(), o.embedded, o.size), 0);
-    EXPECT_TRUE(fs::exists(dir / "preview" / (std::string(o.sym) + ".png")));
-  }
-  fs::remove_all(dir);
 }
 
 }  // namespace

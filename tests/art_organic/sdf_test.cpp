@@ -10,13 +10,6 @@
 #include "gen.h"
 #include "sdf.h"
 
-// The toolkit's texture preview reads the texture asset; the tests give it
-// an empty one (the generator's own asset store is not linked here).
-uint8_t *asset(const char *) {
-  static uint8_t texture[65536];
-  return texture;
-}
-
 namespace {
 
 const Sdf kUnitSphere = [](const V3 &p) { return sdf_sphere(p, 1.0); };

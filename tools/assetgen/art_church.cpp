@@ -339,33 +339,6 @@ void render(const Lighting &L, const char *pic, const char *map) {
                    0.22);
 }
 
-// What the scenes show: church animation with one `dracula` frame and the
-// greetings with `greets` at a scroll position, composed as the demo does
-// (rain left out).
-void composed_previews() {
-  const uint8_t *tex = asset("dracula"), *gr = asset("greets");
-  const int c1 = 120, c2 = 160;
-  for (int k = 0; k < 3; k++) {
-    const uint8_t *img = asset(k == 2 ? "kirkko2" : "kirkko");
-    const uint8_t *uv = asset(k == 2 ? "kirkko2tc" : "kirkkotc");
-    std::vector<uint8_t> f(64000);
-    for (int i = 0; i < 64000; i++) {
-      unsigned u = uv_at(uv, i);
-      int v;
-      if (u == 0xFFFF) {
-        v = 0;
-      } else if (k == 0) {
-        v = ((tex[65536 * 7 + u] * c1) >> 6) + (img[i] >> 1);
-      } else {
-        long p1 = 256L * 300 + u, p2 = 256L * 290 + u;
-        v = ((gr[p1] * c1) >> 7) + (img[i] >> 1) - ((gr[p2] * c2) >> 9);
-      }
-      f[i] = uint8_t(std::clamp(v, 0, 255));
-    }
-    preview_grey(k == 0 ? "kirkko_dracula" : k == 1 ? "kirkko_greets" : "kirkko2_greets", 320, 200, f.data());
-  }
-}
-
 }  // namespace
 
 void job_church() {
@@ -386,5 +359,4 @@ void job_church() {
     }
     preview_rgb(map, 320, 200, rgb.data());
   }
-  after_all(composed_previews);
 }

@@ -191,31 +191,9 @@ void render_gargoyle(const GargPose &pose, const char *pic_sym, const char *uv_s
   preview_grey(pic_sym, 320, 200, asset(pic_sym));
 }
 
-// The gargoyle member's composition at three moments:
-// v = (T[~(B + u)] * c2 >> 8) - (T[(A + u)] * c1 >> 8) + img / 2.
-void compose_gargoyle(const char *pic_sym, const char *uv_sym) {
-  const int c1s[3] = {120, 204, 36}, c2s[3] = {120, 36, 204};
-  int A[3], B[3];
-  for (int k = 0; k < 3; k++) {
-    int now = 3000 * (k + 1);
-    A[k] = 256 * (now / 9) + int(40 * std::sin(now * (1.0 / 700)));
-    B[k] = 256 * (now / 11) + int(40 * std::sin(now * (1.0 / 771)));
-  }
-  auto out = compose_preview(asset(pic_sym), asset(uv_sym), [&](int k, const uint8_t *tex, uint16_t u, int img) {
-    return ((tex[~(B[k] + u) & 0xFFFF] * c2s[k]) >> 8) - ((tex[(A[k] + u) & 0xFFFF] * c1s[k]) >> 8) + (img >> 1);
-  });
-  preview_grey(std::string(pic_sym) + "_composed", 320, 600, out.data());
-}
-
-void compose_all() {
-  compose_gargoyle("gargoyle", "gargoyletc");
-  compose_gargoyle("gargoyle2", "gargoyle2tc");
-}
-
 }  // namespace
 
 void job_gargoyle() {
   render_gargoyle({0.4, 0.15, 0.05, normalize(V3{-0.7, 0.75, 0.45})}, "gargoyle", "gargoyletc");
   render_gargoyle({0.28, -0.55, 0.3, normalize(V3{0.7, 0.75, 0.45})}, "gargoyle2", "gargoyle2tc");
-  after_all(compose_all);
 }

@@ -9,6 +9,7 @@
 //              soft edges. The middle rows, where the models spin, stay
 //              mostly clear.
 #include "art_arch_canvas.h"
+#include "driver/scene_pixels.h"
 #include "gen.h"
 
 #include <cmath>
@@ -223,8 +224,7 @@ void composed_preview(const char *name, int c0, int m0) {
   std::vector<uint8_t> f(64000, 0);
   for (int y = 0; y < 199; y++)
     for (int x = 0; x < 320; x++) {
-      int p = pan[c0 + 800 * y + x], m = mask[m0 + 800 * y + x];
-      f[320 * y + x] = uint8_t(m == 255 ? p : (m * p) >> 8);
+      f[320 * y + x] = mask_pixel(pan[c0 + 800 * y + x], mask[m0 + 800 * y + x]);
     }
   preview_grey(name, 320, 200, f.data());
 }

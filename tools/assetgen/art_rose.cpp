@@ -9,6 +9,7 @@
 //          shafts in the foreground, in shadow; the whole middle stays
 //          transparent. It never uses 255 for itself.
 #include "art_arch_canvas.h"
+#include "driver/scene_pixels.h"
 #include "gen.h"
 
 #include <cmath>
@@ -186,8 +187,7 @@ void make_overlay(uint8_t *out) {
 void composed_preview() {
   std::vector<uint8_t> f(asset("drose"), asset("drose") + 64000);
   const uint8_t *o = asset("rosic");
-  for (int i = 0; i < 64000; i++)
-    if (o[i] != 255) f[i] = o[i];
+  for (int i = 0; i < 64000; i++) f[i] = overlay_pixel(f[i], o[i]);
   preview_grey("drose_rosic", W, H, f.data());
 }
 

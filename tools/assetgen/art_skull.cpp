@@ -171,26 +171,9 @@ void render_skull(const SkullPose &pose, const char *pic_sym, const char *uv_sym
   preview_grey(pic_sym, 320, 200, asset(pic_sym));
 }
 
-// The skull member's composition, v = T * img / D + img / 4, at three
-// moments, written as one preview per picture.
-void compose_skull(const char *pic_sym, const char *uv_sym) {
-  const int ds[3] = {170, 100, 30};
-  auto out = compose_preview(asset(pic_sym), asset(uv_sym), [&](int k, const uint8_t *tex, uint16_t u, int img) {
-    int S = 256 * (1000 * (k + 1) / 20);
-    return (tex[(S + u) & 0xFFFF] * img) / ds[k] + (img >> 2);
-  });
-  preview_grey(std::string(pic_sym) + "_composed", 320, 600, out.data());
-}
-
-void compose_all() {
-  compose_skull("skulle", "skulletc");
-  compose_skull("skulle2", "skulle2tc");
-}
-
 }  // namespace
 
 void job_skull() {
   render_skull({0.45, -0.10, 0.05, normalize(V3{-0.65, 0.6, 0.55})}, "skulle", "skulletc");
   render_skull({-0.45, -0.12, 0.16, normalize(V3{0.65, 0.6, 0.55})}, "skulle2", "skulle2tc");
-  after_all(compose_all);
 }

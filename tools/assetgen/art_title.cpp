@@ -52,11 +52,11 @@ double window(double x, double y) {
   return glass;
 }
 
-// Everything but the title, brightness 0..1 at (x, y).
-double scene(double x, double y) {
-  double v = 0.035 + 0.02 * fbm(x / 30, y / 30, 502, 3);
+// The layers of the picture, back to front. Each takes the brightness so
+// far (0..1) at (x, y) and returns it with its own layer over it.
 
-  // Nave walls: pillars receding to the window, lit on their inner faces.
+// Nave walls: pillars receding to the window, lit on their inner faces.
+double pillars(double x, double y, double v) {
   for (int k = 0; k < 5; k++) {
     double depth = 1.0 + k * 0.55;            // nearer pillars are wider apart
     double off = 118 / depth, w = 11 / depth;
@@ -68,17 +68,22 @@ double scene(double x, double y) {
       }
     }
   }
-  // Vault ribs: faint arcs over the nave.
+  return v;
+}
+
+// Vault ribs: faint arcs over the nave.
+double ribs(double x, double y, double v) {
   for (int k = 0; k < 4; k++) {
     double depth = 1.0 + k * 0.55, half = 118 / depth, top = VY - 92 / depth;
     double yy = top - std::sqrt(std::max(0.0, half * half - (x - VX) * (x - VX))) * 0.35;
     if (std::fabs(x - VX) < half && std::fabs(y - yy) < 1.6 / depth + 0.4) v = std::max(v, 0.07 + 0.03 / depth);
   }
+  return v;
+}
 
-  double g = window(x, y);
-  if (g >= 0) v = g > 0 ? g : 0.03;
-
-  // Shafts of light fanning from the window down to the floor.
+// Shafts of light fanning from the window down to the floor; g is the
+// window's glass at (x, y) (negative off the window).
+double shafts(double x, double y, double g, double v) {
   double dx = x - 160, dy = y - 60;
   if (dy > 0 && g < 0) {  // in the air in front of the window, not on its glass
     double ang = std::atan2(dx, dy);
@@ -86,9 +91,12 @@ double scene(double x, double y) {
     double fall = std::exp(-std::hypot(dx, dy) / 150) * smoothstep(0, 50, dy) * smoothstep(1.0, 0.15, std::fabs(ang));
     v += 0.42 * band * fall;
   }
+  return v;
+}
 
-  // Floor: flagstones in perspective below the horizon, with the window's
-  // reflection.
+// Floor: flagstones in perspective below the horizon, with the window's
+// reflection.
+double flagstones(double x, double y, double v) {
   if (y > VY + 32) {
     double z = 40 / (y - VY);                       // distance along the floor
     double fx = (x - VX) * z / 12, fz = z * 6;
@@ -97,45 +105,63 @@ double scene(double x, double y) {
     double refl = std::exp(-std::fabs(x - 160) / 18) * 0.32 * smoothstep(VY + 32, H, y) * (0.7 + 0.3 * fbm(x / 4, y / 2, 505, 2));
     v = v * 0.7 + 0.05 + refl - 0.035 * seam;
   }
+  return v;
+}
 
-  // Mist pooling on the floor, brighter in the light.
+// Mist pooling on the floor, brighter in the light.
+double mist(double x, double y, double v) {
   double m = fbm(x / 50 + y / 400, y / 18, 506, 4) * smoothstep(105, 175, y);
   double light = 0.12 + 0.25 * std::exp(-std::fabs(x - 160) / 70);
-  v += (light - v) * 0.75 * smoothstep(0.25, 0.7, m);
+  return v + (light - v) * 0.75 * smoothstep(0.25, 0.7, m);
+}
 
-  // Two candles on iron stands between the first pillars: wax, a
-  // teardrop flame and its glow on the air around.
-  for (int side = -1; side <= 1; side += 2) {
-    double cx = 160 + side * 104, fy = 84;
-    double r = std::hypot(x - cx, (y - fy) * 1.2);
-    double glow = 0.4 * std::exp(-r / 14) + 0.09 * std::exp(-r / 60);
-    v += glow;
-    if (std::fabs(x - cx) < 2.6 && y > fy + 5 && y < fy + 34) {
-      double rim = 1 - std::fabs(x - cx) / 2.6;
-      v = 0.3 + 0.4 * rim * (1 - (y - fy - 5) / 40);
-    }
-    if (std::fabs(x - cx) < 0.8 && y >= fy + 34 && y < 200) v = 0.04;         // stand
-    if (std::fabs(x - cx) < 7 && std::fabs(y - fy - 35) < 1) v = 0.06;         // drip pan
-    double u = (x - cx) / 3.2, w = (y - fy + 2) / 8.0;                             // flame
-    if (w > -1 && w < 1) {
-      double half = (w < 0 ? std::sqrt(1 - w * w) : std::sqrt(std::max(0.0, 1 - w)) * 0.9) * (0.4 + 0.6 * (w + 1) / 2);
-      if (std::fabs(u) < half) v = 0.85 + 0.15 * (1 - std::fabs(u) / std::max(half, 1e-3));
-    }
+// A candle on an iron stand at column cx: wax, a teardrop flame and its
+// glow on the air around.
+double candle(double x, double y, double cx, double v) {
+  const double fy = 84;
+  double r = std::hypot(x - cx, (y - fy) * 1.2);
+  double glow = 0.4 * std::exp(-r / 14) + 0.09 * std::exp(-r / 60);
+  v += glow;
+  if (std::fabs(x - cx) < 2.6 && y > fy + 5 && y < fy + 34) {
+    double rim = 1 - std::fabs(x - cx) / 2.6;
+    v = 0.3 + 0.4 * rim * (1 - (y - fy - 5) / 40);
   }
+  if (std::fabs(x - cx) < 0.8 && y >= fy + 34 && y < 200) v = 0.04;         // stand
+  if (std::fabs(x - cx) < 7 && std::fabs(y - fy - 35) < 1) v = 0.06;         // drip pan
+  double u = (x - cx) / 3.2, w = (y - fy + 2) / 8.0;                             // flame
+  if (w > -1 && w < 1) {
+    double half = (w < 0 ? std::sqrt(1 - w * w) : std::sqrt(std::max(0.0, 1 - w)) * 0.9) * (0.4 + 0.6 * (w + 1) / 2);
+    if (std::fabs(u) < half) v = 0.85 + 0.15 * (1 - std::fabs(u) / std::max(half, 1e-3));
+  }
+  return v;
+}
 
-  // The great arch in front: stone blocks with a lit inner edge.
+// The great arch in front: stone blocks with a lit inner edge.
+double great_arch(double x, double y, double v) {
   const double ax0 = 22, ax1 = 298, ays = 78;
-  if (!in_arch(x, y, ax0, ax1, ays)) {
-    // Distance from the opening's edge, for the light catching it.
-    double inner = y >= ays ? std::max(ax0 - x, x - ax1)
-                            : std::max(std::hypot(x - ax1, y - ays), std::hypot(x - ax0, y - ays)) - (ax1 - ax0);
-    double course = std::fabs(std::fmod(y + 200, 14.0) - 7) > 6.3 ? 0.5 : 1.0;
-    double stone = (0.07 + 0.05 * fbm(x / 9, y / 9, 507, 4)) * course;
-    v = stone + 0.22 * std::exp(-inner / 3) * (y < ays ? 0.8 : 0.6);
-  }
-  // Vignette.
+  if (in_arch(x, y, ax0, ax1, ays)) return v;
+  // Distance from the opening's edge, for the light catching it.
+  double inner = y >= ays ? std::max(ax0 - x, x - ax1)
+                          : std::max(std::hypot(x - ax1, y - ays), std::hypot(x - ax0, y - ays)) - (ax1 - ax0);
+  double course = std::fabs(std::fmod(y + 200, 14.0) - 7) > 6.3 ? 0.5 : 1.0;
+  double stone = (0.07 + 0.05 * fbm(x / 9, y / 9, 507, 4)) * course;
+  return stone + 0.22 * std::exp(-inner / 3) * (y < ays ? 0.8 : 0.6);
+}
+
+double vignette(double x, double y, double v) {
   double r = std::hypot((x - 160) / 190, (y - 100) / 130);
   return v * (1 - 0.55 * smoothstep(0.45, 1.05, r));
+}
+
+// Everything but the title, brightness 0..1 at (x, y).
+double scene(double x, double y) {
+  double v = 0.035 + 0.02 * fbm(x / 30, y / 30, 502, 3);
+  v = ribs(x, y, pillars(x, y, v));
+  double g = window(x, y);
+  if (g >= 0) v = g > 0 ? g : 0.03;
+  v = mist(x, y, flagstones(x, y, shafts(x, y, g, v)));
+  v = candle(x, y, 160 + 104, candle(x, y, 160 - 104, v));
+  return vignette(x, y, great_arch(x, y, v));
 }
 
 // Separable box blur of a float image, radius r, clamped at the edges.

@@ -25,14 +25,15 @@ void preview_rgb(const std::string &name, int w, int h, const uint8_t *rgb);
 // Writes a PNG file (8-bit grey when channels is 1, RGB when 3).
 void write_png(const std::string &path, int w, int h, int channels, const uint8_t *data);
 // Writes an extra file into the output folder (for example the module as
-// nothing.mod); path is relative to the output folder.
+// nothing.mod), whole or not at all, and only when its bytes changed (so an
+// unchanged file keeps its time stamp); path is relative to the output
+// folder, whose subfolders it makes. Exits with a message on failure.
 void write_output_file(const std::string &rel, const uint8_t *data, size_t n);
 const std::string &output_dir();
 
-// Runs `fn` after every job has finished, on one thread, in registration
-// order by job; for previews that need another job's asset (an object
-// composed with its texture, for example).
-void after_all(void (*fn)());
+// Previews that compose several jobs' assets (an object with its texture,
+// as its scene shows it); run once every asset is there.
+void compose_scene_previews();
 
 // Small deterministic tools for the art.
 struct Rng {
@@ -59,21 +60,5 @@ double fbm(double x, double y, uint32_t salt, int oct, int per = 0);
 // pixel (x, y), so gradients do not band.
 uint8_t quantise(double v, int x, int y);
 
-// Jobs. Each fills the assets named in its comment.
-void job_palettes();   // pal_blue .. pal_sepia
-void job_title();      // ulvenor
-void job_strips();     // koottikarry1, koottikarry2, koottikarry3
-void job_panorama();   // takamehta, etumehta
-void job_skull();      // skulle, skulletc, skulle2, skulle2tc
-void job_gargoyle();   // gargoyle, gargoyletc, gargoyle2, gargoyle2tc
-void job_church();     // kirkko, kirkkotc, kirkko2, kirkko2tc
-void job_textures();   // kiehkura
-void job_dracula();    // dracula
-void job_greets();     // greets
-void job_rose();       // drose, rosic
-void job_portraits();  // tamsk, dorl, vesk
-void job_texts();      // lapinaa, tamsktxt, dorltxt, vesktxt
-void job_models();     // model1, ch_u, ch_r, ch_e, ch_t
-void job_pieces();     // piece1, piece2
-void job_music();      // nothing
-void job_icon();       // no asset: icon/ulvenor-64.png and icon/ulvenor-256.png
+// The jobs, the assets each fills and the files each writes: jobs.def.
+#include "jobs.h"

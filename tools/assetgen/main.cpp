@@ -1,141 +1,207 @@
-// Asset generator entry: assetgen OUTDIR
+// Asset generator entry.
 //
-// Runs every job, writes each catalogue entry as OUTDIR/<symbol>.bin, the
-// assembler file OUTDIR/assets.S that embeds them under their symbols,
-// PNG previews into OUTDIR/preview/ and the contact sheet
-// OUTDIR/preview/contact.png.
-#include "gen.h"
-#include "tools/writers/outfile.h"
+//   assetgen OUTDIR                 every job, then everything made from them
+//   assetgen OUTDIR --only=JOB,...  only those jobs (the build runs one job
+//                                   per rule); nothing else in OUTDIR is touched
+//   assetgen OUTDIR --catalogue     OUTDIR/assets.S and
+//                                   OUTDIR/include/assets/assets.h from the table
+//   assetgen OUTDIR --previews      the composed previews from the assets in
+//                                   OUTDIR, and the contact sheet
+//
+// A job writes each of its catalogue entries as OUTDIR/<symbol>.bin, its
+// further files, its PNG previews into OUTDIR/preview/ and the stamp
+// OUTDIR/jobs/<job>.done. Every file is written whole under a temporary
+// name and renamed; an unchanged file keeps its time stamp, so the build
+// redoes only what depends on bytes that changed.
+#include <png.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
+
+#include "gen.h"
+#include "tools/writers/outfile.h"
+
+namespace fs = std::filesystem;
 
 namespace {
-
-struct Entry {
-  const char *sym;
-  size_t size;
-  bool writable;  // converted in place at start-up: lives in .data
-};
-
-// The catalogue, in embedding order. The seven fixed palettes must stay
-// back to back in this order: they form one block.
-const Entry catalogue[] = {
-    {"ulvenor", 64000, false},      {"koottikarry1", 40960, false},
-    {"koottikarry2", 40960, false}, {"koottikarry3", 40960, false},
-    {"kiehkura", 65536, false},     {"skulle", 64000, false},
-    {"skulletc", 128000, false},    {"skulle2", 64000, false},
-    {"skulle2tc", 128000, false},   {"takamehta", 160000, false},
-    {"etumehta", 160000, false},    {"model1", 11804, true},
-    {"gargoyle", 64000, false},     {"gargoyletc", 128000, false},
-    {"gargoyle2", 64000, false},    {"gargoyle2tc", 128000, false},
-    {"drose", 64000, false},        {"rosic", 64000, false},
-    {"ch_u", 3680, true},           {"ch_r", 2480, true},
-    {"ch_e", 824, true},            {"ch_t", 2120, true},
-    {"tamsk", 64000, false},        {"dorl", 64000, false},
-    {"vesk", 64000, false},         {"tamsktxt", 23520, false},
-    {"dorltxt", 23520, false},      {"vesktxt", 23520, false},
-    {"kirkko", 64000, false},       {"kirkkotc", 128000, false},
-    {"kirkko2", 64000, false},      {"kirkko2tc", 128000, false},
-    {"dracula", 1900544, false},    {"greets", 321536, false},
-    {"lapinaa", 200960, false},     {"piece1", 172, false},
-    {"piece2", 222, false},         {"nothing", 704624, true},
-    {"pal_blue", 768, false},       {"pal_bright", 768, false},
-    {"pal_grey", 768, false},       {"pal_green", 768, false},
-    {"pal_red", 768, false},        {"pal_white", 768, false},
-    {"pal_sepia", 768, false},
-};
 
 std::map<std::string, std::vector<uint8_t>> buffers;
 std::string outdir;
 
-struct Preview {
-  std::string name;
-  int w, h;
+[[noreturn]] void fail(const std::string &what, const std::string &path, const char *why) {
+  std::fprintf(stderr, "assetgen: %s %s: %s\n", what.c_str(), path.c_str(), why);
+  std::exit(1);
+}
+
+// Writes `n` bytes to `path` whole or not at all, through the tools'
+// checked writer (a temporary name in the same folder, renamed when
+// complete; a failure ends the generator with the reason).
+void write_file(const std::string &path, const uint8_t *data, size_t n) {
+  fs::path dir = fs::path(path).parent_path();
+  std::error_code ec;
+  if (!dir.empty()) fs::create_directories(dir, ec);
+  if (ec) fail("cannot make folder", dir.string(), ec.message().c_str());
+  tw_file f;
+  tw_open(f, path);
+  tw_write(f, data, n);
+  tw_commit({&f});
+}
+
+bool same_bytes(const std::string &path, const uint8_t *data, size_t n) {
+  FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::vector<uint8_t> old(n + 1);
+  const size_t got = std::fread(old.data(), 1, n + 1, f);
+  std::fclose(f);
+  return got == n && std::memcmp(old.data(), data, n) == 0;
+}
+
+// Reads OUTDIR/<sym>.bin into the asset's buffer; its size must be the
+// catalogue size.
+void load_asset(const AssetInfo &a) {
+  const std::string path = outdir + "/" + a.sym + ".bin";
+  FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) fail("cannot read", path, std::strerror(errno));
+  std::vector<uint8_t> &b = buffers[a.sym];
+  const size_t got = std::fread(b.data(), 1, b.size(), f);
+  const bool at_end = std::fgetc(f) == EOF;
+  std::fclose(f);
+  if (got != b.size() || !at_end) fail("wrong size of", path, "not the catalogue size");
+}
+
+bool selected(const std::string &only, const char *job) {
+  return only.empty() || only.find(std::string(",") + job + ",") != std::string::npos;
+}
+
+// Runs the given jobs on up to four threads; each touches only its own
+// assets, so the bytes do not depend on the order.
+void run_jobs(const std::vector<const JobInfo *> &jobs) {
+  std::atomic<size_t> next{0};
+  const unsigned nthreads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  std::vector<std::thread> pool;
+  for (unsigned t = 0; t < nthreads; t++)
+    pool.emplace_back([&] {
+      for (size_t j; (j = next++) < jobs.size();) jobs[j]->fn();
+    });
+  for (auto &t : pool) t.join();
+}
+
+// Writes the assets of the given jobs and their stamps.
+void write_jobs_output(const std::vector<const JobInfo *> &jobs) {
+  for (const JobInfo *j : jobs) {
+    for (const AssetInfo &a : kCatalogue)
+      if (std::strcmp(a.job, j->name) == 0) write_output_file(std::string(a.sym) + ".bin", asset(a.sym), a.size);
+    const std::string stamp = std::string(j->name) + "\n";
+    write_file(outdir + "/jobs/" + j->name + ".done", reinterpret_cast<const uint8_t *>(stamp.data()),
+               stamp.size());
+  }
+}
+
+// A preview PNG read back as RGB, for the contact sheet.
+struct Picture {
+  int w = 0, h = 0;
   std::vector<uint8_t> rgb;
 };
-std::mutex preview_lock;
-std::vector<std::pair<int, void (*)()>> late;  // (job index, function)
-thread_local int current_job = -1;
-std::vector<Preview> previews;
 
-void write_file(const std::string &path, const uint8_t *data, size_t n) {
-  FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f || std::fwrite(data, 1, n, f) != n || std::fclose(f) != 0) {
-    std::fprintf(stderr, "assetgen: cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
+Picture read_png_rgb(const std::string &path) {
+  png_image img;
+  std::memset(&img, 0, sizeof img);
+  img.version = PNG_IMAGE_VERSION;
+  Picture p;
+  if (!png_image_begin_read_from_file(&img, path.c_str())) fail("cannot read", path, img.message);
+  img.format = PNG_FORMAT_RGB;
+  p.w = int(img.width);
+  p.h = int(img.height);
+  p.rgb.resize(PNG_IMAGE_SIZE(img));
+  if (!png_image_finish_read(&img, nullptr, p.rgb.data(), 0, nullptr)) fail("cannot read", path, img.message);
+  return p;
 }
 
-// Writes `data` only when the file differs, so unchanged assets keep their
-// time stamps.
-void write_if_changed(const std::string &path, const uint8_t *data, size_t n) {
-  FILE *f = std::fopen(path.c_str(), "rb");
-  if (f) {
-    std::vector<uint8_t> old(n + 1);
-    size_t got = std::fread(old.data(), 1, n + 1, f);
-    std::fclose(f);
-    if (got == n && std::memcmp(old.data(), data, n) == 0) return;
-  }
-  write_file(path, data, n);
+// Box-filters `p` down by the integer factor f into the sheet at (x0, y0).
+void paste(std::vector<uint8_t> &sheet, int W, const Picture &p, int f, int x0, int y0) {
+  const int ow = p.w / f, oh = p.h / f;
+  for (int y = 0; y < oh; y++)
+    for (int x = 0; x < ow; x++)
+      for (int c = 0; c < 3; c++) {
+        int sum = 0;
+        for (int dy = 0; dy < f; dy++)
+          for (int dx = 0; dx < f; dx++) sum += p.rgb[(size_t(y * f + dy) * p.w + (x * f + dx)) * 3 + c];
+        sheet[(size_t(y0 + y) * W + (x0 + x)) * 3 + c] = uint8_t(sum / (f * f));
+      }
 }
 
-void write_assembly() {
-  std::string s;
-  s += "# Generated by assetgen: the embedded assets under their symbols.\n";
-  for (const Entry &e : catalogue) {
-    s += e.writable ? "\t.data\n" : "\t.section .rodata\n";
-    // Palettes are 768 bytes each and stay contiguous with 16-byte alignment.
-    s += "\t.balign 16\n";
-    // '%' rather than '@' in the type operands: '@' starts a comment on ARM.
-    s += std::string("\t.globl ") + e.sym + "\n\t.type " + e.sym + ", %object\n";
-    s += std::string(e.sym) + ":\n\t.incbin \"" + outdir + "/" + e.sym + ".bin\"\n";
-    s += std::string("\t.size ") + e.sym + ", . - " + e.sym + "\n";
-  }
-  s += "\t.bss\n\t.balign 16\n\t.globl pal_black\n\t.type pal_black, %object\n";
-  s += "pal_black:\n\t.zero 768\n\t.size pal_black, 768\n";
-  s += "\t.section .note.GNU-stack,\"\",%progbits\n";
-  // Always rewritten: its time stamp tells the build that the assets (which
-  // the assembler pulls in with .incbin, untracked) may have changed.
-  write_file(outdir + "/assets.S", reinterpret_cast<const uint8_t *>(s.data()), s.size());
-}
-
-// All previews, each fitted into a 320x200 cell (downscaled by an integer
-// box filter when larger), in name order.
+// Every preview in OUTDIR/preview, each fitted into a 320x200 cell
+// (downscaled by an integer box filter when larger), in name order.
 void write_contact_sheet() {
-  std::sort(previews.begin(), previews.end(),
-            [](const Preview &a, const Preview &b) { return a.name < b.name; });
+  std::vector<std::string> names;
+  for (const auto &e : fs::directory_iterator(outdir + "/preview"))
+    if (e.path().extension() == ".png" && e.path().stem() != "contact") names.push_back(e.path().string());
+  std::sort(names.begin(), names.end());
   const int cw = 320, ch = 200, gap = 4, cols = 6;
-  int n = int(previews.size());
+  const int n = int(names.size());
   if (n == 0) return;
-  int rows = (n + cols - 1) / cols;
-  int W = cols * (cw + gap) + gap, H = rows * (ch + gap) + gap;
+  const int rows = (n + cols - 1) / cols;
+  const int W = cols * (cw + gap) + gap, H = rows * (ch + gap) + gap;
   std::vector<uint8_t> sheet(size_t(W) * H * 3, 40);
   for (int i = 0; i < n; i++) {
-    const Preview &p = previews[i];
+    const Picture p = read_png_rgb(names[i]);
     int f = 1;
     while ((p.w + f - 1) / f > cw || (p.h + f - 1) / f > ch) f++;
-    int ow = p.w / f, oh = p.h / f;
-    int x0 = gap + (i % cols) * (cw + gap) + (cw - ow) / 2;
-    int y0 = gap + (i / cols) * (ch + gap) + (ch - oh) / 2;
-    for (int y = 0; y < oh; y++)
-      for (int x = 0; x < ow; x++)
-        for (int c = 0; c < 3; c++) {
-          int sum = 0;
-          for (int dy = 0; dy < f; dy++)
-            for (int dx = 0; dx < f; dx++)
-              sum += p.rgb[(size_t(y * f + dy) * p.w + (x * f + dx)) * 3 + c];
-          sheet[(size_t(y0 + y) * W + (x0 + x)) * 3 + c] = uint8_t(sum / (f * f));
-        }
+    paste(sheet, W, p, f, gap + (i % cols) * (cw + gap) + (cw - p.w / f) / 2,
+          gap + (i / cols) * (ch + gap) + (ch - p.h / f) / 2);
   }
   write_png(outdir + "/preview/contact.png", W, H, 3, sheet.data());
+}
+
+void make_previews_from_disk() {
+  for (const AssetInfo &a : kCatalogue) load_asset(a);
+  compose_scene_previews();
+  write_contact_sheet();
+}
+
+// The jobs named in `only` (",a,b,"; empty: all); exits on an unknown name.
+std::vector<const JobInfo *> pick_jobs(const std::string &only) {
+  std::vector<const JobInfo *> jobs;
+  for (const JobInfo &j : kJobs)
+    if (selected(only, j.name)) jobs.push_back(&j);
+  for (size_t a = 1, b; a < only.size(); a = b + 1) {
+    b = only.find(',', a);
+    const std::string name = only.substr(a, b - a);
+    if (std::none_of(jobs.begin(), jobs.end(), [&](const JobInfo *j) { return name == j->name; })) {
+      std::fprintf(stderr, "assetgen: no job named \"%s\"\n", name.c_str());
+      std::exit(2);
+    }
+  }
+  return jobs;
+}
+
+void generate(const std::string &only) {
+  const std::vector<const JobInfo *> jobs = pick_jobs(only);
+  std::error_code ec;
+  fs::create_directories(outdir + "/preview", ec);
+  if (ec) fail("cannot make folder", outdir + "/preview", ec.message().c_str());
+  // The grey previews read pal_grey: the palettes are made first in every
+  // run, and written only when their job is one of those asked for.
+  job_palettes();
+  std::vector<const JobInfo *> rest;
+  for (const JobInfo *j : jobs)
+    if (j->fn != job_palettes) rest.push_back(j);
+  run_jobs(rest);
+  write_jobs_output(jobs);
+  if (only.empty()) {
+    write_catalogue(outdir);
+    compose_scene_previews();
+    write_contact_sheet();
+  }
 }
 
 }  // namespace
@@ -150,30 +216,24 @@ uint8_t *asset(const char *sym) {
 }
 
 size_t asset_size(const char *sym) {
-  asset(sym);
+  asset(sym);  // aborts on an unknown symbol
   return buffers.find(sym)->second.size();
 }
 
 const std::string &output_dir() { return outdir; }
 
-void after_all(void (*fn)()) {
-  std::lock_guard<std::mutex> g(preview_lock);
-  late.push_back({current_job, fn});
-}
-
 void write_output_file(const std::string &rel, const uint8_t *data, size_t n) {
-  write_if_changed(outdir + "/" + rel, data, n);
+  const std::string path = outdir + "/" + rel;
+  if (!same_bytes(path, data, n)) write_file(path, data, n);
 }
 
 void preview_rgb(const std::string &name, int w, int h, const uint8_t *rgb) {
   write_png(outdir + "/preview/" + name + ".png", w, h, 3, rgb);
-  std::lock_guard<std::mutex> g(preview_lock);
-  previews.push_back({name, w, h, std::vector<uint8_t>(rgb, rgb + size_t(w) * h * 3)});
 }
 
 void preview_grey(const std::string &name, int w, int h, const uint8_t *pix, int pitch) {
   if (pitch == 0) pitch = w;
-  const uint8_t *grey = asset("pal_grey");  // filled by job_palettes before any other job
+  const uint8_t *grey = asset("pal_grey");  // made before any other job
   std::vector<uint8_t> rgb(size_t(w) * h * 3);
   for (int y = 0; y < h; y++)
     for (int x = 0; x < w; x++)
@@ -183,52 +243,20 @@ void preview_grey(const std::string &name, int w, int h, const uint8_t *pix, int
 
 int main(int argc, char **argv) {
   tw_program("assetgen");
-  if (argc < 2 || argc > 3 || (argc == 3 && std::strncmp(argv[2], "--only=", 7) != 0)) {
-    std::fprintf(stderr, "usage: assetgen OUTDIR [--only=JOB,JOB...]\n");
+  const std::string mode = argc == 3 ? argv[2] : "";
+  const bool only = mode.rfind("--only=", 0) == 0;
+  if (argc < 2 || argc > 3 || (argc == 3 && !only && mode != "--catalogue" && mode != "--previews")) {
+    std::fprintf(stderr, "usage: assetgen OUTDIR [--only=JOB,JOB... | --catalogue | --previews]\n");
     return 2;
   }
   outdir = argv[1];
-  // --only=skull,music runs just those jobs (for quick iteration on art);
-  // the other assets are left zero.
-  std::string only = argc == 3 ? std::string(",") + (argv[2] + 7) + "," : "";
-  std::filesystem::create_directories(outdir + "/preview");
-  for (const Entry &e : catalogue) buffers[e.sym].assign(e.size, 0);
-
-  job_palettes();  // the grey previews read pal_grey
-  struct Job {
-    const char *name;
-    void (*fn)();
-  };
-  const Job all_jobs[] = {{"music", job_music},       {"skull", job_skull},       {"gargoyle", job_gargoyle},
-                          {"church", job_church},     {"portraits", job_portraits}, {"dracula", job_dracula},
-                          {"panorama", job_panorama}, {"strips", job_strips},     {"title", job_title},
-                          {"textures", job_textures}, {"greets", job_greets},     {"rose", job_rose},
-                          {"texts", job_texts},       {"models", job_models},     {"pieces", job_pieces},
-                          {"icon", job_icon}};
-  std::vector<void (*)()> jobs;
-  for (const Job &j : all_jobs)
-    if (only.empty() || only.find(std::string(",") + j.name + ",") != std::string::npos) jobs.push_back(j.fn);
-  const int njobs = int(jobs.size());
-  std::atomic<int> next{0};
-  unsigned nthreads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-  std::vector<std::thread> pool;
-  for (unsigned t = 0; t < nthreads; t++)
-    pool.emplace_back([&] {
-      for (int j; (j = next++) < njobs;) {
-        current_job = j;
-        jobs[j]();
-      }
-    });
-  for (auto &t : pool) t.join();
-  std::stable_sort(late.begin(), late.end(),
-                   [](const auto &a, const auto &b) { return a.first < b.first; });
-  for (auto &l : late) l.second();
-
-  for (const Entry &e : catalogue) {
-    const auto &b = buffers[e.sym];
-    write_if_changed(outdir + "/" + e.sym + ".bin", b.data(), b.size());
+  for (const AssetInfo &a : kCatalogue) buffers[a.sym].assign(a.size, 0);
+  if (mode == "--catalogue") {
+    write_catalogue(outdir);
+  } else if (mode == "--previews") {
+    make_previews_from_disk();
+  } else {
+    generate(only ? "," + mode.substr(7) + "," : "");
   }
-  write_assembly();
-  write_contact_sheet();
   return 0;
 }

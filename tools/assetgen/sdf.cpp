@@ -253,14 +253,6 @@ void render_picture(int w, int h, const std::function<double(double, double)> &s
     for (int x = 0; x < w; x++) pic[size_t(y) * w + x] = quantise(out[size_t(y) * w + x], x, y);
 }
 
-void preview_texture(uint8_t *tex) {
-  const uint8_t *k = asset("kiehkura");
-  bool any = false;
-  for (int i = 0; i < 65536 && !any; i++) any = k[i] != 0;
-  for (int i = 0; i < 65536; i++)
-    tex[i] = any ? k[i] : quantise(fbm((i & 255) / 32.0, (i >> 8) / 32.0, 77, 4, 8), i & 255, i >> 8);
-}
-
 ObjectHit light_object(const Camera &cam, const Sdf &f, V3 key, const ObjectLighting &L, double px, double py) {
   ObjectHit o;
   o.rd = camera_ray(cam, px, py, 320, 200);
@@ -277,17 +269,4 @@ ObjectHit light_object(const Camera &cam, const Sdf &f, V3 key, const ObjectLigh
   o.fill = std::max(0.0, dot(o.n, normalize(V3{-key.x, L.fill_y, L.fill_z})));
   o.rim = rim_light(o.n, o.rd, L.rim_power);
   return o;
-}
-
-std::vector<uint8_t> compose_preview(const uint8_t *pic, const uint8_t *uv,
-                                     const std::function<int(int, const uint8_t *, uint16_t, int)> &value) {
-  std::vector<uint8_t> tex(65536), out(320 * 600);
-  preview_texture(tex.data());
-  for (int k = 0; k < 3; k++)
-    for (int i = 0; i < 64000; i++) {
-      uint16_t u = uv_at(uv, i);
-      int val = u != 0xFFFF ? value(k, tex.data(), u, pic[i]) : 0;
-      out[k * 64000 + i] = uint8_t(std::clamp(val, 0, 255));
-    }
-  return out;
 }

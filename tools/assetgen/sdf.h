@@ -182,11 +182,6 @@ void render_picture(int w, int h, const std::function<double(double px, double p
 // Reads entry i of a little-endian UV map.
 inline uint16_t uv_at(const uint8_t *uv, int i) { return uint16_t(uv[2 * i] | (uv[2 * i + 1] << 8)); }
 
-// Copies `kiehkura` into tex (65536 bytes) for previews that compose an
-// object with its texture; when that asset is still all zero (its job not
-// run), fills tex with a tiling cloudy stand-in instead.
-void preview_texture(uint8_t *tex);
-
 // --- One lit object --------------------------------------------------------------
 
 // How a single marched object is found and lit: a key light, a fill from
@@ -239,10 +234,3 @@ inline void cylinder_uv(UvSample &out, V3 lp, V3 centre, int turns, double v_sca
   out.u = wrap_u(d, turns);
   out.v = -v_scale * d.y;
 }
-
-// A 320x200 picture and its UV map composed with the preview texture at
-// three moments k = 0..2, stacked into 320x600 bytes: value(k, tex, u, img)
-// is the byte of a covered pixel before clamping to 0..255, where u is its
-// map entry and img its picture byte; uncovered pixels are 0.
-std::vector<uint8_t> compose_preview(const uint8_t *pic, const uint8_t *uv,
-                                     const std::function<int(int k, const uint8_t *tex, uint16_t u, int img)> &value);
