@@ -43,4 +43,4 @@ uint8_t *demo_frame(int32_t pos, int32_t now) {
   return out;
 }
 
-bool demo_done(int32_t pos, int escapes) { return pos >= 3000 || escapes != 0; }
+bool demo_done(int32_t pos, int escapes) { return pos >= scene_table[SCENE_END].first || escapes != 0; }

@@ -109,7 +109,8 @@ uint8_t *letters(int32_t pos, int32_t now) {
   if (letters_start == -1) letters_start = now;
   std::memcpy(vbuf, drose, FRAME_BYTES);
   letter_wave(now, letters_start);
-  if (pos < 2000) {
+  const int32_t ht = scene_table[SCENE_HALFTONE].first;
+  if (pos < ht) {
     overlay_rosic(vbuf);
     return vbuf;
   }
@@ -118,7 +119,7 @@ uint8_t *letters(int32_t pos, int32_t now) {
     halftone_start = now;
   else
     d = (now - halftone_start) / 80;
-  const int32_t q = (pos - 2000) / 100, r = (pos - 2000) % 100;
+  const int32_t q = (pos - ht) / 100, r = (pos - ht) % 100;
   // Grows by 80 every 16 rows of music and by 1 every 80 ms.
   const int32_t amount = d + 80 * ((64 * q + r) / 16);
   std::memcpy(auxbuf, vbuf, FRAME_BYTES);
