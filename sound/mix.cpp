@@ -142,6 +142,30 @@ int frame_at(const mix_channel &v, uint64_t i) {
   return 0;
 }
 
+// Frames pos and pos + 1 of voice v, read through frame_at, as bits 0..7
+// and 8..15 (the slow path's frame pair).
+inline uint32_t pair_at(const mix_channel &v, uint32_t pos) {
+  return uint8_t(frame_at(v, pos)) | uint32_t(uint8_t(frame_at(v, uint64_t(pos) + 1))) << 8;
+}
+
+// The loop and park bounds for integer position pos of the 32.32 position
+// p: a looped voice past loop_end goes on at loop_start + 1 (fraction
+// kept); a one-shot past its end parks at 0 and stops (step s made 0).
+// Returns the position to read.
+inline uint32_t bound(const mix_channel &v, uint64_t &p, uint64_t &s, uint32_t pos) {
+  if (v.looping) {
+    if (pos > v.loop_end) {
+      pos = v.loop_start + 1;
+      p = uint64_t(pos) << 32 | uint32_t(p);
+    }
+  } else if (pos >= v.length) {
+    pos = 0;
+    p = uint32_t(p);
+    s = 0;
+  }
+  return pos;
+}
+
 // What the voice being mixed reads in each frame of the pass, one word a
 // frame: data[pos] in bits 0..7, data[pos + 1] in bits 8..15 and the
 // weight w (0..63) in bits 16..21.
@@ -164,17 +188,8 @@ inline uint32_t step_frame(mix_channel &v, uint64_t &p, uint64_t &s, uint32_t fa
   if (pos < fast_end) {
     pair = byte_pair(v.data + pos);
   } else {
-    if (v.looping) {
-      if (pos > v.loop_end) {
-        pos = v.loop_start + 1;
-        p = uint64_t(pos) << 32 | uint32_t(p);
-      }
-    } else if (pos >= v.length) {
-      pos = 0;
-      p = uint32_t(p);
-      s = 0;
-    }
-    pair = uint8_t(frame_at(v, pos)) | uint32_t(uint8_t(frame_at(v, uint64_t(pos) + 1))) << 8;
+    pos = bound(v, p, s, pos);
+    pair = pair_at(v, pos);
   }
   return pair | (uint32_t(p) >> 26) << 16;
 }
@@ -291,12 +306,6 @@ void apply_gains(int n, int32_t gl, int32_t gr) {
   }
 }
 
-// Frames pos and pos + 1 of voice v, read through frame_at, as bits 0..7
-// and 8..15 (the slow path's frame pair).
-inline uint32_t pair_at(const mix_channel &v, uint32_t pos) {
-  return uint8_t(frame_at(v, pos)) | uint32_t(uint8_t(frame_at(v, uint64_t(pos) + 1))) << 8;
-}
-
 // Adds one frame to acc[0..1]: a = s0 (63 - w), b = s1 w (the weights add
 // up to 63, not 64), and each product with a gain is shifted on its own
 // before the two are added: ((a L) >> 6) + ((b L) >> 6), not ((a + b) L)
@@ -312,18 +321,7 @@ inline void mix_frame(int32_t *acc, int32_t s0, int32_t s1, uint32_t w, uint32_t
 // the two reads through frame_at. Returns the pair as pair_at does.
 inline uint32_t step_slow(const mix_channel &v, uint64_t &p, uint64_t &s) {
   p += s;
-  uint32_t pos = uint32_t(p >> 32);
-  if (v.looping) {
-    if (pos > v.loop_end) {
-      pos = v.loop_start + 1;
-      p = uint64_t(pos) << 32 | uint32_t(p);
-    }
-  } else if (pos >= v.length) {
-    pos = 0;
-    p = uint32_t(p);
-    s = 0;
-  }
-  return pair_at(v, pos);
+  return pair_at(v, bound(v, p, s, uint32_t(p >> 32)));
 }
 
 // Frames from..n-1 of voice v, which stands still (step 0): the first of
