@@ -152,7 +152,7 @@ inline uint32_t pair_at(const mix_channel &v, uint32_t pos) {
 // p: a looped voice past loop_end goes on at loop_start + 1 (fraction
 // kept); a one-shot past its end parks at 0 and stops (step s made 0).
 // Returns the position to read.
-inline uint32_t bound(const mix_channel &v, uint64_t &p, uint64_t &s, uint32_t pos) {
+inline uint32_t bound_position(const mix_channel &v, uint64_t &p, uint64_t &s, uint32_t pos) {
   if (v.looping) {
     if (pos > v.loop_end) {
       pos = v.loop_start + 1;
@@ -164,6 +164,15 @@ inline uint32_t bound(const mix_channel &v, uint64_t &p, uint64_t &s, uint32_t p
     s = 0;
   }
   return pos;
+}
+
+// The first position at which a frame needs the loop or park test or would
+// read its second byte past the sample: loop_end + 1 for a looped voice,
+// else the length, and never past length - 1.
+inline uint32_t fast_end_of(const mix_channel &v) {
+  const uint64_t length = v.length;
+  const uint64_t end = v.looping ? uint64_t(v.loop_end) + 1 : length;
+  return uint32_t(std::min(end, length > 0 ? length - 1 : 0));
 }
 
 // What the voice being mixed reads in each frame of the pass, one word a
@@ -188,7 +197,7 @@ inline uint32_t step_frame(mix_channel &v, uint64_t &p, uint64_t &s, uint32_t fa
   if (pos < fast_end) {
     pair = byte_pair(v.data + pos);
   } else {
-    pos = bound(v, p, s, pos);
+    pos = bound_position(v, p, s, pos);
     pair = pair_at(v, pos);
   }
   return pair | (uint32_t(p) >> 26) << 16;
@@ -208,9 +217,7 @@ int step_voice(mix_channel &v, int n) {
   uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac;
   uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
   const int8_t *d = v.data;
-  const uint64_t length = v.length;
-  const uint64_t bound = v.looping ? uint64_t(v.loop_end) + 1 : length;
-  const uint32_t fast_end = uint32_t(std::min(bound, length > 0 ? length - 1 : 0));
+  const uint32_t fast_end = fast_end_of(v);
   const uint64_t limit = uint64_t(fast_end) << 32;
   uint32_t *out = reads;
 
@@ -321,7 +328,7 @@ inline void mix_frame(int32_t *acc, int32_t s0, int32_t s1, uint32_t w, uint32_t
 // the two reads through frame_at. Returns the pair as pair_at does.
 inline uint32_t step_slow(const mix_channel &v, uint64_t &p, uint64_t &s) {
   p += s;
-  return pair_at(v, bound(v, p, s, uint32_t(p >> 32)));
+  return pair_at(v, bound_position(v, p, s, uint32_t(p >> 32)));
 }
 
 // Frames from..n-1 of voice v, which stands still (step 0): the first of
@@ -391,9 +398,7 @@ int fused_voice(mix_channel &v, int n, uint32_t l, uint32_t r) {
   uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac;
   uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
   const int8_t *d = v.data;
-  const uint64_t length = v.length;
-  const uint64_t bound = v.looping ? uint64_t(v.loop_end) + 1 : length;
-  const uint32_t fast_end = uint32_t(std::min(bound, length > 0 ? length - 1 : 0));
+  const uint32_t fast_end = fast_end_of(v);
   int i = 0;
   while (i < n && s != 0) {
     const uint32_t pos = uint32_t(p >> 32);
