@@ -104,8 +104,8 @@ std::vector<int32_t> random_model(std::mt19937 &rng, int n, int f, int32_t exten
 
 // Renders `models` random models per frame for `frames` frames with both
 // rasterisers, comparing the frame and the depth buffer after each frame.
-void compare(uint32_t seed, int frames, int models, int32_t extent, float distance) {
-  std::mt19937 rng(seed);
+void compare(uint32_t stream, int frames, int models, int32_t extent, float distance) {
+  std::mt19937 rng(stream);
   std::uniform_real_distribution<float> angle(0, 6.2831853f), shift(-3, 3);
   uint8_t colours[256];
   for (int i = 0; i < 256; i++) colours[i] = uint8_t(i * 7 + 1);
