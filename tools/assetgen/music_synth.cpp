@@ -30,18 +30,39 @@ double pitch(int note, double shift = 1.0) { return 440.0 * std::pow(2.0, (note 
 int even(double v) { return 2 * int(std::lround(v / 2)); }
 
 // sin(2 pi c) for a phase c in cycles, from a table with linear interpolation
-// (error below 1e-7, far under the 8-bit step).
-double sin_cycles(double c) {
-  constexpr int N = 16384;
+// (error below 1e-7, far under the 8-bit step). The hot loops fetch the table
+// once and call sin_from; sin_cycles is the same value for the others.
+constexpr int kSinSteps = 16384;
+
+const double *sin_table() {
   static const std::vector<double> table = [] {
-    std::vector<double> t(N + 1);
-    for (int i = 0; i <= N; i++) t[i] = std::sin(2 * kPi * i / N);
+    std::vector<double> t(kSinSteps + 1);
+    for (int i = 0; i <= kSinSteps; i++) t[i] = std::sin(2 * kPi * i / kSinSteps);
     return t;
   }();
-  double x = (c - std::floor(c)) * N;
+  return table.data();
+}
+
+inline double sin_from(const double *table, double c) {
+  double x = (c - std::floor(c)) * kSinSteps;
   int i = int(x);
   return table[i] + (x - i) * (table[i + 1] - table[i]);
 }
+
+double sin_cycles(double c) { return sin_from(sin_table(), c); }
+
+// Steps through m * i mod `len` for i = 0, 1, 2, ... without a division per
+// step: `len` > 0, m >= 0.
+struct ModCounter {
+  int r = 0, step, len;
+  ModCounter(int64_t m, int l) : step(int(m % l)), len(l) {}
+  int next() {
+    const int v = r;
+    r += step;
+    if (r >= len) r -= len;
+    return v;
+  }
+};
 
 // ---- filters (run at whatever rate they are fed) --------------------------
 
@@ -159,25 +180,58 @@ struct Looped {
   int loop_start, loop_len;
 };
 
+// One partial of a pad: its frequency in grid steps (m) and in Hz (f), its
+// harmonic number k within its voice, level, start phase (radians) and
+// vibrato index, and the voice whose vibrato it follows.
+struct PadOsc {
+  int m;
+  double amp, phase, vib;
+  int k, voice;
+  double f;
+};
+
+struct PadVib {
+  int m;         // vibrato rate in grid steps
+  double phase;  // radians
+};
+
+// The vibrato of voice v, sin of its phase, at every frame of `out`, for a
+// loop of L frames.
+void vibrato_phases(const PadVib &v, int L, std::vector<double> &out) {
+  const double *table = sin_table();
+  ModCounter r(v.m, L);
+  for (double &x : out) x = sin_from(table, double(r.next()) / L + v.phase / (2 * kPi));
+}
+
+// Adds partial c to acc, frame by frame. The spectrum moves during the
+// attack (the first ls frames); it is sampled every 32 frames and once more
+// where the sustain starts (p = 1). `vphase` holds c's voice's vibrato.
+void add_partial(const Pad &s, const PadOsc &c, int ls, int L, const std::vector<double> &vphase,
+                 std::vector<double> &acc) {
+  const double *table = sin_table();
+  const int n = int(acc.size());
+  const double still = c.phase / (2 * kPi);  // c.phase + 0 x vphase is c.phase itself
+  ModCounter r(c.m, L);
+  for (int i0 = 0; i0 < n;) {
+    const int i1 = i0 < ls ? std::min(i0 + 32, ls) : n;
+    const double a = c.amp * s.spectrum(c.f, c.k, i0 < ls ? double(i0) / ls : 1.0);
+    if (c.vib == 0)
+      for (int i = i0; i < i1; i++) acc[i] += a * sin_from(table, double(r.next()) / L + still);
+    else
+      for (int i = i0; i < i1; i++)
+        acc[i] += a * sin_from(table, double(r.next()) / L + (c.phase + c.vib * vphase[i]) / (2 * kPi));
+    i0 = i1;
+  }
+}
+
 Looped pad(const Pad &s, const std::vector<Tone> &tones, uint64_t init) {
   const int L = even(s.loop_sec * s.rate), ls = even(s.attack * s.rate);
   const double g = s.rate / L;  // frequency grid: every partial repeats within L
   const int n = ls + L + 2;
   const double top = s.max_freq > 0 ? s.max_freq : 0.45 * s.rate;
   Rng rng(init);
-  std::vector<double> out(n, 0.0);
-  struct Osc {
-    int m;         // partial frequency in grid steps
-    double amp, phase, vib;  // vibrato index
-    int k, voice;
-    double f;
-  };
-  struct VoiceVib {
-    int m;
-    double phase;
-  };
-  std::vector<Osc> osc;
-  std::vector<VoiceVib> vib;
+  std::vector<PadOsc> osc;
+  std::vector<PadVib> vib;
   for (const Tone &t : tones)
     for (int u = 0; u < s.unison; u++) {
       double cents = (u - (s.unison - 1) / 2.0) * s.spread;
@@ -191,23 +245,22 @@ Looped pad(const Pad &s, const std::vector<Tone> &tones, uint64_t init) {
                        int(vib.size()) - 1, k * f0});
       }
     }
-  std::vector<double> amp(osc.size());
-  std::vector<double> vphase(vib.size());
+  // Partial by partial in their order, so every frame sums them as a
+  // frame-by-frame loop would; a voice's partials follow each other.
+  std::vector<double> acc(n, 0.0), vphase(n);
+  int phased = -1;  // the voice whose vibrato vphase holds
+  for (const PadOsc &c : osc) {
+    if (c.vib != 0 && c.voice != phased) {
+      vibrato_phases(vib[c.voice], L, vphase);
+      phased = c.voice;
+    }
+    add_partial(s, c, ls, L, vphase, acc);
+  }
+  std::vector<double> out(n);
   for (int i = 0; i < n; i++) {
     const double p = i < ls ? double(i) / ls : 1.0;
-    for (size_t v = 0; v < vib.size(); v++)
-      vphase[v] = sin_cycles(double(int64_t(vib[v].m) * i % L) / L + vib[v].phase / (2 * kPi));
-    // The spectrum moves during the attack; it is sampled every 32 frames
-    // and once more where the sustain starts (p = 1).
-    if ((p < 1 && i % 32 == 0) || i == ls)
-      for (size_t o = 0; o < osc.size(); o++) amp[o] = osc[o].amp * s.spectrum(osc[o].f, osc[o].k, p);
-    double acc = 0;
-    for (size_t o = 0; o < osc.size(); o++) {
-      const Osc &c = osc[o];
-      acc += amp[o] * sin_cycles(double(int64_t(c.m) * i % L) / L + (c.phase + c.vib * vphase[c.voice]) / (2 * kPi));
-    }
     const double e = p < 1 ? std::sin(0.5 * kPi * p) : 1.0;
-    out[i] = acc * e * e;
+    out[i] = acc[i] * e * e;
   }
   return {out, ls, L};
 }
@@ -290,12 +343,13 @@ Sample looped_sample(const char *name, const Pad &p, const std::vector<Tone> &to
 void add_band_noise(Looped &l, double rate, double lo, double hi, double amp, uint64_t init) {
   const int L = l.loop_len;
   Rng rng(init);
-  for (int m = int(lo * L / rate); m < int(hi * L / rate); m++) {
+  const double *table = sin_table();
+  std::vector<double> fade(l.x.size());
+  for (size_t i = 0; i < l.x.size(); i++) fade[i] = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
+  for (int m = std::max(0, int(lo * L / rate)); m < int(hi * L / rate); m++) {
     double a = amp * rng.uniform(), ph = rng.uniform() * 2 * kPi;
-    for (size_t i = 0; i < l.x.size(); i++) {
-      double e = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
-      l.x[i] += e * a * sin_cycles(double(int64_t(m) * int64_t(i) % L) / L + ph / (2 * kPi));
-    }
+    ModCounter r(m, L);
+    for (size_t i = 0; i < l.x.size(); i++) l.x[i] += fade[i] * a * sin_from(table, double(r.next()) / L + ph / (2 * kPi));
   }
 }
 
