@@ -195,31 +195,40 @@ struct PadVib {
   double phase;  // radians
 };
 
+// sin of a partial at frames 0..size-1 of `out`: m grid steps of a loop of
+// L frames, at phase(i, r) cycles plus r / L where r = m x i mod L. The phase
+// must repeat every L frames too, so frame i >= L repeats frame i - L.
+template <class Phase>
+void partial_sines(int64_t m, int L, Phase phase, std::vector<double> &out) {
+  const double *table = sin_table();
+  const int n = int(out.size()), first = std::min(n, L);
+  ModCounter r(m, L);
+  for (int i = 0; i < first; i++) out[i] = sin_from(table, double(r.next()) / L + phase(i));
+  for (int i = first; i < n; i++) out[i] = out[i - L];
+}
+
 // The vibrato of voice v, sin of its phase, at every frame of `out`, for a
 // loop of L frames.
 void vibrato_phases(const PadVib &v, int L, std::vector<double> &out) {
-  const double *table = sin_table();
-  ModCounter r(v.m, L);
-  for (double &x : out) x = sin_from(table, double(r.next()) / L + v.phase / (2 * kPi));
+  partial_sines(v.m, L, [&v](int) { return v.phase / (2 * kPi); }, out);
 }
 
 // Adds partial c to acc, frame by frame. The spectrum moves during the
 // attack (the first ls frames); it is sampled every 32 frames and once more
 // where the sustain starts (p = 1). `vphase` holds c's voice's vibrato.
+// `sines` is scratch of acc's size.
 void add_partial(const Pad &s, const PadOsc &c, int ls, int L, const std::vector<double> &vphase,
-                 std::vector<double> &acc) {
-  const double *table = sin_table();
+                 std::vector<double> &sines, std::vector<double> &acc) {
   const int n = int(acc.size());
   const double still = c.phase / (2 * kPi);  // c.phase + 0 x vphase is c.phase itself
-  ModCounter r(c.m, L);
+  if (c.vib == 0)
+    partial_sines(c.m, L, [still](int) { return still; }, sines);
+  else
+    partial_sines(c.m, L, [&](int i) { return (c.phase + c.vib * vphase[i]) / (2 * kPi); }, sines);
   for (int i0 = 0; i0 < n;) {
     const int i1 = i0 < ls ? std::min(i0 + 32, ls) : n;
     const double a = c.amp * s.spectrum(c.f, c.k, i0 < ls ? double(i0) / ls : 1.0);
-    if (c.vib == 0)
-      for (int i = i0; i < i1; i++) acc[i] += a * sin_from(table, double(r.next()) / L + still);
-    else
-      for (int i = i0; i < i1; i++)
-        acc[i] += a * sin_from(table, double(r.next()) / L + (c.phase + c.vib * vphase[i]) / (2 * kPi));
+    for (int i = i0; i < i1; i++) acc[i] += a * sines[i];
     i0 = i1;
   }
 }
@@ -247,14 +256,14 @@ Looped pad(const Pad &s, const std::vector<Tone> &tones, uint64_t init) {
     }
   // Partial by partial in their order, so every frame sums them as a
   // frame-by-frame loop would; a voice's partials follow each other.
-  std::vector<double> acc(n, 0.0), vphase(n);
+  std::vector<double> acc(n, 0.0), vphase(n), sines(n);
   int phased = -1;  // the voice whose vibrato vphase holds
   for (const PadOsc &c : osc) {
     if (c.vib != 0 && c.voice != phased) {
       vibrato_phases(vib[c.voice], L, vphase);
       phased = c.voice;
     }
-    add_partial(s, c, ls, L, vphase, acc);
+    add_partial(s, c, ls, L, vphase, sines, acc);
   }
   std::vector<double> out(n);
   for (int i = 0; i < n; i++) {
@@ -343,13 +352,12 @@ Sample looped_sample(const char *name, const Pad &p, const std::vector<Tone> &to
 void add_band_noise(Looped &l, double rate, double lo, double hi, double amp, uint64_t init) {
   const int L = l.loop_len;
   Rng rng(init);
-  const double *table = sin_table();
-  std::vector<double> fade(l.x.size());
+  std::vector<double> fade(l.x.size()), sines(l.x.size());
   for (size_t i = 0; i < l.x.size(); i++) fade[i] = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
   for (int m = std::max(0, int(lo * L / rate)); m < int(hi * L / rate); m++) {
     double a = amp * rng.uniform(), ph = rng.uniform() * 2 * kPi;
-    ModCounter r(m, L);
-    for (size_t i = 0; i < l.x.size(); i++) l.x[i] += fade[i] * a * sin_from(table, double(r.next()) / L + ph / (2 * kPi));
+    partial_sines(m, L, [ph](int) { return ph / (2 * kPi); }, sines);
+    for (size_t i = 0; i < l.x.size(); i++) l.x[i] += fade[i] * a * sines[i];
   }
 }
 
