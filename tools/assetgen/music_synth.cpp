@@ -43,8 +43,17 @@ const double *sin_table() {
   return table.data();
 }
 
+// std::floor(c) on the short path phases take (they stay far inside
+// +-2^31), where the library's sequence also handles values beyond 2^52.
+// Only -0 comes out as +0, and c minus either is a fraction of zero.
+inline double floor_phase(double c) {
+  if (!(c > -0x1p31 && c < 0x1p31)) return std::floor(c);
+  const double t = double(int(c));  // c rounded towards zero
+  return t > c ? t - 1 : t;
+}
+
 inline double sin_from(const double *table, double c) {
-  double x = (c - std::floor(c)) * kSinSteps;
+  double x = (c - floor_phase(c)) * kSinSteps;
   int i = int(x);
   return table[i] + (x - i) * (table[i + 1] - table[i]);
 }
