@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <numeric>
 
 #include "gen.h"
 #include "music.h"
@@ -204,36 +205,43 @@ struct PadVib {
   double phase;  // radians
 };
 
+// Frames after which m x i mod L comes round again: L / gcd(m, L).
+int grid_period(int64_t m, int L) { return L / int(std::gcd(m % L, int64_t(L))); }
+
 // sin of a partial at frames 0..size-1 of `out`: m grid steps of a loop of
-// L frames, at phase(i, r) cycles plus r / L where r = m x i mod L. The phase
-// must repeat every L frames too, so frame i >= L repeats frame i - L.
+// L frames, at phase(i) cycles plus r / L where r = m x i mod L. The phase
+// repeats every `phase_period` frames (a divisor of L; 1 for a constant), so
+// the sines repeat exactly once both have come round and are copied from
+// there on.
 template <class Phase>
-void partial_sines(int64_t m, int L, Phase phase, std::vector<double> &out) {
+void partial_sines(int64_t m, int L, int phase_period, Phase phase, std::vector<double> &out) {
   const double *table = sin_table();
-  const int n = int(out.size()), first = std::min(n, L);
+  const int period = std::lcm(grid_period(m, L), phase_period);
+  const int n = int(out.size()), first = std::min(n, period);
   ModCounter r(m, L);
   for (int i = 0; i < first; i++) out[i] = sin_from(table, double(r.next()) / L + phase(i));
-  for (int i = first; i < n; i++) out[i] = out[i - L];
+  for (int i = first; i < n; i++) out[i] = out[i - period];
 }
 
 // The vibrato of voice v, sin of its phase, at every frame of `out`, for a
 // loop of L frames.
 void vibrato_phases(const PadVib &v, int L, std::vector<double> &out) {
-  partial_sines(v.m, L, [&v](int) { return v.phase / (2 * kPi); }, out);
+  partial_sines(v.m, L, 1, [&v](int) { return v.phase / (2 * kPi); }, out);
 }
 
 // Adds partial c to acc, frame by frame. The spectrum moves during the
 // attack (the first ls frames); it is sampled every 32 frames and once more
-// where the sustain starts (p = 1). `vphase` holds c's voice's vibrato.
-// `sines` is scratch of acc's size.
-void add_partial(const Pad &s, const PadOsc &c, int ls, int L, const std::vector<double> &vphase,
+// where the sustain starts (p = 1). `vphase` holds c's voice's vibrato,
+// which repeats every `vphase_period` frames. `sines` is scratch of acc's
+// size.
+void add_partial(const Pad &s, const PadOsc &c, int ls, int L, const std::vector<double> &vphase, int vphase_period,
                  std::vector<double> &sines, std::vector<double> &acc) {
   const int n = int(acc.size());
   const double still = c.phase / (2 * kPi);  // c.phase + 0 x vphase is c.phase itself
   if (c.vib == 0)
-    partial_sines(c.m, L, [still](int) { return still; }, sines);
+    partial_sines(c.m, L, 1, [still](int) { return still; }, sines);
   else
-    partial_sines(c.m, L, [&](int i) { return (c.phase + c.vib * vphase[i]) / (2 * kPi); }, sines);
+    partial_sines(c.m, L, vphase_period, [&](int i) { return (c.phase + c.vib * vphase[i]) / (2 * kPi); }, sines);
   for (int i0 = 0; i0 < n;) {
     const int i1 = i0 < ls ? std::min(i0 + 32, ls) : n;
     const double a = c.amp * s.spectrum(c.f, c.k, i0 < ls ? double(i0) / ls : 1.0);
@@ -272,7 +280,7 @@ Looped pad(const Pad &s, const std::vector<Tone> &tones, uint64_t init) {
       vibrato_phases(vib[c.voice], L, vphase);
       phased = c.voice;
     }
-    add_partial(s, c, ls, L, vphase, sines, acc);
+    add_partial(s, c, ls, L, vphase, grid_period(vib[c.voice].m, L), sines, acc);
   }
   std::vector<double> out(n);
   for (int i = 0; i < n; i++) {
@@ -365,7 +373,7 @@ void add_band_noise(Looped &l, double rate, double lo, double hi, double amp, ui
   for (size_t i = 0; i < l.x.size(); i++) fade[i] = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
   for (int m = std::max(0, int(lo * L / rate)); m < int(hi * L / rate); m++) {
     double a = amp * rng.uniform(), ph = rng.uniform() * 2 * kPi;
-    partial_sines(m, L, [ph](int) { return ph / (2 * kPi); }, sines);
+    partial_sines(m, L, 1, [ph](int) { return ph / (2 * kPi); }, sines);
     for (size_t i = 0; i < l.x.size(); i++) l.x[i] += fade[i] * a * sines[i];
   }
 }
