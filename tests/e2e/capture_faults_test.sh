@@ -77,9 +77,11 @@ fi
 for sig in INT TERM; do
   "$CAPTURE" --quiet --out "$E2E_TMP/cap" 2>"$E2E_TMP/err" &
   pid=$!
-  for i in $(seq 600); do
+  # Looks often (at most 60 s): the capture runs on at full speed until
+  # the signal.
+  for i in $(seq 3000); do
     [ -n "$(find "$E2E_TMP/cap" -name '.video.y4m*part' -size +2M)" ] && break
-    sleep 0.1
+    sleep 0.02
   done
   kill -"$sig" "$pid"
   rc=0
