@@ -15,6 +15,10 @@
 #include <functional>
 #include <numeric>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "gen.h"
 #include "music.h"
 
@@ -208,6 +212,42 @@ struct PadVib {
 // Frames after which m x i mod L comes round again: L / gcd(m, L).
 int grid_period(int64_t m, int L) { return L / int(std::gcd(m % L, int64_t(L))); }
 
+// The start of partial_sines' loop, two frames at a time where SSE2 is
+// there: each lane does exactly the operations of sin_from(table, r / L +
+// phase(i)), so the values are the same bits. It stops before the first
+// pair with a phase off floor_phase's short path (and before an odd last
+// frame) and returns how many frames it wrote; the caller does the rest.
+#if defined(__SSE2__)
+template <class Phase>
+int sines_in_pairs(const double *table, ModCounter &r, int L, Phase &phase, double *out, int count) {
+  const __m128d len = _mm_set1_pd(double(L)), steps = _mm_set1_pd(double(kSinSteps)), one = _mm_set1_pd(1.0);
+  const __m128d lo = _mm_set1_pd(-0x1p31), hi = _mm_set1_pd(0x1p31);
+  for (int i = 0; i + 2 <= count; i += 2) {
+    const ModCounter before = r;
+    const double r0 = r.next(), r1 = r.next();
+    const __m128d c = _mm_add_pd(_mm_div_pd(_mm_set_pd(r1, r0), len), _mm_set_pd(phase(i + 1), phase(i)));
+    if (_mm_movemask_pd(_mm_and_pd(_mm_cmpgt_pd(c, lo), _mm_cmplt_pd(c, hi))) != 3) {
+      r = before;
+      return i;
+    }
+    const __m128d t = _mm_cvtepi32_pd(_mm_cvttpd_epi32(c));  // towards zero
+    const __m128d whole = _mm_sub_pd(t, _mm_and_pd(_mm_cmpgt_pd(t, c), one));
+    const __m128d x = _mm_mul_pd(_mm_sub_pd(c, whole), steps);
+    const __m128i k = _mm_cvttpd_epi32(x);
+    const int k0 = _mm_cvtsi128_si32(k), k1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(k, 1));
+    const __m128d a = _mm_set_pd(table[k1], table[k0]), b = _mm_set_pd(table[k1 + 1], table[k0 + 1]);
+    const __m128d frac = _mm_sub_pd(x, _mm_cvtepi32_pd(k));
+    _mm_storeu_pd(out + i, _mm_add_pd(a, _mm_mul_pd(frac, _mm_sub_pd(b, a))));
+  }
+  return count & ~1;
+}
+#else
+template <class Phase>
+int sines_in_pairs(const double *, ModCounter &, int, Phase &, double *, int) {
+  return 0;
+}
+#endif
+
 // sin of a partial at frames 0..size-1 of `out`: m grid steps of a loop of
 // L frames, at phase(i) cycles plus r / L where r = m x i mod L. The phase
 // repeats every `phase_period` frames (a divisor of L; 1 for a constant), so
@@ -219,8 +259,9 @@ void partial_sines(int64_t m, int L, int phase_period, Phase phase, std::vector<
   const int period = std::lcm(grid_period(m, L), phase_period);
   const int n = int(out.size()), first = std::min(n, period);
   ModCounter r(m, L);
-  for (int i = 0; i < first; i++) out[i] = sin_from(table, double(r.next()) / L + phase(i));
-  for (int i = first; i < n; i++) out[i] = out[i - period];
+  int i = sines_in_pairs(table, r, L, phase, out.data(), first);
+  for (; i < first; i++) out[i] = sin_from(table, double(r.next()) / L + phase(i));
+  for (; i < n; i++) out[i] = out[i - period];
 }
 
 // The vibrato of voice v, sin of its phase, at every frame of `out`, for a
