@@ -6,61 +6,6 @@
 #include <algorithm>
 #include <thread>
 
-double sdf_capsule(V3 p, V3 a, V3 b, double r) {
-  V3 pa = p - a, ba = b - a;
-  double h = clamp01(dot(pa, ba) / dot(ba, ba));
-  return length(pa - ba * h) - r;
-}
-
-double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb) {
-  // Round cone approximated by interpolating the radius along the
-  // projection; good enough when |ra - rb| is small against |b - a|.
-  V3 pa = p - a, ba = b - a;
-  double h = clamp01(dot(pa, ba) / dot(ba, ba));
-  return length(pa - ba * h) - mixd(ra, rb, h);
-}
-
-double sdf_ellipsoid(V3 p, V3 r) {
-  double k0 = length(V3{p.x / r.x, p.y / r.y, p.z / r.z});
-  double k1 = length(V3{p.x / (r.x * r.x), p.y / (r.y * r.y), p.z / (r.z * r.z)});
-  if (k1 == 0) return -std::min(r.x, std::min(r.y, r.z));
-  return k0 * (k0 - 1.0) / k1;
-}
-
-double sdf_torus(V3 p, double R, double r) {
-  double q = std::sqrt(p.x * p.x + p.z * p.z) - R;
-  return std::sqrt(q * q + p.y * p.y) - r;
-}
-
-double sdf_cylinder(V3 p, double r, double h) {
-  double dx = std::sqrt(p.x * p.x + p.z * p.z) - r, dy = std::fabs(p.y) - h;
-  double ox = std::max(dx, 0.0), oy = std::max(dy, 0.0);
-  return std::min(std::max(dx, dy), 0.0) + std::sqrt(ox * ox + oy * oy);
-}
-
-double sdf_triangle(V3 p, V3 a, V3 b, V3 c) {
-  V3 ba = b - a, pa = p - a, cb = c - b, pb = p - b, ac = a - c, pc = p - c;
-  V3 nor = cross(ba, ac);
-  auto sgn = [](double v) { return v < 0 ? -1.0 : 1.0; };
-  bool outside = sgn(dot(cross(ba, nor), pa)) + sgn(dot(cross(cb, nor), pb)) + sgn(dot(cross(ac, nor), pc)) < 2.0;
-  if (outside) {
-    auto edge = [](V3 e, V3 q) {
-      V3 r = e * clamp01(dot(e, q) / dot(e, e)) - q;
-      return dot(r, r);
-    };
-    return std::sqrt(std::min(std::min(edge(ba, pa), edge(cb, pb)), edge(ac, pc)));
-  }
-  return std::sqrt(dot(nor, pa) * dot(nor, pa) / dot(nor, nor));
-}
-
-double smin(double a, double b, double k) {
-  if (k <= 0) return std::min(a, b);
-  double h = clamp01(0.5 + 0.5 * (b - a) / k);
-  return mixd(b, a, h) - k * h * (1.0 - h);
-}
-
-double smax(double a, double b, double k) { return -smin(-a, -b, k); }
-
 Camera camera_look(V3 eye, V3 target, double fov_deg) {
   Camera c;
   c.eye = eye;

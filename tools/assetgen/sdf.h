@@ -8,6 +8,7 @@
 // renderers split rows between threads, each thread writing its own rows.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -36,7 +37,15 @@ inline V3 normalize(V3 a) {
   return l > 0 ? a / l : V3{0, 0, 0};
 }
 inline V3 vabs(V3 a) { return {std::fabs(a.x), std::fabs(a.y), std::fabs(a.z)}; }
-inline V3 vmax(V3 a, double m) { return {std::fmax(a.x, m), std::fmax(a.y, m), std::fmax(a.z, m)}; }
+// std::fmax / std::fmin as inline comparisons (the library calls are real
+// calls in this build and sit in the hottest distance functions): the same
+// value for every pair of operands, a NaN yielding the other operand, except
+// that of +0 and -0 either may come back. Use them only where the sign of a
+// zero cannot reach the result.
+inline double fmax_z(double a, double b) { return (a > b || b != b) ? a : b; }
+inline double fmin_z(double a, double b) { return (a < b || b != b) ? a : b; }
+// Per component fmax_z (a zero's sign as there).
+inline V3 vmax(V3 a, double m) { return {fmax_z(a.x, m), fmax_z(a.y, m), fmax_z(a.z, m)}; }
 inline double clamp01(double v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
 inline double clampd(double v, double lo, double hi) { return v < lo ? lo : v > hi ? hi : v; }
 inline double mixd(double a, double b, double t) { return a + (b - a) * t; }
@@ -66,29 +75,71 @@ inline V3 rot_z(V3 p, double a) {
 
 inline double sdf_sphere(V3 p, double r) { return length(p) - r; }
 // Box with half extents b; r rounds the edges (the box grows by r).
+// The zero-sign-blind maxima are safe here: vmax's components are squared,
+// and the inner term, when a zero, is added to a length that is >= +0.
 inline double sdf_box(V3 p, V3 b, double r = 0) {
   V3 q = vabs(p) - b;
-  return length(vmax(q, 0)) + std::fmin(std::fmax(q.x, std::fmax(q.y, q.z)), 0.0) - r;
+  return length(vmax(q, 0)) + fmin_z(fmax_z(q.x, fmax_z(q.y, q.z)), 0.0) - r;
 }
 // Segment a-b thickened to radius r.
-double sdf_capsule(V3 p, V3 a, V3 b, double r);
-// Segment a-b whose radius goes linearly from ra at a to rb at b.
-double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb);
+inline double sdf_capsule(V3 p, V3 a, V3 b, double r) {
+  V3 pa = p - a, ba = b - a;
+  double h = clamp01(dot(pa, ba) / dot(ba, ba));
+  return length(pa - ba * h) - r;
+}
+// Segment a-b whose radius goes linearly from ra at a to rb at b: a round
+// cone approximated by interpolating the radius along the projection; good
+// enough when |ra - rb| is small against |b - a|.
+inline double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb) {
+  V3 pa = p - a, ba = b - a;
+  double h = clamp01(dot(pa, ba) / dot(ba, ba));
+  return length(pa - ba * h) - mixd(ra, rb, h);
+}
 // Ellipsoid with radii r (approximate distance, exact on the axes).
-double sdf_ellipsoid(V3 p, V3 r);
+inline double sdf_ellipsoid(V3 p, V3 r) {
+  double k0 = length(V3{p.x / r.x, p.y / r.y, p.z / r.z});
+  double k1 = length(V3{p.x / (r.x * r.x), p.y / (r.y * r.y), p.z / (r.z * r.z)});
+  if (k1 == 0) return -std::min(r.x, std::min(r.y, r.z));
+  return k0 * (k0 - 1.0) / k1;
+}
 // Torus in the xz plane: ring radius R, tube radius r.
-double sdf_torus(V3 p, double R, double r);
+inline double sdf_torus(V3 p, double R, double r) {
+  double q = std::sqrt(p.x * p.x + p.z * p.z) - R;
+  return std::sqrt(q * q + p.y * p.y) - r;
+}
 // Capped cylinder along y: radius r, half height h.
-double sdf_cylinder(V3 p, double r, double h);
+inline double sdf_cylinder(V3 p, double r, double h) {
+  double dx = std::sqrt(p.x * p.x + p.z * p.z) - r, dy = std::fabs(p.y) - h;
+  double ox = std::max(dx, 0.0), oy = std::max(dy, 0.0);
+  return std::min(std::max(dx, dy), 0.0) + std::sqrt(ox * ox + oy * oy);
+}
 // Unsigned distance to the triangle a, b, c (thicken by subtracting a
 // half thickness).
-double sdf_triangle(V3 p, V3 a, V3 b, V3 c);
+inline double sdf_triangle(V3 p, V3 a, V3 b, V3 c) {
+  V3 ba = b - a, pa = p - a, cb = c - b, pb = p - b, ac = a - c, pc = p - c;
+  V3 nor = cross(ba, ac);
+  auto sgn = [](double v) { return v < 0 ? -1.0 : 1.0; };
+  bool outside = sgn(dot(cross(ba, nor), pa)) + sgn(dot(cross(cb, nor), pb)) + sgn(dot(cross(ac, nor), pc)) < 2.0;
+  if (outside) {
+    auto edge = [](V3 e, V3 q) {
+      V3 r = e * clamp01(dot(e, q) / dot(e, e)) - q;
+      return dot(r, r);
+    };
+    return std::sqrt(std::min(std::min(edge(ba, pa), edge(cb, pb)), edge(ac, pc)));
+  }
+  return std::sqrt(dot(nor, pa) * dot(nor, pa) / dot(nor, nor));
+}
 
 // --- Combinations ------------------------------------------------------------
 
 // Polynomial smooth minimum / maximum; k is the blend width in world units.
-double smin(double a, double b, double k);
-double smax(double a, double b, double k);
+// Inline, so the scenes' constant widths fold into the callers.
+inline double smin(double a, double b, double k) {
+  if (k <= 0) return std::min(a, b);
+  double h = clamp01(0.5 + 0.5 * (b - a) / k);
+  return mixd(b, a, h) - k * h * (1.0 - h);
+}
+inline double smax(double a, double b, double k) { return -smin(-a, -b, k); }
 // Smooth subtraction of b from a.
 inline double ssub(double a, double b, double k) { return smax(a, -b, k); }
 
