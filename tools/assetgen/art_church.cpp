@@ -280,7 +280,7 @@ struct Lighting {
 UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<Seg> &bolt) {
   const Camera &cam = view();
   V3 rd = camera_ray(cam, px, py, 320, 200);
-  Sdf f = scene;
+  auto f = [](const V3 &q) { return scene(q); };
   Hit h = sdf_march(f, cam.eye, rd, 0.5, 90, 140, 3e-4, 0.95);
   UvSample s;
   s.covered = true;

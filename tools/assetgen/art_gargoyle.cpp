@@ -164,8 +164,9 @@ const ObjectLighting kGargLight = {.bound_centre = V3{0, -0.1, 0},
                                    .fill_z = 0.7,
                                    .rim_power = 2.5};
 
-UvSample shade_gargoyle(const GargView &v, const Sdf &f, double px, double py) {
+UvSample shade_gargoyle(const GargView &v, double px, double py) {
   UvSample out;
+  auto f = [&v](const V3 &p) { return v.dist(p); };
   const ObjectHit o = light_object(v.cam, f, v.pose.key, kGargLight, px, py);
   if (!o.hit) return out;
   V3 lp = v.to_local(o.p);
@@ -185,8 +186,7 @@ void render_gargoyle(const GargPose &pose, const char *pic_sym, const char *uv_s
   GargView v;
   v.pose = pose;
   v.cam = camera_look({0, -0.6, 5.0}, {0, 0.02, 0}, 45.0);
-  Sdf f = [&v](const V3 &p) { return v.dist(p); };
-  render_uv_object([&](double px, double py) { return shade_gargoyle(v, f, px, py); }, asset(pic_sym),
+  render_uv_object([&](double px, double py) { return shade_gargoyle(v, px, py); }, asset(pic_sym),
                    asset(uv_sym), 0.2);
   preview_grey(pic_sym, 320, 200, asset(pic_sym));
 }

@@ -246,13 +246,15 @@ double wall(V3 p, uint32_t n) {
 const V3 kFigLo{-1.7, -3.8, -1.2}, kFigHi{1.75, 2.6, 1.3};
 
 // Fraction of the candle light reaching p (1 lit .. 0 in shadow).
-double candle_shadow(const Sdf &f, V3 p, V3 L, double dist) {
+template <class F>
+double candle_shadow(const F &f, V3 p, V3 L, double dist) {
   double a0, a1;
   if (!ray_box(p, L, kFigLo, kFigHi, &a0, &a1)) return 1.0;
   return sdf_soft_shadow(f, p, L, std::max(0.02, a0), std::min(dist, a1), 12.0, 40);
 }
 
-double shade_portrait(const Portrait &pt, const Sdf &f, double px, double py) {
+double shade_portrait(const Portrait &pt, double px, double py) {
+  auto f = [&pt](const V3 &q) { return pt.figure(q); };
   V3 rd = camera_ray(pt.cam, px + pt.c.shift_x, py + pt.c.shift_y, 320, 200);
   V3 ro = pt.cam.eye;
   double tfar = (-2.4 - ro.z) / rd.z;  // the wall
@@ -315,8 +317,7 @@ void render_portrait(const Sitter &c, const char *sym) {
   const V3 target{0, -1.0, 0};
   pt.cam = camera_look(target + V3{0.55, 0.4, 8.5} * (c.dist / 8.5), target, 38.0);
   pt.light = {2.6, 0.4, 4.2};
-  Sdf f = [&pt](const V3 &p) { return pt.figure(p); };
-  render_picture(320, 200, [&](double px, double py) { return shade_portrait(pt, f, px, py); }, asset(sym), 0.2, 2);
+  render_picture(320, 200, [&](double px, double py) { return shade_portrait(pt, px, py); }, asset(sym), 0.2, 2);
   preview_grey(sym, 320, 200, asset(sym));
 }
 

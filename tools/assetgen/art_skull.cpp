@@ -139,8 +139,9 @@ const ObjectLighting kSkullLight = {.bound_centre = kPivot + V3{0, 0.04, -0.1},
                                     .fill_z = 0.8,
                                     .rim_power = 3.0};
 
-UvSample shade_skull(const SkullView &v, const Sdf &f, double px, double py) {
+UvSample shade_skull(const SkullView &v, double px, double py) {
   UvSample out;
+  auto f = [&v](const V3 &p) { return v.dist(p); };
   const ObjectHit o = light_object(v.cam, f, v.pose.key, kSkullLight, px, py);
   if (!o.hit) return out;
   V3 hv = normalize(v.pose.key - o.rd);
@@ -165,8 +166,7 @@ void render_skull(const SkullPose &pose, const char *pic_sym, const char *uv_sym
   SkullView v;
   v.pose = pose;
   v.cam = camera_look({0, -0.05, 5.2}, {0, -0.09, 0}, 46.0);
-  Sdf f = [&v](const V3 &p) { return v.dist(p); };
-  render_uv_object([&](double px, double py) { return shade_skull(v, f, px, py); }, asset(pic_sym),
+  render_uv_object([&](double px, double py) { return shade_skull(v, px, py); }, asset(pic_sym),
                    asset(uv_sym));
   preview_grey(pic_sym, 320, 200, asset(pic_sym));
 }

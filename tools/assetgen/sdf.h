@@ -164,6 +164,8 @@ bool ray_box(V3 ro, V3 rd, V3 lo, V3 hi, double *t0, double *t1);
 
 // --- Marching and lighting ----------------------------------------------------
 
+// Any distance function; the marching and lighting calls below are
+// templates on it, so a scene passed as a lambda is called directly.
 using Sdf = std::function<double(const V3 &)>;
 
 struct Hit {
@@ -178,16 +180,56 @@ struct Hit {
 // surfaces need no more steps than near ones). Distances are scaled by
 // `relax` (< 1 for fields that overestimate, such as bent or displaced
 // shapes).
-Hit sdf_march(const Sdf &f, V3 ro, V3 rd, double tmin, double tmax, int max_steps = 160,
-              double eps = 4e-4, double relax = 0.9);
+template <class F>
+Hit sdf_march(const F &f, V3 ro, V3 rd, double tmin, double tmax, int max_steps = 160,
+              double eps = 4e-4, double relax = 0.9) {
+  Hit h;
+  double t = tmin;
+  for (int i = 0; i < max_steps && t < tmax; i++) {
+    V3 p = ro + rd * t;
+    double d = f(p);
+    h.steps = i + 1;
+    if (d < eps * t) {
+      h.hit = true;
+      h.t = t;
+      h.p = p;
+      return h;
+    }
+    t += d * relax;
+  }
+  return h;
+}
 // Unit surface normal by tetrahedral central differences of size h.
-V3 sdf_normal(const Sdf &f, V3 p, double h = 1e-3);
+template <class F>
+V3 sdf_normal(const F &f, V3 p, double h = 1e-3) {
+  const V3 k0{1, -1, -1}, k1{-1, -1, 1}, k2{-1, 1, -1}, k3{1, 1, 1};
+  return normalize(k0 * f(p + k0 * h) + k1 * f(p + k1 * h) + k2 * f(p + k2 * h) + k3 * f(p + k3 * h));
+}
 // Soft shadow towards unit direction l from p: 1 lit .. 0 fully shadowed;
 // k sets the penumbra hardness (8 soft .. 32 hard).
-double sdf_soft_shadow(const Sdf &f, V3 p, V3 l, double tmin, double tmax, double k, int max_steps = 48);
+template <class F>
+double sdf_soft_shadow(const F &f, V3 p, V3 l, double tmin, double tmax, double k, int max_steps = 48) {
+  double res = 1.0, t = tmin;
+  for (int i = 0; i < max_steps && t < tmax; i++) {
+    double d = f(p + l * t);
+    if (d < 1e-4) return 0.0;
+    res = std::min(res, k * d / t);
+    t += clampd(d, (tmax - tmin) / (2.0 * max_steps), (tmax - tmin) / 8.0);
+  }
+  return clamp01(res);
+}
 // Ambient occlusion along the normal: 1 open .. 0 closed; `scale` is the
 // depth range sampled (world units).
-double sdf_ao(const Sdf &f, V3 p, V3 n, double scale, int samples = 5);
+template <class F>
+double sdf_ao(const F &f, V3 p, V3 n, double scale, int samples = 5) {
+  double occ = 0, w = 1;
+  for (int i = 1; i <= samples; i++) {
+    double h = scale * i / samples;
+    occ += w * std::max(0.0, h - f(p + n * h));
+    w *= 0.6;
+  }
+  return clamp01(1.0 - 2.2 * occ / scale);
+}
 // Rim (grazing) light term: 0 facing the viewer .. 1 at the silhouette.
 inline double rim_light(V3 n, V3 view_dir, double power) {
   return std::pow(clamp01(1.0 + dot(n, view_dir)), power);
@@ -258,7 +300,24 @@ struct ObjectHit {
 
 // Marches the ray through image point (px, py) of a 320x200 picture
 // against f and, on a hit, lights it with the unit key direction `key`.
-ObjectHit light_object(const Camera &cam, const Sdf &f, V3 key, const ObjectLighting &L, double px, double py);
+template <class F>
+ObjectHit light_object(const Camera &cam, const F &f, V3 key, const ObjectLighting &L, double px, double py) {
+  ObjectHit o;
+  o.rd = camera_ray(cam, px, py, 320, 200);
+  double t0, t1;
+  if (!ray_sphere(cam.eye, o.rd, L.bound_centre, L.bound_radius, &t0, &t1)) return o;
+  Hit h = sdf_march(f, cam.eye, o.rd, std::max(t0, 0.0), t1, L.max_steps, 3e-4, L.relax);
+  if (!h.hit) return o;
+  o.hit = true;
+  o.p = h.p;
+  o.n = sdf_normal(f, h.p, 1.5e-3);
+  o.diff = std::max(0.0, dot(o.n, key));
+  o.shadow = o.diff > 0 ? sdf_soft_shadow(f, h.p + o.n * 0.004, key, 0.01, L.shadow_far, L.shadow_k) : 0.0;
+  o.ao = sdf_ao(f, h.p, o.n, L.ao_near) * (L.ao_base + L.ao_gain * sdf_ao(f, h.p, o.n, L.ao_far, 4));
+  o.fill = std::max(0.0, dot(o.n, normalize(V3{-key.x, L.fill_y, L.fill_z})));
+  o.rim = rim_light(o.n, o.rd, L.rim_power);
+  return o;
+}
 
 // Texel coordinates that wrap around an object. The angle about the
 // vertical axis through `centre` (0 facing +z, the seam straight behind)
