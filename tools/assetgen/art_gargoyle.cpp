@@ -28,6 +28,13 @@ struct GargPose {
   V3 key;           // unit direction towards the key light (world)
 };
 
+// A pose's rotations, worked out once per picture: into the creature's
+// frame (-yaw), the head on the neck (-head_yaw) and the jaw (-jaw).
+struct GargTurns {
+  Rot body, head, jaw;
+  explicit GargTurns(const GargPose &pose) : body(-pose.yaw), head(-pose.head_yaw), jaw(-pose.jaw) {}
+};
+
 // A bent limb or horn: cone capsules through the points p[0..n-1], radius
 // going from r0 to r1, smoothly joined.
 double chain(V3 q, const V3 *pts, int n, double r0, double r1, double k) {
@@ -39,8 +46,9 @@ double chain(V3 q, const V3 *pts, int n, double r0, double r1, double k) {
   return d;
 }
 
-// The head in its own frame: origin at the top of the neck, snout along +z.
-double head(V3 p, double jaw) {
+// The head in its own frame: origin at the top of the neck, snout along +z;
+// `jaw` turns the lower jaw about its hinge (the pose's -jaw).
+double head(V3 p, Rot jaw) {
   if (length(p - V3{0, 0.12, 0.2}) > 0.9) return length(p - V3{0, 0.12, 0.2}) - 0.75;
   V3 s{std::fabs(p.x), p.y, p.z};
   double d = sdf_ellipsoid(p - V3{0, 0.12, 0.05}, {0.21, 0.19, 0.22});                      // skull
@@ -51,7 +59,7 @@ double head(V3 p, double jaw) {
   d = ssub(d, sdf_sphere(s - V3{0.035, 0.11, 0.53}, 0.025), 0.015);                       // nostril
   // mouth: a slit under the snout, opened by the jaw
   V3 hinge{0, 0.02, 0.05};
-  V3 j = rot_x(p - hinge, -jaw) + hinge;
+  V3 j = rot_x(p - hinge, jaw) + hinge;
   double lower = sdf_cone_capsule(j, {0, -0.02, 0.1}, {0, -0.02, 0.40}, 0.09, 0.055);
   d = ssub(d, sdf_box(rot_x(p - V3{0, 0.0, 0.32}, 0.1), {0.12, 0.02, 0.2}, 0.0), 0.02);
   d = smin(d, lower, 0.03);
@@ -96,7 +104,7 @@ double wing(V3 s) {
   return smin(d, mem, 0.02);
 }
 
-double gargoyle(V3 p, const GargPose &pose) {
+double gargoyle(V3 p, const GargTurns &turns) {
   V3 s{std::fabs(p.x), p.y, p.z};
   // the ledge it sits on, with a moulded front edge
   double d = sdf_box(p - V3{0, -1.17, 0.05}, {1.0, 0.16, 0.62}, 0.02);
@@ -128,16 +136,17 @@ double gargoyle(V3 p, const GargPose &pose) {
   b = smin(b, chain(p, tail, 5, 0.08, 0.025, 0.04), 0.06);
   b = smin(b, wing(s), 0.05);
   // the head, turned on the neck
-  V3 hp = rot_y(p - V3{0, 0.3, 0.32}, -pose.head_yaw);
-  b = smin(b, head(hp, pose.jaw), 0.07);
+  V3 hp = rot_y(p - V3{0, 0.3, 0.32}, turns.head);
+  b = smin(b, head(hp, turns.jaw), 0.07);
   return std::min(d, b);
 }
 
 struct GargView {
   GargPose pose;
+  GargTurns turns;
   Camera cam;
-  V3 to_local(V3 w) const { return rot_y(w, -pose.yaw); }
-  double dist(const V3 &w) const { return gargoyle(to_local(w), pose); }
+  V3 to_local(V3 w) const { return rot_y(w, turns.body); }
+  double dist(const V3 &w) const { return gargoyle(to_local(w), turns); }
 };
 
 // Stone: fine grain, darker weathering streaks running down from the top.
@@ -183,9 +192,7 @@ UvSample shade_gargoyle(const GargView &v, double px, double py) {
 }
 
 void render_gargoyle(const GargPose &pose, const char *pic_sym, const char *uv_sym) {
-  GargView v;
-  v.pose = pose;
-  v.cam = camera_look({0, -0.6, 5.0}, {0, 0.02, 0}, 45.0);
+  const GargView v{pose, GargTurns(pose), camera_look({0, -0.6, 5.0}, {0, 0.02, 0}, 45.0)};
   render_uv_object([&](double px, double py) { return shade_gargoyle(v, px, py); }, asset(pic_sym),
                    asset(uv_sym), 0.2);
   preview_grey(pic_sym, 320, 200, asset(pic_sym));
