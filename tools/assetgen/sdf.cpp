@@ -6,6 +6,25 @@
 #include <algorithm>
 #include <thread>
 
+Triangle::Triangle(V3 a_, V3 b_, V3 c_)
+    : a(a_), b(b_), c(c_), ba(b - a), cb(c - b), ac(a - c), nor(cross(ba, ac)), side_ba(cross(ba, nor)),
+      side_cb(cross(cb, nor)), side_ac(cross(ac, nor)), ee_ba(dot(ba, ba)), ee_cb(dot(cb, cb)), ee_ac(dot(ac, ac)),
+      nn(dot(nor, nor)) {}
+
+double Triangle::operator()(V3 p) const {
+  V3 pa = p - a, pb = p - b, pc = p - c;
+  auto sgn = [](double v) { return v < 0 ? -1.0 : 1.0; };
+  if (sgn(dot(side_ba, pa)) + sgn(dot(side_cb, pb)) + sgn(dot(side_ac, pc)) < 2.0) {
+    auto edge = [](V3 e, double ee, V3 q) {
+      V3 r = e * clamp01(dot(e, q) / ee) - q;
+      return dot(r, r);
+    };
+    return std::sqrt(std::min(std::min(edge(ba, ee_ba, pa), edge(cb, ee_cb, pb)), edge(ac, ee_ac, pc)));
+  }
+  double np = dot(nor, pa);
+  return std::sqrt(np * np / nn);
+}
+
 Camera camera_look(V3 eye, V3 target, double fov_deg) {
   Camera c;
   c.eye = eye;

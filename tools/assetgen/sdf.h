@@ -9,6 +9,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -130,6 +131,29 @@ inline double sdf_triangle(V3 p, V3 a, V3 b, V3 c) {
   }
   return std::sqrt(dot(nor, pa) * dot(nor, pa) / dot(nor, nor));
 }
+
+// The same shapes with their constant terms worked out once, for scenes
+// that evaluate a fixed shape millions of times: each gives exactly the
+// distance of its function above, bit for bit.
+struct ConeCapsule {  // sdf_cone_capsule(p, a, b, ra, rb)
+  V3 a, ba;
+  double bb = 1, ra = 0, dr = 0;  // dot(ba, ba), and the radius at a and its change to b
+  ConeCapsule() = default;
+  ConeCapsule(V3 a_, V3 b, double ra_, double rb) : a(a_), ba(b - a_), bb(dot(ba, ba)), ra(ra_), dr(rb - ra_) {}
+  double operator()(V3 p) const {
+    V3 pa = p - a;
+    double h = clamp01(dot(pa, ba) / bb);
+    return length(pa - ba * h) - (ra + dr * h);
+  }
+};
+struct Triangle {  // sdf_triangle(p, a, b, c)
+  V3 a, b, c, ba, cb, ac, nor;
+  V3 side_ba, side_cb, side_ac;  // cross(edge, nor): outward edge normals
+  double ee_ba = 1, ee_cb = 1, ee_ac = 1, nn = 1;  // squared edge lengths, dot(nor, nor)
+  Triangle() = default;
+  Triangle(V3 a_, V3 b_, V3 c_);
+  double operator()(V3 p) const;
+};
 
 // --- Combinations ------------------------------------------------------------
 
