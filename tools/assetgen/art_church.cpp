@@ -85,6 +85,27 @@ double tower(V3 p, double cx) {
   return d;
 }
 
+// Blind arcade under the gable: a row of shallow pointed niches cut 0.22
+// deep.
+double front_niches(V3 p, double wall) {
+  double depth = -0.22 - p.z;
+  if (-depth <= wall) return wall;
+  double ax = p.x - 0.9 * std::round(p.x / 0.9);
+  double niche = std::max(arch2(ax, p.y, 0.3, 10.15, 11.0, 11.45), std::fabs(p.x) - 4.3);
+  return std::max(wall, -std::max(niche, depth));
+}
+
+// Round window in the gable, cut 0.35 deep, with a cross of stone in it
+// 0.1 either side of z = -0.2.
+double front_rose(V3 p, double wall) {
+  double depth = -0.35 - p.z, slab = std::fabs(p.z + 0.2) - 0.1;
+  if (-depth <= wall && slab >= wall) return wall;
+  double oc = std::hypot(p.x, p.y - 13.3) - 0.95;
+  wall = std::max(wall, -std::max(oc, depth));
+  double cross = std::min(box2(p.x, p.y - 13.3, 0.07, 0.95), box2(p.x, p.y - 13.3, 0.95, 0.07));
+  return std::min(wall, std::max(std::max(cross, oc), slab));
+}
+
 double front(V3 p) {
   double bound = sdf_box(p - V3{0, 8, -3}, {8.3, 8.2, 3.6});
   if (bound > 0.5) return bound;
@@ -97,23 +118,22 @@ double front(V3 p) {
   double w2 = window2(p.x, p.y);
   double cut = std::max(w2 - 0.35 * (p.z - glass_z), glass_z - p.z);
   wall = std::max(wall, -cut);
-  // Blind arcade under the gable: a row of shallow pointed niches.
-  double ax = p.x - 0.9 * std::round(p.x / 0.9);
-  double niche = std::max(arch2(ax, p.y, 0.3, 10.15, 11.0, 11.45), std::fabs(p.x) - 4.3);
-  wall = std::max(wall, -std::max(niche, -0.22 - p.z));
-  // Round window in the gable with a cross of stone in it.
-  double oc = std::hypot(p.x, p.y - 13.3) - 0.95;
-  wall = std::max(wall, -std::max(oc, -0.35 - p.z));
-  double cross = std::min(box2(p.x, p.y - 13.3, 0.07, 0.95), box2(p.x, p.y - 13.3, 0.95, 0.07));
-  wall = std::min(wall, std::max(std::max(cross, oc), std::fabs(p.z + 0.2) - 0.1));
+  // The carvings below are cuts max(wall, -max(x, c)) and additions
+  // min(wall, max(x, c)) bounded by a depth or extent term c: a cut with
+  // -c <= wall and an addition with c >= wall leave wall exactly as it is,
+  // so there the costly outline x is not worked out.
+  wall = front_niches(p, wall);
+  wall = front_rose(p, wall);
   // Tracery in front of the glass: two mullions and a roundel in the head.
-  double zb = std::fabs(p.z - (glass_z + 0.12)) - 0.12;
-  double mull = 1e9;
-  for (double s : {-1.2, 1.2}) mull = std::min(mull, box2(p.x - s, p.y - (win_sill + 6.6) / 2, 0.09, (6.6 - win_sill) / 2));
-  double ring = std::fabs(std::hypot(p.x, p.y - 7.4) - 1.2) - 0.09;
-  double tr = std::max(std::min(mull, ring), zb);
-  tr = std::max(tr, w2 + 0.05);
-  wall = std::min(wall, tr);
+  double zb = std::fabs(p.z - (glass_z + 0.12)) - 0.12, wb = w2 + 0.05;
+  if (zb < wall && wb < wall) {
+    double mull = 1e9;
+    for (double s : {-1.2, 1.2}) mull = std::min(mull, box2(p.x - s, p.y - (win_sill + 6.6) / 2, 0.09, (6.6 - win_sill) / 2));
+    double ring = std::fabs(std::hypot(p.x, p.y - 7.4) - 1.2) - 0.09;
+    double tr = std::max(std::min(mull, ring), zb);
+    tr = std::max(tr, wb);
+    wall = std::min(wall, tr);
+  }
   // Hood mould: a roll around the window on the wall's face.
   double hood = std::max(std::fabs(w2 - 0.55) - 0.16, std::fabs(p.z) - 0.16);
   hood = std::max(hood, win_sill - 0.3 - p.y);
