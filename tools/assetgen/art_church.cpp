@@ -54,6 +54,17 @@ double cone(V3 p, double rb, double h) {
   return std::max((q * h + p.y * rb - h * rb) / l, -p.y);
 }
 
+// min(d, cone(p, rb, h)) without the cone's hypot where a lower bound
+// already reaches d. The cone is max(side, -p.y), and side grows with
+// q = hypot(p.x, p.z), which is at least max(|p.x|, |p.z|); the bound takes
+// that a relative 1e-12 lower, far beyond any rounding of the library's
+// hypot.
+double min_cone(double d, V3 p, double rb, double h) {
+  double q0 = std::max(std::fabs(p.x), std::fabs(p.z)) * (1 - 1e-12);
+  if (std::max((q0 * h + p.y * rb - h * rb) / std::hypot(h, rb), -p.y) >= d) return d;
+  return std::min(d, cone(p, rb, h));
+}
+
 double tower(V3 p, double cx) {
   V3 q = p - V3{cx, 0, 0};
   // Far from the tower's bounds the bound is distance enough.
@@ -65,12 +76,12 @@ double tower(V3 p, double cx) {
     V3 b = q - V3{s * 1.75, 0, 0.4};
     d = std::min(d, sdf_box(b - V3{0, 5, 0}, {0.35, 5, 0.55}));
     d = std::min(d, sdf_box(b - V3{0, 9, -0.25}, {0.3, 4, 0.35}));
-    d = std::min(d, cone(b - V3{0, 13, -0.25}, 0.3, 1.6));
-    d = std::min(d, cone(q - V3{s * 1.5, 18, 0.3}, 0.28, 2.6));  // pinnacles at the top
-    d = std::min(d, cone(q - V3{s * 1.5, 18, -4.6}, 0.28, 2.6));
+    d = min_cone(d, b - V3{0, 13, -0.25}, 0.3, 1.6);
+    d = min_cone(d, q - V3{s * 1.5, 18, 0.3}, 0.28, 2.6);  // pinnacles at the top
+    d = min_cone(d, q - V3{s * 1.5, 18, -4.6}, 0.28, 2.6);
   }
   d = std::min(d, sdf_box(q - V3{0, 18.1, -2.2}, {1.95, 0.15, 2.85}));  // parapet
-  d = std::min(d, cone(q - V3{0, 18, -2.2}, 1.45, 11.0));               // spire
+  d = min_cone(d, q - V3{0, 18, -2.2}, 1.45, 11.0);                     // spire
   // Openings cut 0.2 deep into the front face: two tall ones in the belfry
   // and a smaller lancet lower down. A cut min(-o, slab) is at most slab, so
   // where slab <= d it leaves d as it is and the outline needn't be known.
@@ -182,8 +193,9 @@ double scene(const V3 &p) {
   double d = std::min(front(p), std::min(tower(p, -tower_x), tower(p, tower_x)));
   d = std::min(d, graveyard(p));
   // The ground's ripple is within +-0.05 (a product of two sines and 0.05),
-  // so where p.y - 0.05 >= d the ground cannot be the nearer one.
-  if (p.y - 0.05 >= d) return d;
+  // so where p.y - 0.051 >= d (a margin for the library's sines) the ground
+  // cannot be the nearer one.
+  if (p.y - 0.051 >= d) return d;
   return std::min(d, ground(p));
 }
 
