@@ -218,12 +218,12 @@ struct Surf {
 
 // Whether a ray ends on the window (glass, tracery or a jamb seen inside the
 // opening) and where it crosses the glass plane.
-bool window_hit(V3 ro, V3 rd, const Hit &h, double *wu, double *wv) {
+bool window_hit(V3 ro, V3 rd, bool hit, V3 hp, double *wu, double *wv) {
   if (rd.z >= 0) return false;
   double t = (glass_z - ro.z) / rd.z;
   V3 g = ro + rd * t;
   if (window2(g.x, g.y) > 0) return false;
-  if (h.hit && h.p.z > -0.02) return false;  // something in front of the wall face
+  if (hit && hp.z > -0.02) return false;  // something in front of the wall face
   *wu = (g.x + win_half) / (2 * win_half);
   *wv = (win_apex - g.y) / (win_apex - win_sill);
   return true;
@@ -315,66 +315,120 @@ struct Lighting {
   double key_i, amb, shadow_k;
 };
 
-UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<Seg> &bolt) {
+// The part of a sample that depends only on the view: the march, and at a
+// hit the normal and the occlusion. The night and the flash picture share
+// it, so each sample position is marched once for both.
+struct Geometry {
+  uint8_t state = 0;  // 0 not worked out yet, 1 the ray misses, 2 it hits
+  double t = 0;       // distance along the ray
+  V3 p, n;            // hit point and unit normal
+  double ao = 0;      // ambient occlusion 0..1
+};
+
+Geometry trace(V3 ro, V3 rd) {
+  auto f = [](const V3 &q) { return scene(q); };
+  Hit h = sdf_march(f, ro, rd, 0.5, 90, 140, 3e-4, 0.95);
+  Geometry g;
+  g.state = h.hit ? 2 : 1;
+  if (!h.hit) return g;
+  g.t = h.t;
+  g.p = h.p;
+  g.n = sdf_normal(f, h.p, 2e-3);
+  g.ao = sdf_ao(f, g.p, g.n, 0.6, 4);
+  return g;
+}
+
+// Geometry of the positions render_uv_object samples, 5 slots per pixel:
+// its centre (quarter-pixel offset 2, 2) and its 2x2 extra samples (1 or 3,
+// 1 or 3). Other positions get none (null): they are traced afresh. A slot
+// belongs to one pixel row, and the renderer takes each row's samples on
+// one thread, so the slots fill without locking.
+using GeometryCache = std::vector<Geometry>;
+constexpr size_t kCacheSlots = size_t(320) * 200 * 5;
+
+Geometry *cache_slot(GeometryCache &cache, double px, double py) {
+  if (!(px >= 0 && px < 320 && py >= 0 && py < 200)) return nullptr;
+  int qx = int(px * 4), qy = int(py * 4);
+  if (qx != px * 4 || qy != py * 4) return nullptr;
+  int ox = qx & 3, oy = qy & 3, k;
+  if (ox == 2 && oy == 2)
+    k = 0;
+  else if ((ox & 1) && (oy & 1))
+    k = 1 + (ox >> 1) + 2 * (oy >> 1);
+  else
+    return nullptr;
+  return &cache[(size_t(qy >> 2) * 320 + size_t(qx >> 2)) * 5 + size_t(k)];
+}
+
+// Brightness of a surface point lit by L (before the haze).
+double shade_surface(const Geometry &g, V3 rd, bool win, double wu, double wv, const Lighting &L) {
+  auto f = [](const V3 &q) { return scene(q); };
+  V3 p = g.p, n = g.n;
+  double ao = g.ao;
+  double sh = sdf_soft_shadow(f, p + n * 0.01, L.key, 0.02, 30, L.shadow_k, 32);
+  double diff = std::max(0.0, dot(n, L.key)) * sh;
+  bool glass = win && p.z < glass_z + 0.02 && std::fabs(n.z) > 0.9;
+  if (glass) {
+    double gl = glass_shade(wu, wv);
+    // Candle light behind: brightest low in the middle of the window.
+    double warm = 0.65 + 0.35 * std::exp(-((wu - 0.5) * (wu - 0.5) * 6 + (wv - 0.8) * (wv - 0.8) * 3));
+    return L.flash ? 0.42 * gl + 0.05 : 0.7 * gl * warm;
+  }
+  if (p.y < 0.02 && n.y > 0.9) {  // ground: wet grass, a pool of window light
+    double tex = fbm(p.x * 2, p.z * 2, 7400, 4);
+    double pool = std::exp(-std::hypot(p.x * 0.6, (p.z - 1.5) * 0.5) / 1.5);
+    return (0.35 + 0.3 * tex) * (L.amb * ao + L.key_i * diff) + (L.flash ? 0.0 : 0.35 * pool);
+  }
+  double alb = ashlar(p, n) * (0.85 + 0.3 * (fbm(p.x * 3 + p.z * 3, p.y * 3, 7500, 4) - 0.5));
+  // Rain runs down the stone in darker streaks.
+  alb *= 0.78 + 0.3 * fbm(p.x * 5 + p.z * 5, p.y * 0.35, 7501, 3);
+  double rim = rim_light(n, rd, 3.0);
+  double v = alb * (L.amb * ao + L.key_i * diff) + 0.08 * rim * ao;
+  if (!L.flash) {
+    // Light of the window on the jambs, tracery and the hood mould.
+    double dw = std::max(0.0, window2(p.x, p.y));
+    double spill = std::exp(-dw / 0.5) * (p.z < 0.3 ? 1.0 : 0.4);
+    v += 0.45 * spill * alb * ao;
+  }
+  return v;
+}
+
+UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<Seg> &bolt, GeometryCache &cache) {
   const Camera &cam = view();
   V3 rd = camera_ray(cam, px, py, 320, 200);
-  auto f = [](const V3 &q) { return scene(q); };
-  Hit h = sdf_march(f, cam.eye, rd, 0.5, 90, 140, 3e-4, 0.95);
+  Geometry fresh;
+  Geometry *g = cache_slot(cache, px, py);
+  if (!g) g = &fresh;
+  if (g->state == 0) *g = trace(cam.eye, rd);
+  bool hit = g->state == 2;
   UvSample s;
   s.covered = true;
   double wu = 0, wv = 0;
-  bool win = window_hit(cam.eye, rd, h, &wu, &wv);
+  bool win = window_hit(cam.eye, rd, hit, g->p, &wu, &wv);
   if (win) {
     // The window's texture space: across 0..255, down 0..255, clamped so
     // the edges never wrap.
     s.u = clampd(wu * 256, 0, 255.5);
     s.v = clampd(wv * 256, 0, 255.5);
   }
-  if (!h.hit) {
+  if (!hit) {
     double v = sky_shade(rd, px, py, L.flash);
     if (L.flash) v += bolt_at(bolt, px, py);
     s.shade = clamp01(v);
     return s;
   }
-  V3 p = h.p, n = sdf_normal(f, p, 2e-3);
-  double ao = sdf_ao(f, p, n, 0.6, 4);
-  double sh = sdf_soft_shadow(f, p + n * 0.01, L.key, 0.02, 30, L.shadow_k, 32);
-  double diff = std::max(0.0, dot(n, L.key)) * sh;
-  bool glass = win && p.z < glass_z + 0.02 && std::fabs(n.z) > 0.9;
-  double v;
-  if (glass) {
-    double g = glass_shade(wu, wv);
-    // Candle light behind: brightest low in the middle of the window.
-    double warm = 0.65 + 0.35 * std::exp(-((wu - 0.5) * (wu - 0.5) * 6 + (wv - 0.8) * (wv - 0.8) * 3));
-    v = L.flash ? 0.42 * g + 0.05 : 0.7 * g * warm;
-  } else if (p.y < 0.02 && n.y > 0.9) {  // ground: wet grass, a pool of window light
-    double tex = fbm(p.x * 2, p.z * 2, 7400, 4);
-    double pool = std::exp(-std::hypot(p.x * 0.6, (p.z - 1.5) * 0.5) / 1.5);
-    v = (0.35 + 0.3 * tex) * (L.amb * ao + L.key_i * diff) + (L.flash ? 0.0 : 0.35 * pool);
-  } else {
-    double alb = ashlar(p, n) * (0.85 + 0.3 * (fbm(p.x * 3 + p.z * 3, p.y * 3, 7500, 4) - 0.5));
-    // Rain runs down the stone in darker streaks.
-    alb *= 0.78 + 0.3 * fbm(p.x * 5 + p.z * 5, p.y * 0.35, 7501, 3);
-    double rim = rim_light(n, rd, 3.0);
-    v = alb * (L.amb * ao + L.key_i * diff) + 0.08 * rim * ao;
-    if (!L.flash) {
-      // Light of the window on the jambs, tracery and the hood mould.
-      double dw = std::max(0.0, window2(p.x, p.y));
-      double spill = std::exp(-dw / 0.5) * (p.z < 0.3 ? 1.0 : 0.4);
-      v += 0.45 * spill * alb * ao;
-    }
-  }
+  double v = shade_surface(*g, rd, win, wu, wv, L);
   // Distance haze towards the sky colour.
-  double fog = 1 - std::exp(-std::max(0.0, h.t - 14) / 60.0);
+  double fog = 1 - std::exp(-std::max(0.0, g->t - 14) / 60.0);
   v = mixd(v, L.flash ? 0.5 : 0.2, fog);
   s.shade = clamp01(v);
   return s;
 }
 
-void render(const Lighting &L, const char *pic, const char *map) {
+void render(const Lighting &L, const char *pic, const char *map, GeometryCache &cache) {
   std::vector<Seg> bolt = make_bolt();
-  render_uv_object([&](double px, double py) { return shade_pixel(px, py, L, bolt); }, asset(pic), asset(map),
-                   0.22);
+  render_uv_object([&](double px, double py) { return shade_pixel(px, py, L, bolt, cache); }, asset(pic),
+                   asset(map), 0.22);
 }
 
 }  // namespace
@@ -382,8 +436,9 @@ void render(const Lighting &L, const char *pic, const char *map) {
 void job_church() {
   const Lighting night{false, normalize(V3{-0.55, 0.55, 0.62}), 0.75, 0.12, 10};
   const Lighting flash{true, normalize(V3{0.45, 0.75, 0.5}), 1.05, 0.28, 28};
-  render(night, "kirkko", "kirkkotc");
-  render(flash, "kirkko2", "kirkko2tc");
+  GeometryCache cache(kCacheSlots);
+  render(night, "kirkko", "kirkkotc", cache);
+  render(flash, "kirkko2", "kirkko2tc", cache);
   preview_grey("kirkko", 320, 200, asset("kirkko"));
   preview_grey("kirkko2", 320, 200, asset("kirkko2"));
   // The UV maps: texture column as red, row as green, uncovered blue.
