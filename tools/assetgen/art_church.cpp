@@ -48,7 +48,7 @@ double arch2(double x, double y, double half, double sill, double spring, double
 double window2(double x, double y) { return arch2(x, y, win_half, win_sill, win_spring, win_apex); }
 
 // Cone with base radius rb at y = 0 and tip at y = h (p relative to the base).
-double cone(V3 p, double rb, double h) {
+[[gnu::always_inline]] inline double cone(V3 p, double rb, double h) {
   double q = std::hypot(p.x, p.z);
   double l = std::hypot(h, rb);
   return std::max((q * h + p.y * rb - h * rb) / l, -p.y);
@@ -58,8 +58,9 @@ double cone(V3 p, double rb, double h) {
 // already reaches d. The cone is max(side, -p.y), and side grows with
 // q = hypot(p.x, p.z), which is at least max(|p.x|, |p.z|); the bound takes
 // that a relative 1e-12 lower, far beyond any rounding of the library's
-// hypot.
-double min_cone(double d, V3 p, double rb, double h) {
+// hypot. Always inlined, like cone itself, so that hypot(h, rb) of the
+// constant shapes folds at compile time as it always has.
+[[gnu::always_inline]] inline double min_cone(double d, V3 p, double rb, double h) {
   double q0 = std::max(std::fabs(p.x), std::fabs(p.z)) * (1 - 1e-12);
   if (std::max((q0 * h + p.y * rb - h * rb) / std::hypot(h, rb), -p.y) >= d) return d;
   return std::min(d, cone(p, rb, h));
