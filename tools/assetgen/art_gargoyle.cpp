@@ -163,7 +163,10 @@ double gargoyle(V3 p, const GargTurns &turns) {
   // body hunched forward
   double b = sdf_ellipsoid(rot_x(p - V3{0, -0.35, -0.05}, 0.35), {0.34, 0.46, 0.32});
   // belly plates: shallow ridges across the front of the trunk
-  b += 0.010 * std::sin(p.y * 42.0) * smoothstep(0.0, 0.2, p.z) * smoothstep(0.1, -0.1, p.y);
+  // (only on the front, below y = 0.1: elsewhere a factor is 0, and adding
+  // a zero leaves any distance but a zero as it is, so the sine is skipped)
+  double front = smoothstep(0.0, 0.2, p.z), low = smoothstep(0.1, -0.1, p.y);
+  if ((front != 0 && low != 0) || b == 0) b += 0.010 * std::sin(p.y * 42.0) * front * low;
   b = smin(b, sdf_ellipsoid(p - V3{0, 0.02, 0.08}, {0.40, 0.25, 0.28}), 0.12);       // shoulders
   b = smin(b, sdf_ellipsoid(p - V3{0, -0.05, 0.22}, {0.26, 0.2, 0.16}), 0.08);       // chest
   b = smin(b, sdf_cone_capsule(p, {0, 0.05, 0.1}, {0, 0.28, 0.3}, 0.17, 0.13), 0.1);  // neck

@@ -149,7 +149,10 @@ double body(V3 p, const Sitter &c) {
   d = smin(d, sdf_ellipsoid(p - V3{0, -2.9, 0.0}, {1.35, 0.8, 0.7}), 0.2);                  // chest
   // robe: collar fold and drapery
   d = smin(d, sdf_torus(rot_x(p - V3{0, -1.75, -0.12}, 0.2), 0.48, 0.09), 0.1);
-  d += 0.035 * std::sin(p.x * 7.0 + 2.0 * std::sin(p.y * 2.0)) * smoothstep(-1.75, -2.15, p.y);
+  // Above y = -1.75 the folds fade to 0, and adding a zero leaves any
+  // distance but a zero as it is: there the sines are not needed.
+  double folds = smoothstep(-1.75, -2.15, p.y);
+  if (folds != 0 || d == 0) d += 0.035 * std::sin(p.x * 7.0 + 2.0 * std::sin(p.y * 2.0)) * folds;
   if (c.prop == 0)  // the mason's apron strap across the chest
     d = smin(d, sdf_capsule(p, {-0.95, -1.85, 0.35}, {0.6, -2.9, 0.75}, 0.07), 0.03);
   if (c.prop == 0) {  // mallet resting on the right shoulder (screen right)
@@ -203,17 +206,25 @@ bool hit_pipes(V3 ro, V3 rd, double *t, V3 *n, double *yh, double *ang) {
   return any;
 }
 
+// The head's turn on the neck (-yaw, -pitch, -roll), worked out once per
+// sitter.
+struct HeadTurns {
+  Rot yaw, pitch, roll;
+  explicit HeadTurns(const Sitter &c) : yaw(-c.yaw), pitch(-c.pitch), roll(-c.roll) {}
+};
+
 struct Portrait {
   Sitter c;
   Camera cam;
   V3 light;  // candle position (world)
+  HeadTurns turns{c};  // from the sitter above: built with it, never assigned apart
   V3 neck{0, -0.9, -0.1};
 
   V3 head_local(V3 w) const {
     V3 q = w - neck;
-    q = rot_y(q, -c.yaw);
-    q = rot_x(q, -c.pitch);
-    q = rot_z(q, -c.roll);
+    q = rot_y(q, turns.yaw);
+    q = rot_x(q, turns.pitch);
+    q = rot_z(q, turns.roll);
     return q + neck;
   }
   double figure(const V3 &w) const {
@@ -310,13 +321,10 @@ double shade_portrait(const Portrait &pt, double px, double py) {
 }
 
 void render_portrait(const Sitter &c, const char *sym) {
-  Portrait pt;
-  pt.c = c;
   // The camera looks at the middle of the bust from the same angle for
   // every sitter; its distance and the frame's shift place the bust.
   const V3 target{0, -1.0, 0};
-  pt.cam = camera_look(target + V3{0.55, 0.4, 8.5} * (c.dist / 8.5), target, 38.0);
-  pt.light = {2.6, 0.4, 4.2};
+  const Portrait pt{c, camera_look(target + V3{0.55, 0.4, 8.5} * (c.dist / 8.5), target, 38.0), {2.6, 0.4, 4.2}};
   render_picture(320, 200, [&](double px, double py) { return shade_portrait(pt, px, py); }, asset(sym), 0.2, 2);
   preview_grey(sym, 320, 200, asset(sym));
 }
