@@ -63,6 +63,9 @@ double still(double x, double y) {
 // Mist density in 0..1 at time t (0..1 over the loop): two copies of a
 // drifting field cross-faded so the drift of 48 texels per loop closes.
 double mist(double x, double y, double t) {
+  // Outside 40 < y < 240 a height factor of both fields is 0, and so is
+  // the whole: the noise is not needed there.
+  if (smoothstep(40, 120, y) == 0 || 1 - smoothstep(200, 240, y) == 0) return 0.0;
   auto field = [&](double shift) {
     double n = fbm((x + shift) / 64, y / 32, 91, 4, 4);
     return smoothstep(0.48, 0.75, n) * smoothstep(40, 120, y) * (1 - smoothstep(200, 240, y));
@@ -157,9 +160,11 @@ void job_dracula() {
     for (int y = 0; y < N; y++)
       for (int x = 0; x < N; x++) {
         double v = base[y * N + x];
-        double m = mist(x, y, t);
-        double lit = 14 + 26 * std::exp(-std::max(0.0, std::hypot(x - MOON_X, y - MOON_Y) - MOON_R * 0.5) / 40);
-        if (v > 0) v += (lit - v) * 0.8 * m;  // mist hangs behind the roof
+        if (v > 0) {  // mist hangs behind the roof
+          double m = mist(x, y, t);
+          double lit = 14 + 26 * std::exp(-std::max(0.0, std::hypot(x - MOON_X, y - MOON_Y) - MOON_R * 0.5) / 40);
+          v += (lit - v) * 0.8 * m;
+        }
         v *= 1 - cov[y * N + x];
         fr[y * N + x] = quantise(v / 255, x, y);
       }
