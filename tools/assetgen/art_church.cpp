@@ -32,16 +32,24 @@ const double tower_x = 6.75;  // tower centres at +-tower_x
 
 double box2(double x, double y, double hx, double hy) {
   double qx = std::fabs(x) - hx, qy = std::fabs(y) - hy;
-  return std::hypot(std::max(qx, 0.0), std::max(qy, 0.0)) + std::min(std::max(qx, qy), 0.0);
+  return hypot_z(std::max(qx, 0.0), std::max(qy, 0.0)) + std::min(std::max(qx, qy), 0.0);
 }
 
-// Signed distance (approximate) to a pointed-arch outline centred on x = 0.
+// Signed distance (approximate) to a pointed-arch outline centred on x = 0:
+// the smaller of a lens (two arcs) over the spring line and a rectangle
+// below it.
 double arch2(double x, double y, double half, double sill, double spring, double apex) {
   double rise = apex - spring;
   double r = std::max(half, (half * half + rise * rise) / (2 * half));
   double c = r - half;  // arc centres at (+-c, spring), each arc on the other side
-  double lens = std::max(std::max(std::hypot(x - c, y - spring), std::hypot(x + c, y - spring)) - r, spring - y);
   double rect = box2(x, y - (sill + spring) / 2, half, (spring - sill) / 2);
+  // The lens is at least spring - y, and at least max(|x| + c, |y - spring|)
+  // - r, as a hypot is at least its larger argument (taken a relative 1e-12
+  // lower, beyond any rounding of the library's hypot). Where that passes
+  // the rectangle, the smaller is the rectangle whatever the arcs give.
+  double reach = std::max(std::fabs(x) + c, std::fabs(y - spring)) * (1 - 1e-12);
+  if (std::max(reach - r, spring - y) > rect) return rect;
+  double lens = std::max(std::max(std::hypot(x - c, y - spring), std::hypot(x + c, y - spring)) - r, spring - y);
   return std::min(lens, rect);
 }
 
@@ -188,11 +196,36 @@ double graveyard(V3 p) {
   return d;
 }
 
+// The box around every grave's bound (the graves' bounds lie inside it), as
+// centre and half extents.
+struct GraveBounds {
+  V3 centre, half;
+};
+GraveBounds grave_bounds() {
+  V3 lo{1e9, 1e9, 1e9}, hi{-1e9, -1e9, -1e9};
+  for (const Grave &g : graves) {
+    lo = {std::min(lo.x, g.x - 0.7), std::min(lo.y, -0.2), std::min(lo.z, g.z - 0.3)};
+    hi = {std::max(hi.x, g.x + 0.7), std::max(hi.y, g.h + 0.2), std::max(hi.z, g.z + 0.3)};
+  }
+  return {(lo + hi) * 0.5, (hi - lo) * 0.5 + V3{0.01, 0.01, 0.01}};  // 0.01 more for rounding
+}
+const GraveBounds kGraveBounds = grave_bounds();
+
+// min(d, graveyard(p)). Every grave's bound is at least the distance to the
+// box around them all, so where that box lies farther than both d and 0.3
+// (plus 1e-9, far beyond the rounding of either distance), each grave
+// would answer with its bound and none would be nearer than d.
+double min_graveyard(double d, V3 p) {
+  double all = sdf_box(p - kGraveBounds.centre, kGraveBounds.half) - 1e-9;
+  if (all > 0.3 && all >= d) return d;
+  return std::min(d, graveyard(p));
+}
+
 double ground(V3 p) { return p.y + 0.05 * std::sin(p.x * 0.7) * std::sin(p.z * 0.5); }
 
 double scene(const V3 &p) {
   double d = std::min(front(p), std::min(tower(p, -tower_x), tower(p, tower_x)));
-  d = std::min(d, graveyard(p));
+  d = min_graveyard(d, p);
   // The ground's ripple is within +-0.05 (a product of two sines and 0.05),
   // so where p.y - 0.051 >= d (a margin for the library's sines) the ground
   // cannot be the nearer one.

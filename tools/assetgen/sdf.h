@@ -45,6 +45,13 @@ inline V3 vabs(V3 a) { return {std::fabs(a.x), std::fabs(a.y), std::fabs(a.z)}; 
 // zero cannot reach the result.
 inline double fmax_z(double a, double b) { return (a > b || b != b) ? a : b; }
 inline double fmin_z(double a, double b) { return (a < b || b != b) ? a : b; }
+// std::hypot with its cases of a zero argument answered inline: hypot(x, +-0)
+// is |x| exactly (and symmetrically), so those need no library call.
+inline double hypot_z(double x, double y) {
+  if (y == 0) return std::fabs(x);
+  if (x == 0) return std::fabs(y);
+  return std::hypot(x, y);
+}
 // Per component fmax_z (a zero's sign as there).
 inline V3 vmax(V3 a, double m) { return {fmax_z(a.x, m), fmax_z(a.y, m), fmax_z(a.z, m)}; }
 inline double clamp01(double v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
