@@ -24,6 +24,12 @@ double plain_smin(double a, double b, double k) {
   double h = clamp01(0.5 + 0.5 * (b - a) / k);
   return mixd(b, a, h) - k * h * (1.0 - h);
 }
+double plain_ellipsoid(V3 p, V3 r) {
+  double k0 = length(V3{p.x / r.x, p.y / r.y, p.z / r.z});
+  double k1 = length(V3{p.x / (r.x * r.x), p.y / (r.y * r.y), p.z / (r.z * r.z)});
+  if (k1 == 0) return -std::min(r.x, std::min(r.y, r.z));
+  return k0 * (k0 - 1.0) / k1;
+}
 double plain_box(V3 p, V3 b, double r) {
   V3 q = vabs(p) - b;
   V3 o{std::fmax(q.x, 0.0), std::fmax(q.y, 0.0), std::fmax(q.z, 0.0)};
@@ -125,6 +131,23 @@ TEST(SdfExact, SmoothMinimumShortcutGivesThePlainBits) {
         ASSERT_EQ(bits(s), bits(p)) << a << " " << b;
       }
     }
+}
+
+// The ellipsoid's paired divisions give the scalar formula's bits, at the
+// centre (where it answers the smallest radius) and on and off its axes.
+TEST(SdfExact, PairedEllipsoidGivesThePlainBits) {
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> u(-1.5, 1.5), rad(0.01, 1.0);
+  for (int shape = 0; shape < 300; shape++) {
+    V3 r{rad(rng), rad(rng), rad(rng)};
+    ASSERT_EQ(bits(sdf_ellipsoid({0, 0, 0}, r)), bits(-std::min(r.x, std::min(r.y, r.z))));
+    for (int i = 0; i < 300; i++) {
+      V3 p{u(rng), u(rng), u(rng)};
+      if (i % 4 == 0) p = {r.x, 0, 0};  // on the surface, on an axis
+      if (i % 4 == 1) p.y = 0;
+      ASSERT_EQ(bits(sdf_ellipsoid(p, r)), bits(plain_ellipsoid(p, r))) << shape << " " << i;
+    }
+  }
 }
 
 // Shapes set up once give their plain function's distance bit for bit, on

@@ -104,10 +104,18 @@ inline double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb) {
   double h = clamp01(dot(pa, ba) / dot(ba, ba));
   return length(pa - ba * h) - mixd(ra, rb, h);
 }
-// Ellipsoid with radii r (approximate distance, exact on the axes).
+// Ellipsoid with radii r (approximate distance, exact on the axes):
+// k0 * (k0 - 1) / k1 with k0 = |p / r| and k1 = |p / r^2| (per component).
+// The two lengths are worked out side by side, each lane of a pair doing
+// exactly the scalar operations in the same order, so the six divisions
+// take three paired instructions and give the same bits.
 inline double sdf_ellipsoid(V3 p, V3 r) {
-  double k0 = length(V3{p.x / r.x, p.y / r.y, p.z / r.z});
-  double k1 = length(V3{p.x / (r.x * r.x), p.y / (r.y * r.y), p.z / (r.z * r.z)});
+  typedef double Pair __attribute__((vector_size(16)));
+  Pair x = Pair{p.x, p.x} / Pair{r.x, r.x * r.x};
+  Pair y = Pair{p.y, p.y} / Pair{r.y, r.y * r.y};
+  Pair z = Pair{p.z, p.z} / Pair{r.z, r.z * r.z};
+  Pair sq = x * x + y * y + z * z;  // as dot(): (x * x + y * y) + z * z
+  double k0 = std::sqrt(sq[0]), k1 = std::sqrt(sq[1]);
   if (k1 == 0) return -std::min(r.x, std::min(r.y, r.z));
   return k0 * (k0 - 1.0) / k1;
 }
