@@ -77,7 +77,11 @@ double mist(double x, double y, double t) {
 // origin, v up), wings raised by the angle `lift`.
 struct Bat {
   std::vector<P2> left, right;
+  // Box around every part (set by make_bat): outside it, with a margin of
+  // 1e-6 beyond any rounding of the tests below, a point is in none of them.
+  double u0 = -1e9, u1 = 1e9, v0 = -1e9, v1 = 1e9;
   bool inside(double u, double v) const {
+    if (u < u0 || u > u1 || v < v0 || v > v1) return false;
     if ((u * u) / (0.085 * 0.085) + (v + 0.02) * (v + 0.02) / (0.2 * 0.2) < 1) return true;  // body
     if (u * u + (v - 0.2) * (v - 0.2) < 0.075 * 0.075) return true;                         // head
     for (int s = -1; s <= 1; s += 2) {                                                     // ears
@@ -115,6 +119,18 @@ Bat make_bat(double lift) {
   Bat b;
   b.right = w;
   for (const P2 &p : w) b.left.push_back({-p[0], p[1]});
+  // Body, head and ears lie within |u| < 0.085, -0.22 < v < 0.36; the wings
+  // are mirror images.
+  double umax = 0.085, vlo = -0.22, vhi = 0.36;
+  for (const P2 &p : w) {
+    umax = std::max(umax, std::fabs(p[0]));
+    vlo = std::min(vlo, p[1]);
+    vhi = std::max(vhi, p[1]);
+  }
+  b.u0 = -umax - 1e-6;
+  b.u1 = umax + 1e-6;
+  b.v0 = vlo - 1e-6;
+  b.v1 = vhi + 1e-6;
   return b;
 }
 
