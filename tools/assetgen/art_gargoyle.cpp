@@ -33,7 +33,7 @@ struct GargPose {
 // frame (-yaw), the head on the neck (-head_yaw) and the jaw (-jaw).
 struct GargTurns {
   Rot body, head, jaw;
-  explicit GargTurns(const GargPose &pose) : body(-pose.yaw), head(-pose.head_yaw), jaw(-pose.jaw) {}
+  [[gnu::noinline]] explicit GargTurns(const GargPose &pose) : body(-pose.yaw), head(-pose.head_yaw), jaw(-pose.jaw) {}
 };
 
 // A bent limb or horn: cone capsules through the points pts[0..N-1],

@@ -210,7 +210,7 @@ bool hit_pipes(V3 ro, V3 rd, double *t, V3 *n, double *yh, double *ang) {
 // sitter.
 struct HeadTurns {
   Rot yaw, pitch, roll;
-  explicit HeadTurns(const Sitter &c) : yaw(-c.yaw), pitch(-c.pitch), roll(-c.roll) {}
+  [[gnu::noinline]] explicit HeadTurns(const Sitter &c) : yaw(-c.yaw), pitch(-c.pitch), roll(-c.roll) {}
 };
 
 struct Portrait {

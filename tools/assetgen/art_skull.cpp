@@ -30,7 +30,7 @@ struct SkullPose {
 // mandible (-jaw), worked out once per picture.
 struct SkullTurns {
   Rot yaw, pitch, jaw;
-  explicit SkullTurns(const SkullPose &pose) : yaw(-pose.yaw), pitch(-pose.pitch), jaw(-pose.jaw) {}
+  [[gnu::noinline]] explicit SkullTurns(const SkullPose &pose) : yaw(-pose.yaw), pitch(-pose.pitch), jaw(-pose.jaw) {}
 };
 
 // A row of teeth: rounded boxes repeated along an arc in xz around

@@ -67,7 +67,10 @@ inline double smoothstep(double e0, double e1, double x) {
 // the viewer in the default camera). A Rot holds an angle's cosine and sine
 // worked out once, for angles that stay the same over a whole picture (a
 // pose): the hot distance functions then call no library per point, and
-// rot_x(p, Rot(a)) equals rot_x(p, a) bit for bit.
+// rot_x(p, Rot(a)) equals rot_x(p, a) bit for bit. A pose's Rots are built
+// in a noinline constructor, so their sines come from the library at run
+// time as they did per point, never from the compiler folding a constant
+// pose (which may round differently).
 struct Rot {
   double c, s;
   explicit Rot(double a) : c(std::cos(a)), s(std::sin(a)) {}
