@@ -32,26 +32,46 @@ const double tower_x = 6.75;  // tower centres at +-tower_x
 
 double box2(double x, double y, double hx, double hy) {
   double qx = std::fabs(x) - hx, qy = std::fabs(y) - hy;
-  return std::hypot(std::max(qx, 0.0), std::max(qy, 0.0)) + std::min(std::max(qx, qy), 0.0);
+  return hypot_z(std::max(qx, 0.0), std::max(qy, 0.0)) + std::min(std::max(qx, qy), 0.0);
 }
 
-// Signed distance (approximate) to a pointed-arch outline centred on x = 0.
+// Signed distance (approximate) to a pointed-arch outline centred on x = 0:
+// the smaller of a lens (two arcs) over the spring line and a rectangle
+// below it.
 double arch2(double x, double y, double half, double sill, double spring, double apex) {
   double rise = apex - spring;
   double r = std::max(half, (half * half + rise * rise) / (2 * half));
   double c = r - half;  // arc centres at (+-c, spring), each arc on the other side
-  double lens = std::max(std::max(std::hypot(x - c, y - spring), std::hypot(x + c, y - spring)) - r, spring - y);
   double rect = box2(x, y - (sill + spring) / 2, half, (spring - sill) / 2);
+  // The lens is at least spring - y, and at least max(|x| + c, |y - spring|)
+  // - r, as a hypot is at least its larger argument (taken a relative 1e-12
+  // lower, beyond any rounding of the library's hypot). Where that passes
+  // the rectangle, the smaller is the rectangle whatever the arcs give.
+  double reach = std::max(std::fabs(x) + c, std::fabs(y - spring)) * (1 - 1e-12);
+  if (std::max(reach - r, spring - y) > rect) return rect;
+  double lens = std::max(std::max(std::hypot(x - c, y - spring), std::hypot(x + c, y - spring)) - r, spring - y);
   return std::min(lens, rect);
 }
 
 double window2(double x, double y) { return arch2(x, y, win_half, win_sill, win_spring, win_apex); }
 
 // Cone with base radius rb at y = 0 and tip at y = h (p relative to the base).
-double cone(V3 p, double rb, double h) {
+[[gnu::always_inline]] inline double cone(V3 p, double rb, double h) {
   double q = std::hypot(p.x, p.z);
   double l = std::hypot(h, rb);
   return std::max((q * h + p.y * rb - h * rb) / l, -p.y);
+}
+
+// min(d, cone(p, rb, h)) without the cone's hypot where a lower bound
+// already reaches d. The cone is max(side, -p.y), and side grows with
+// q = hypot(p.x, p.z), which is at least max(|p.x|, |p.z|); the bound takes
+// that a relative 1e-12 lower, far beyond any rounding of the library's
+// hypot. Always inlined, like cone itself, so that hypot(h, rb) of the
+// constant shapes folds at compile time as it always has.
+[[gnu::always_inline]] inline double min_cone(double d, V3 p, double rb, double h) {
+  double q0 = std::max(std::fabs(p.x), std::fabs(p.z)) * (1 - 1e-12);
+  if (std::max((q0 * h + p.y * rb - h * rb) / std::hypot(h, rb), -p.y) >= d) return d;
+  return std::min(d, cone(p, rb, h));
 }
 
 double tower(V3 p, double cx) {
@@ -65,21 +85,45 @@ double tower(V3 p, double cx) {
     V3 b = q - V3{s * 1.75, 0, 0.4};
     d = std::min(d, sdf_box(b - V3{0, 5, 0}, {0.35, 5, 0.55}));
     d = std::min(d, sdf_box(b - V3{0, 9, -0.25}, {0.3, 4, 0.35}));
-    d = std::min(d, cone(b - V3{0, 13, -0.25}, 0.3, 1.6));
-    d = std::min(d, cone(q - V3{s * 1.5, 18, 0.3}, 0.28, 2.6));  // pinnacles at the top
-    d = std::min(d, cone(q - V3{s * 1.5, 18, -4.6}, 0.28, 2.6));
+    d = min_cone(d, b - V3{0, 13, -0.25}, 0.3, 1.6);
+    d = min_cone(d, q - V3{s * 1.5, 18, 0.3}, 0.28, 2.6);  // pinnacles at the top
+    d = min_cone(d, q - V3{s * 1.5, 18, -4.6}, 0.28, 2.6);
   }
   d = std::min(d, sdf_box(q - V3{0, 18.1, -2.2}, {1.95, 0.15, 2.85}));  // parapet
-  d = std::min(d, cone(q - V3{0, 18, -2.2}, 1.45, 11.0));               // spire
-  // Belfry: two tall openings in the front face.
+  d = min_cone(d, q - V3{0, 18, -2.2}, 1.45, 11.0);                     // spire
+  // Openings cut 0.2 deep into the front face: two tall ones in the belfry
+  // and a smaller lancet lower down. A cut min(-o, slab) is at most slab, so
+  // where slab <= d it leaves d as it is and the outline needn't be known.
+  double slab = 0.2 - std::fabs(q.z - 0.5);
+  if (slab <= d) return d;
   for (double s : {-0.55, 0.55}) {
     double o = arch2(q.x - s, q.y, 0.32, 12.0, 15.0, 15.6);
-    d = std::max(d, std::min(-o, 0.2 - std::fabs(q.z - 0.5)));
+    d = std::max(d, std::min(-o, slab));
   }
-  // A smaller lancet lower down.
   double o = arch2(q.x, q.y, 0.3, 6.5, 8.6, 9.1);
-  d = std::max(d, std::min(-o, 0.2 - std::fabs(q.z - 0.5)));
+  d = std::max(d, std::min(-o, slab));
   return d;
+}
+
+// Blind arcade under the gable: a row of shallow pointed niches cut 0.22
+// deep.
+double front_niches(V3 p, double wall) {
+  double depth = -0.22 - p.z;
+  if (-depth <= wall) return wall;
+  double ax = p.x - 0.9 * std::round(p.x / 0.9);
+  double niche = std::max(arch2(ax, p.y, 0.3, 10.15, 11.0, 11.45), std::fabs(p.x) - 4.3);
+  return std::max(wall, -std::max(niche, depth));
+}
+
+// Round window in the gable, cut 0.35 deep, with a cross of stone in it
+// 0.1 either side of z = -0.2.
+double front_rose(V3 p, double wall) {
+  double depth = -0.35 - p.z, slab = std::fabs(p.z + 0.2) - 0.1;
+  if (-depth <= wall && slab >= wall) return wall;
+  double oc = std::hypot(p.x, p.y - 13.3) - 0.95;
+  wall = std::max(wall, -std::max(oc, depth));
+  double cross = std::min(box2(p.x, p.y - 13.3, 0.07, 0.95), box2(p.x, p.y - 13.3, 0.95, 0.07));
+  return std::min(wall, std::max(std::max(cross, oc), slab));
 }
 
 double front(V3 p) {
@@ -94,23 +138,22 @@ double front(V3 p) {
   double w2 = window2(p.x, p.y);
   double cut = std::max(w2 - 0.35 * (p.z - glass_z), glass_z - p.z);
   wall = std::max(wall, -cut);
-  // Blind arcade under the gable: a row of shallow pointed niches.
-  double ax = p.x - 0.9 * std::round(p.x / 0.9);
-  double niche = std::max(arch2(ax, p.y, 0.3, 10.15, 11.0, 11.45), std::fabs(p.x) - 4.3);
-  wall = std::max(wall, -std::max(niche, -0.22 - p.z));
-  // Round window in the gable with a cross of stone in it.
-  double oc = std::hypot(p.x, p.y - 13.3) - 0.95;
-  wall = std::max(wall, -std::max(oc, -0.35 - p.z));
-  double cross = std::min(box2(p.x, p.y - 13.3, 0.07, 0.95), box2(p.x, p.y - 13.3, 0.95, 0.07));
-  wall = std::min(wall, std::max(std::max(cross, oc), std::fabs(p.z + 0.2) - 0.1));
+  // The carvings below are cuts max(wall, -max(x, c)) and additions
+  // min(wall, max(x, c)) bounded by a depth or extent term c: a cut with
+  // -c <= wall and an addition with c >= wall leave wall exactly as it is,
+  // so there the costly outline x is not worked out.
+  wall = front_niches(p, wall);
+  wall = front_rose(p, wall);
   // Tracery in front of the glass: two mullions and a roundel in the head.
-  double zb = std::fabs(p.z - (glass_z + 0.12)) - 0.12;
-  double mull = 1e9;
-  for (double s : {-1.2, 1.2}) mull = std::min(mull, box2(p.x - s, p.y - (win_sill + 6.6) / 2, 0.09, (6.6 - win_sill) / 2));
-  double ring = std::fabs(std::hypot(p.x, p.y - 7.4) - 1.2) - 0.09;
-  double tr = std::max(std::min(mull, ring), zb);
-  tr = std::max(tr, w2 + 0.05);
-  wall = std::min(wall, tr);
+  double zb = std::fabs(p.z - (glass_z + 0.12)) - 0.12, wb = w2 + 0.05;
+  if (zb < wall && wb < wall) {
+    double mull = 1e9;
+    for (double s : {-1.2, 1.2}) mull = std::min(mull, box2(p.x - s, p.y - (win_sill + 6.6) / 2, 0.09, (6.6 - win_sill) / 2));
+    double ring = std::fabs(std::hypot(p.x, p.y - 7.4) - 1.2) - 0.09;
+    double tr = std::max(std::min(mull, ring), zb);
+    tr = std::max(tr, wb);
+    wall = std::min(wall, tr);
+  }
   // Hood mould: a roll around the window on the wall's face.
   double hood = std::max(std::fabs(w2 - 0.55) - 0.16, std::fabs(p.z) - 0.16);
   hood = std::max(hood, win_sill - 0.3 - p.y);
@@ -153,11 +196,40 @@ double graveyard(V3 p) {
   return d;
 }
 
+// The box around every grave's bound (the graves' bounds lie inside it), as
+// centre and half extents.
+struct GraveBounds {
+  V3 centre, half;
+};
+GraveBounds grave_bounds() {
+  V3 lo{1e9, 1e9, 1e9}, hi{-1e9, -1e9, -1e9};
+  for (const Grave &g : graves) {
+    lo = {std::min(lo.x, g.x - 0.7), std::min(lo.y, -0.2), std::min(lo.z, g.z - 0.3)};
+    hi = {std::max(hi.x, g.x + 0.7), std::max(hi.y, g.h + 0.2), std::max(hi.z, g.z + 0.3)};
+  }
+  return {(lo + hi) * 0.5, (hi - lo) * 0.5 + V3{0.01, 0.01, 0.01}};  // 0.01 more for rounding
+}
+const GraveBounds kGraveBounds = grave_bounds();
+
+// min(d, graveyard(p)). Every grave's bound is at least the distance to the
+// box around them all, so where that box lies farther than both d and 0.3
+// (plus 1e-9, far beyond the rounding of either distance), each grave
+// would answer with its bound and none would be nearer than d.
+double min_graveyard(double d, V3 p) {
+  double all = sdf_box(p - kGraveBounds.centre, kGraveBounds.half) - 1e-9;
+  if (all > 0.3 && all >= d) return d;
+  return std::min(d, graveyard(p));
+}
+
 double ground(V3 p) { return p.y + 0.05 * std::sin(p.x * 0.7) * std::sin(p.z * 0.5); }
 
 double scene(const V3 &p) {
   double d = std::min(front(p), std::min(tower(p, -tower_x), tower(p, tower_x)));
-  d = std::min(d, graveyard(p));
+  d = min_graveyard(d, p);
+  // The ground's ripple is within +-0.05 (a product of two sines and 0.05),
+  // so where p.y - 0.051 >= d (a margin for the library's sines) the ground
+  // cannot be the nearer one.
+  if (p.y - 0.051 >= d) return d;
   return std::min(d, ground(p));
 }
 
@@ -180,12 +252,12 @@ struct Surf {
 
 // Whether a ray ends on the window (glass, tracery or a jamb seen inside the
 // opening) and where it crosses the glass plane.
-bool window_hit(V3 ro, V3 rd, const Hit &h, double *wu, double *wv) {
+bool window_hit(V3 ro, V3 rd, bool hit, V3 hp, double *wu, double *wv) {
   if (rd.z >= 0) return false;
   double t = (glass_z - ro.z) / rd.z;
   V3 g = ro + rd * t;
   if (window2(g.x, g.y) > 0) return false;
-  if (h.hit && h.p.z > -0.02) return false;  // something in front of the wall face
+  if (hit && hp.z > -0.02) return false;  // something in front of the wall face
   *wu = (g.x + win_half) / (2 * win_half);
   *wv = (win_apex - g.y) / (win_apex - win_sill);
   return true;
@@ -277,66 +349,120 @@ struct Lighting {
   double key_i, amb, shadow_k;
 };
 
-UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<Seg> &bolt) {
+// The part of a sample that depends only on the view: the march, and at a
+// hit the normal and the occlusion. The night and the flash picture share
+// it, so each sample position is marched once for both.
+struct Geometry {
+  uint8_t state = 0;  // 0 not worked out yet, 1 the ray misses, 2 it hits
+  double t = 0;       // distance along the ray
+  V3 p, n;            // hit point and unit normal
+  double ao = 0;      // ambient occlusion 0..1
+};
+
+Geometry trace(V3 ro, V3 rd) {
+  auto f = [](const V3 &q) { return scene(q); };
+  Hit h = sdf_march(f, ro, rd, 0.5, 90, 140, 3e-4, 0.95);
+  Geometry g;
+  g.state = h.hit ? 2 : 1;
+  if (!h.hit) return g;
+  g.t = h.t;
+  g.p = h.p;
+  g.n = sdf_normal(f, h.p, 2e-3);
+  g.ao = sdf_ao(f, g.p, g.n, 0.6, 4);
+  return g;
+}
+
+// Geometry of the positions render_uv_object samples, 5 slots per pixel:
+// its centre (quarter-pixel offset 2, 2) and its 2x2 extra samples (1 or 3,
+// 1 or 3). Other positions get none (null): they are traced afresh. A slot
+// belongs to one pixel row, and the renderer takes each row's samples on
+// one thread, so the slots fill without locking.
+using GeometryCache = std::vector<Geometry>;
+constexpr size_t kCacheSlots = size_t(320) * 200 * 5;
+
+Geometry *cache_slot(GeometryCache &cache, double px, double py) {
+  if (!(px >= 0 && px < 320 && py >= 0 && py < 200)) return nullptr;
+  int qx = int(px * 4), qy = int(py * 4);
+  if (qx != px * 4 || qy != py * 4) return nullptr;
+  int ox = qx & 3, oy = qy & 3, k;
+  if (ox == 2 && oy == 2)
+    k = 0;
+  else if ((ox & 1) && (oy & 1))
+    k = 1 + (ox >> 1) + 2 * (oy >> 1);
+  else
+    return nullptr;
+  return &cache[(size_t(qy >> 2) * 320 + size_t(qx >> 2)) * 5 + size_t(k)];
+}
+
+// Brightness of a surface point lit by L (before the haze).
+double shade_surface(const Geometry &g, V3 rd, bool win, double wu, double wv, const Lighting &L) {
+  auto f = [](const V3 &q) { return scene(q); };
+  V3 p = g.p, n = g.n;
+  double ao = g.ao;
+  double sh = sdf_soft_shadow(f, p + n * 0.01, L.key, 0.02, 30, L.shadow_k, 32);
+  double diff = std::max(0.0, dot(n, L.key)) * sh;
+  bool glass = win && p.z < glass_z + 0.02 && std::fabs(n.z) > 0.9;
+  if (glass) {
+    double gl = glass_shade(wu, wv);
+    // Candle light behind: brightest low in the middle of the window.
+    double warm = 0.65 + 0.35 * std::exp(-((wu - 0.5) * (wu - 0.5) * 6 + (wv - 0.8) * (wv - 0.8) * 3));
+    return L.flash ? 0.42 * gl + 0.05 : 0.7 * gl * warm;
+  }
+  if (p.y < 0.02 && n.y > 0.9) {  // ground: wet grass, a pool of window light
+    double tex = fbm(p.x * 2, p.z * 2, 7400, 4);
+    double pool = std::exp(-std::hypot(p.x * 0.6, (p.z - 1.5) * 0.5) / 1.5);
+    return (0.35 + 0.3 * tex) * (L.amb * ao + L.key_i * diff) + (L.flash ? 0.0 : 0.35 * pool);
+  }
+  double alb = ashlar(p, n) * (0.85 + 0.3 * (fbm(p.x * 3 + p.z * 3, p.y * 3, 7500, 4) - 0.5));
+  // Rain runs down the stone in darker streaks.
+  alb *= 0.78 + 0.3 * fbm(p.x * 5 + p.z * 5, p.y * 0.35, 7501, 3);
+  double rim = rim_light(n, rd, 3.0);
+  double v = alb * (L.amb * ao + L.key_i * diff) + 0.08 * rim * ao;
+  if (!L.flash) {
+    // Light of the window on the jambs, tracery and the hood mould.
+    double dw = std::max(0.0, window2(p.x, p.y));
+    double spill = std::exp(-dw / 0.5) * (p.z < 0.3 ? 1.0 : 0.4);
+    v += 0.45 * spill * alb * ao;
+  }
+  return v;
+}
+
+UvSample shade_pixel(double px, double py, const Lighting &L, const std::vector<Seg> &bolt, GeometryCache &cache) {
   const Camera &cam = view();
   V3 rd = camera_ray(cam, px, py, 320, 200);
-  Sdf f = scene;
-  Hit h = sdf_march(f, cam.eye, rd, 0.5, 90, 140, 3e-4, 0.95);
+  Geometry fresh;
+  Geometry *g = cache_slot(cache, px, py);
+  if (!g) g = &fresh;
+  if (g->state == 0) *g = trace(cam.eye, rd);
+  bool hit = g->state == 2;
   UvSample s;
   s.covered = true;
   double wu = 0, wv = 0;
-  bool win = window_hit(cam.eye, rd, h, &wu, &wv);
+  bool win = window_hit(cam.eye, rd, hit, g->p, &wu, &wv);
   if (win) {
     // The window's texture space: across 0..255, down 0..255, clamped so
     // the edges never wrap.
     s.u = clampd(wu * 256, 0, 255.5);
     s.v = clampd(wv * 256, 0, 255.5);
   }
-  if (!h.hit) {
+  if (!hit) {
     double v = sky_shade(rd, px, py, L.flash);
     if (L.flash) v += bolt_at(bolt, px, py);
     s.shade = clamp01(v);
     return s;
   }
-  V3 p = h.p, n = sdf_normal(f, p, 2e-3);
-  double ao = sdf_ao(f, p, n, 0.6, 4);
-  double sh = sdf_soft_shadow(f, p + n * 0.01, L.key, 0.02, 30, L.shadow_k, 32);
-  double diff = std::max(0.0, dot(n, L.key)) * sh;
-  bool glass = win && p.z < glass_z + 0.02 && std::fabs(n.z) > 0.9;
-  double v;
-  if (glass) {
-    double g = glass_shade(wu, wv);
-    // Candle light behind: brightest low in the middle of the window.
-    double warm = 0.65 + 0.35 * std::exp(-((wu - 0.5) * (wu - 0.5) * 6 + (wv - 0.8) * (wv - 0.8) * 3));
-    v = L.flash ? 0.42 * g + 0.05 : 0.7 * g * warm;
-  } else if (p.y < 0.02 && n.y > 0.9) {  // ground: wet grass, a pool of window light
-    double tex = fbm(p.x * 2, p.z * 2, 7400, 4);
-    double pool = std::exp(-std::hypot(p.x * 0.6, (p.z - 1.5) * 0.5) / 1.5);
-    v = (0.35 + 0.3 * tex) * (L.amb * ao + L.key_i * diff) + (L.flash ? 0.0 : 0.35 * pool);
-  } else {
-    double alb = ashlar(p, n) * (0.85 + 0.3 * (fbm(p.x * 3 + p.z * 3, p.y * 3, 7500, 4) - 0.5));
-    // Rain runs down the stone in darker streaks.
-    alb *= 0.78 + 0.3 * fbm(p.x * 5 + p.z * 5, p.y * 0.35, 7501, 3);
-    double rim = rim_light(n, rd, 3.0);
-    v = alb * (L.amb * ao + L.key_i * diff) + 0.08 * rim * ao;
-    if (!L.flash) {
-      // Light of the window on the jambs, tracery and the hood mould.
-      double dw = std::max(0.0, window2(p.x, p.y));
-      double spill = std::exp(-dw / 0.5) * (p.z < 0.3 ? 1.0 : 0.4);
-      v += 0.45 * spill * alb * ao;
-    }
-  }
+  double v = shade_surface(*g, rd, win, wu, wv, L);
   // Distance haze towards the sky colour.
-  double fog = 1 - std::exp(-std::max(0.0, h.t - 14) / 60.0);
+  double fog = 1 - std::exp(-std::max(0.0, g->t - 14) / 60.0);
   v = mixd(v, L.flash ? 0.5 : 0.2, fog);
   s.shade = clamp01(v);
   return s;
 }
 
-void render(const Lighting &L, const char *pic, const char *map) {
+void render(const Lighting &L, const char *pic, const char *map, GeometryCache &cache) {
   std::vector<Seg> bolt = make_bolt();
-  render_uv_object([&](double px, double py) { return shade_pixel(px, py, L, bolt); }, asset(pic), asset(map),
-                   0.22);
+  render_uv_object([&](double px, double py) { return shade_pixel(px, py, L, bolt, cache); }, asset(pic),
+                   asset(map), 0.22);
 }
 
 }  // namespace
@@ -344,8 +470,9 @@ void render(const Lighting &L, const char *pic, const char *map) {
 void job_church() {
   const Lighting night{false, normalize(V3{-0.55, 0.55, 0.62}), 0.75, 0.12, 10};
   const Lighting flash{true, normalize(V3{0.45, 0.75, 0.5}), 1.05, 0.28, 28};
-  render(night, "kirkko", "kirkkotc");
-  render(flash, "kirkko2", "kirkko2tc");
+  GeometryCache cache(kCacheSlots);
+  render(night, "kirkko", "kirkkotc", cache);
+  render(flash, "kirkko2", "kirkko2tc", cache);
   preview_grey("kirkko", 320, 200, asset("kirkko"));
   preview_grey("kirkko2", 320, 200, asset("kirkko2"));
   // The UV maps: texture column as red, row as green, uncovered blue.

@@ -63,6 +63,9 @@ double still(double x, double y) {
 // Mist density in 0..1 at time t (0..1 over the loop): two copies of a
 // drifting field cross-faded so the drift of 48 texels per loop closes.
 double mist(double x, double y, double t) {
+  // Outside 40 < y < 240 a height factor of both fields is 0, and so is
+  // the whole: the noise is not needed there.
+  if (smoothstep(40, 120, y) == 0 || 1 - smoothstep(200, 240, y) == 0) return 0.0;
   auto field = [&](double shift) {
     double n = fbm((x + shift) / 64, y / 32, 91, 4, 4);
     return smoothstep(0.48, 0.75, n) * smoothstep(40, 120, y) * (1 - smoothstep(200, 240, y));
@@ -74,7 +77,11 @@ double mist(double x, double y, double t) {
 // origin, v up), wings raised by the angle `lift`.
 struct Bat {
   std::vector<P2> left, right;
+  // Box around every part (set by make_bat): outside it, with a margin of
+  // 1e-6 beyond any rounding of the tests below, a point is in none of them.
+  double u0 = -1e9, u1 = 1e9, v0 = -1e9, v1 = 1e9;
   bool inside(double u, double v) const {
+    if (u < u0 || u > u1 || v < v0 || v > v1) return false;
     if ((u * u) / (0.085 * 0.085) + (v + 0.02) * (v + 0.02) / (0.2 * 0.2) < 1) return true;  // body
     if (u * u + (v - 0.2) * (v - 0.2) < 0.075 * 0.075) return true;                         // head
     for (int s = -1; s <= 1; s += 2) {                                                     // ears
@@ -112,6 +119,18 @@ Bat make_bat(double lift) {
   Bat b;
   b.right = w;
   for (const P2 &p : w) b.left.push_back({-p[0], p[1]});
+  // Body, head and ears lie within |u| < 0.085, -0.22 < v < 0.36; the wings
+  // are mirror images.
+  double umax = 0.085, vlo = -0.22, vhi = 0.36;
+  for (const P2 &p : w) {
+    umax = std::max(umax, std::fabs(p[0]));
+    vlo = std::min(vlo, p[1]);
+    vhi = std::max(vhi, p[1]);
+  }
+  b.u0 = -umax - 1e-6;
+  b.u1 = umax + 1e-6;
+  b.v0 = vlo - 1e-6;
+  b.v1 = vhi + 1e-6;
   return b;
 }
 
@@ -157,9 +176,11 @@ void job_dracula() {
     for (int y = 0; y < N; y++)
       for (int x = 0; x < N; x++) {
         double v = base[y * N + x];
-        double m = mist(x, y, t);
-        double lit = 14 + 26 * std::exp(-std::max(0.0, std::hypot(x - MOON_X, y - MOON_Y) - MOON_R * 0.5) / 40);
-        if (v > 0) v += (lit - v) * 0.8 * m;  // mist hangs behind the roof
+        if (v > 0) {  // mist hangs behind the roof
+          double m = mist(x, y, t);
+          double lit = 14 + 26 * std::exp(-std::max(0.0, std::hypot(x - MOON_X, y - MOON_Y) - MOON_R * 0.5) / 40);
+          v += (lit - v) * 0.8 * m;
+        }
         v *= 1 - cov[y * N + x];
         fr[y * N + x] = quantise(v / 255, x, y);
       }

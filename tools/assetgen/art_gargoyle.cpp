@@ -16,6 +16,7 @@
 #include "sdf.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -28,19 +29,60 @@ struct GargPose {
   V3 key;           // unit direction towards the key light (world)
 };
 
-// A bent limb or horn: cone capsules through the points p[0..n-1], radius
-// going from r0 to r1, smoothly joined.
-double chain(V3 q, const V3 *pts, int n, double r0, double r1, double k) {
+// A pose's rotations, worked out once per picture: into the creature's
+// frame (-yaw), the head on the neck (-head_yaw) and the jaw (-jaw).
+struct GargTurns {
+  Rot body, head, jaw;
+  [[gnu::noinline]] explicit GargTurns(const GargPose &pose) : body(-pose.yaw), head(-pose.head_yaw), jaw(-pose.jaw) {}
+};
+
+// A bent limb or horn: cone capsules through the points pts[0..N-1],
+// radius going from r0 to r1, smoothly joined. The segments are set up
+// once (limb) and evaluated per point (chain).
+template <size_t N>
+std::array<ConeCapsule, N - 1> limb(const V3 (&pts)[N], double r0, double r1) {
+  const int n = int(N);
+  std::array<ConeCapsule, N - 1> segs;
+  for (int i = 0; i + 1 < n; i++)
+    segs[i] = ConeCapsule(pts[i], pts[i + 1], mixd(r0, r1, double(i) / (n - 1)), mixd(r0, r1, double(i + 1) / (n - 1)));
+  return segs;
+}
+template <size_t M>
+double chain(V3 q, const std::array<ConeCapsule, M> &segs, double k) {
   double d = 1e9;
-  for (int i = 0; i + 1 < n; i++) {
-    double ra = mixd(r0, r1, double(i) / (n - 1)), rb = mixd(r0, r1, double(i + 1) / (n - 1));
-    d = smin(d, sdf_cone_capsule(q, pts[i], pts[i + 1], ra, rb), k);
-  }
+  for (const ConeCapsule &c : segs) d = smin(d, c(q), k);
   return d;
 }
 
-// The head in its own frame: origin at the top of the neck, snout along +z.
-double head(V3 p, double jaw) {
+// horns: thick at the root, curling back and out (head frame, mirrored in x)
+const V3 kHornPts[5] = {{0.09, 0.27, 0.08}, {0.16, 0.40, 0.04}, {0.26, 0.47, -0.06}, {0.32, 0.44, -0.2},
+                        {0.29, 0.34, -0.28}};
+const auto kHorn = limb(kHornPts, 0.075, 0.012);
+// forelegs: shoulder, elbow bent out, wrist down to the ledge
+const V3 kArmPts[4] = {{0.32, -0.02, 0.12}, {0.44, -0.38, 0.36}, {0.36, -0.78, 0.48}, {0.35, -0.9, 0.52}};
+const auto kArm = limb(kArmPts, 0.11, 0.065);
+// three claws curled over the edge, 0.07 apart
+std::array<std::array<ConeCapsule, 2>, 3> make_claws() {
+  std::array<std::array<ConeCapsule, 2>, 3> claws;
+  for (int i = 0; i < 3; i++) {
+    double cx = 0.28 + 0.07 * i;
+    const V3 claw[3] = {{cx, -0.9, 0.6}, {cx, -0.9, 0.71}, {cx, -1.0, 0.77}};
+    claws[i] = limb(claw, 0.025, 0.006);
+  }
+  return claws;
+}
+const auto kClaws = make_claws();
+// hind legs: the shin folded back down
+const V3 kShinPts[3] = {{0.40, -0.55, 0.28}, {0.44, -0.78, 0.12}, {0.45, -0.92, -0.02}};
+const auto kShin = limb(kShinPts, 0.08, 0.06);
+// the tail curling along the ledge
+const V3 kTailPts[5] = {{0, -0.7, -0.3}, {-0.3, -0.92, -0.45}, {-0.68, -0.9, -0.3}, {-0.78, -0.9, 0.05},
+                        {-0.66, -0.9, 0.3}};
+const auto kTail = limb(kTailPts, 0.08, 0.025);
+
+// The head in its own frame: origin at the top of the neck, snout along +z;
+// `jaw` turns the lower jaw about its hinge (the pose's -jaw).
+double head(V3 p, Rot jaw) {
   if (length(p - V3{0, 0.12, 0.2}) > 0.9) return length(p - V3{0, 0.12, 0.2}) - 0.75;
   V3 s{std::fabs(p.x), p.y, p.z};
   double d = sdf_ellipsoid(p - V3{0, 0.12, 0.05}, {0.21, 0.19, 0.22});                      // skull
@@ -51,7 +93,7 @@ double head(V3 p, double jaw) {
   d = ssub(d, sdf_sphere(s - V3{0.035, 0.11, 0.53}, 0.025), 0.015);                       // nostril
   // mouth: a slit under the snout, opened by the jaw
   V3 hinge{0, 0.02, 0.05};
-  V3 j = rot_x(p - hinge, -jaw) + hinge;
+  V3 j = rot_x(p - hinge, jaw) + hinge;
   double lower = sdf_cone_capsule(j, {0, -0.02, 0.1}, {0, -0.02, 0.40}, 0.09, 0.055);
   d = ssub(d, sdf_box(rot_x(p - V3{0, 0.0, 0.32}, 0.1), {0.12, 0.02, 0.2}, 0.0), 0.02);
   d = smin(d, lower, 0.03);
@@ -62,41 +104,58 @@ double head(V3 p, double jaw) {
   d = std::min(d, sdf_cone_capsule(sj, {0.045, 0.02, 0.36}, {0.047, 0.09, 0.37}, 0.014, 0.003));
   // pointed ears swept back
   d = smin(d, sdf_cone_capsule(s, {0.15, 0.2, 0.0}, {0.33, 0.32, -0.15}, 0.05, 0.008), 0.03);
-  // horns: thick at the root, curling back and out
-  const V3 horn[5] = {{0.09, 0.27, 0.08}, {0.16, 0.40, 0.04}, {0.26, 0.47, -0.06}, {0.32, 0.44, -0.2},
-                      {0.29, 0.34, -0.28}};
-  d = smin(d, chain(s, horn, 5, 0.075, 0.012, 0.02), 0.04);
+  d = smin(d, chain(s, kHorn, 0.02), 0.04);  // horns
   return d;
 }
 
 // One wing (right, +x) in the creature's frame: a bony arm and fingers
-// with a scalloped membrane between them.
-double wing(V3 s) {
-  if (length(s - V3{0.75, 0.35, -0.4}) > 1.0) return length(s - V3{0.75, 0.35, -0.4}) - 0.9;
+// with a scalloped membrane between them, set up once.
+struct Wing {
+  ConeCapsule upper, fore, finger[4];
+  Triangle panel[3];  // membrane between neighbouring fingers
+  V3 bite[3];         // scallop bitten out of each panel's outer edge:
+  double bite_r[3];   // centre and radius
+  Triangle back[2];   // the last panel, running back down to the body
+};
+
+Wing make_wing() {
   const V3 sh{0.28, 0.15, -0.2}, el{0.55, 0.45, -0.42}, wr{0.72, 0.85, -0.45};
   const V3 tips[4] = {{1.05, 1.05, -0.55}, {1.22, 0.40, -0.62}, {1.05, -0.15, -0.55}, {0.62, -0.35, -0.42}};
-  double d = smin(sdf_cone_capsule(s, sh, el, 0.06, 0.045), sdf_cone_capsule(s, el, wr, 0.045, 0.035), 0.03);
-  double mem = 1e9;
-  for (int i = 0; i < 4; i++) {
-    d = std::min(d, sdf_cone_capsule(s, wr, tips[i], 0.03, 0.008));
-    V3 prev = i == 0 ? wr : tips[i - 1];
-    if (i > 0) {
-      double m = sdf_triangle(s, wr, prev, tips[i]) - 0.012;
-      // scallop: bite out the edge between two finger tips
-      V3 mid = (prev + tips[i]) * 0.5;
-      V3 c = mid + (mid - wr) * 0.12;
-      m = ssub(m, sdf_sphere(s - c, 0.28 * length(prev - tips[i])), 0.01);
-      mem = std::min(mem, m);
-    }
+  Wing w;
+  w.upper = ConeCapsule(sh, el, 0.06, 0.045);
+  w.fore = ConeCapsule(el, wr, 0.045, 0.035);
+  for (int i = 0; i < 4; i++) w.finger[i] = ConeCapsule(wr, tips[i], 0.03, 0.008);
+  for (int i = 1; i < 4; i++) {
+    V3 prev = tips[i - 1];
+    w.panel[i - 1] = Triangle(wr, prev, tips[i]);
+    V3 mid = (prev + tips[i]) * 0.5;
+    w.bite[i - 1] = mid + (mid - wr) * 0.12;
+    w.bite_r[i - 1] = 0.28 * length(prev - tips[i]);
   }
-  // the last panel runs back down to the body
-  double m = sdf_triangle(s, wr, tips[3], el) - 0.012;
-  m = std::min(m, sdf_triangle(s, el, tips[3], sh) - 0.012);
+  w.back[0] = Triangle(wr, tips[3], el);
+  w.back[1] = Triangle(el, tips[3], sh);
+  return w;
+}
+const Wing kWing = make_wing();
+
+double wing(V3 s) {
+  if (length(s - V3{0.75, 0.35, -0.4}) > 1.0) return length(s - V3{0.75, 0.35, -0.4}) - 0.9;
+  const Wing &w = kWing;
+  double d = smin(w.upper(s), w.fore(s), 0.03);
+  for (const ConeCapsule &f : w.finger) d = std::min(d, f(s));
+  double mem = 1e9;
+  for (int i = 0; i < 3; i++) {
+    double m = w.panel[i](s) - 0.012;
+    m = ssub(m, sdf_sphere(s - w.bite[i], w.bite_r[i]), 0.01);
+    mem = std::min(mem, m);
+  }
+  double m = w.back[0](s) - 0.012;
+  m = std::min(m, w.back[1](s) - 0.012);
   mem = std::min(mem, m);
   return smin(d, mem, 0.02);
 }
 
-double gargoyle(V3 p, const GargPose &pose) {
+double gargoyle(V3 p, const GargTurns &turns) {
   V3 s{std::fabs(p.x), p.y, p.z};
   // the ledge it sits on, with a moulded front edge
   double d = sdf_box(p - V3{0, -1.17, 0.05}, {1.0, 0.16, 0.62}, 0.02);
@@ -104,40 +163,34 @@ double gargoyle(V3 p, const GargPose &pose) {
   // body hunched forward
   double b = sdf_ellipsoid(rot_x(p - V3{0, -0.35, -0.05}, 0.35), {0.34, 0.46, 0.32});
   // belly plates: shallow ridges across the front of the trunk
-  b += 0.010 * std::sin(p.y * 42.0) * smoothstep(0.0, 0.2, p.z) * smoothstep(0.1, -0.1, p.y);
+  // (only on the front, below y = 0.1: elsewhere a factor is 0, and adding
+  // a zero leaves any distance but a zero as it is, so the sine is skipped)
+  double front = smoothstep(0.0, 0.2, p.z), low = smoothstep(0.1, -0.1, p.y);
+  if ((front != 0 && low != 0) || b == 0) b += 0.010 * std::sin(p.y * 42.0) * front * low;
   b = smin(b, sdf_ellipsoid(p - V3{0, 0.02, 0.08}, {0.40, 0.25, 0.28}), 0.12);       // shoulders
   b = smin(b, sdf_ellipsoid(p - V3{0, -0.05, 0.22}, {0.26, 0.2, 0.16}), 0.08);       // chest
   b = smin(b, sdf_cone_capsule(p, {0, 0.05, 0.1}, {0, 0.28, 0.3}, 0.17, 0.13), 0.1);  // neck
-  // forelegs: shoulder, elbow bent out, wrist down to the ledge
-  const V3 arm[4] = {{0.32, -0.02, 0.12}, {0.44, -0.38, 0.36}, {0.36, -0.78, 0.48}, {0.35, -0.9, 0.52}};
-  b = smin(b, chain(s, arm, 4, 0.11, 0.065, 0.05), 0.08);
+  b = smin(b, chain(s, kArm, 0.05), 0.08);  // forelegs
   b = smin(b, sdf_ellipsoid(s - V3{0.35, -0.91, 0.56}, {0.10, 0.05, 0.10}), 0.04);  // hand
-  for (int i = 0; i < 3; i++) {  // claws curled over the edge
-    double cx = 0.28 + 0.07 * i;
-    const V3 claw[3] = {{cx, -0.9, 0.6}, {cx, -0.9, 0.71}, {cx, -1.0, 0.77}};
-    b = smin(b, chain(s, claw, 3, 0.025, 0.006, 0.01), 0.015);
-  }
+  for (const auto &claw : kClaws) b = smin(b, chain(s, claw, 0.01), 0.015);
   // hind legs folded: big thigh, shin back down, long foot
   b = smin(b, sdf_ellipsoid(rot_x(s - V3{0.33, -0.62, 0.02}, -0.5), {0.17, 0.22, 0.32}), 0.08);
-  const V3 shin[3] = {{0.40, -0.55, 0.28}, {0.44, -0.78, 0.12}, {0.45, -0.92, -0.02}};
-  b = smin(b, chain(s, shin, 3, 0.08, 0.06, 0.04), 0.05);
+  b = smin(b, chain(s, kShin, 0.04), 0.05);
   b = smin(b, sdf_ellipsoid(s - V3{0.46, -0.92, 0.12}, {0.08, 0.05, 0.17}), 0.04);
-  // tail curling along the ledge
-  const V3 tail[5] = {{0, -0.7, -0.3}, {-0.3, -0.92, -0.45}, {-0.68, -0.9, -0.3}, {-0.78, -0.9, 0.05},
-                      {-0.66, -0.9, 0.3}};
-  b = smin(b, chain(p, tail, 5, 0.08, 0.025, 0.04), 0.06);
+  b = smin(b, chain(p, kTail, 0.04), 0.06);  // tail
   b = smin(b, wing(s), 0.05);
   // the head, turned on the neck
-  V3 hp = rot_y(p - V3{0, 0.3, 0.32}, -pose.head_yaw);
-  b = smin(b, head(hp, pose.jaw), 0.07);
+  V3 hp = rot_y(p - V3{0, 0.3, 0.32}, turns.head);
+  b = smin(b, head(hp, turns.jaw), 0.07);
   return std::min(d, b);
 }
 
 struct GargView {
   GargPose pose;
+  GargTurns turns;
   Camera cam;
-  V3 to_local(V3 w) const { return rot_y(w, -pose.yaw); }
-  double dist(const V3 &w) const { return gargoyle(to_local(w), pose); }
+  V3 to_local(V3 w) const { return rot_y(w, turns.body); }
+  double dist(const V3 &w) const { return gargoyle(to_local(w), turns); }
 };
 
 // Stone: fine grain, darker weathering streaks running down from the top.
@@ -164,8 +217,9 @@ const ObjectLighting kGargLight = {.bound_centre = V3{0, -0.1, 0},
                                    .fill_z = 0.7,
                                    .rim_power = 2.5};
 
-UvSample shade_gargoyle(const GargView &v, const Sdf &f, double px, double py) {
+UvSample shade_gargoyle(const GargView &v, double px, double py) {
   UvSample out;
+  auto f = [&v](const V3 &p) { return v.dist(p); };
   const ObjectHit o = light_object(v.cam, f, v.pose.key, kGargLight, px, py);
   if (!o.hit) return out;
   V3 lp = v.to_local(o.p);
@@ -182,11 +236,8 @@ UvSample shade_gargoyle(const GargView &v, const Sdf &f, double px, double py) {
 }
 
 void render_gargoyle(const GargPose &pose, const char *pic_sym, const char *uv_sym) {
-  GargView v;
-  v.pose = pose;
-  v.cam = camera_look({0, -0.6, 5.0}, {0, 0.02, 0}, 45.0);
-  Sdf f = [&v](const V3 &p) { return v.dist(p); };
-  render_uv_object([&](double px, double py) { return shade_gargoyle(v, f, px, py); }, asset(pic_sym),
+  const GargView v{pose, GargTurns(pose), camera_look({0, -0.6, 5.0}, {0, 0.02, 0}, 45.0)};
+  render_uv_object([&](double px, double py) { return shade_gargoyle(v, px, py); }, asset(pic_sym),
                    asset(uv_sym), 0.2);
   preview_grey(pic_sym, 320, 200, asset(pic_sym));
 }

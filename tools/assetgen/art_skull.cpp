@@ -26,6 +26,13 @@ struct SkullPose {
   V3 key;        // unit direction towards the key light (world)
 };
 
+// A pose's rotations into the skull's frame (-yaw, then -pitch) and of the
+// mandible (-jaw), worked out once per picture.
+struct SkullTurns {
+  Rot yaw, pitch, jaw;
+  [[gnu::noinline]] explicit SkullTurns(const SkullPose &pose) : yaw(-pose.yaw), pitch(-pose.pitch), jaw(-pose.jaw) {}
+};
+
 // A row of teeth: rounded boxes repeated along an arc in xz around
 // (0, y, cz) of radius rad, five each side of the middle.
 double teeth(V3 p, double y, double cz, double rad, double half_h) {
@@ -38,6 +45,15 @@ double teeth(V3 p, double y, double cz, double rad, double half_h) {
   double w = std::fabs(k + 0.5) > 2 ? 0.024 : 0.019;  // molars wider
   double hh = half_h * (1.0 - 0.08 * std::fabs(std::sin(k * 2.7)));  // uneven wear
   return sdf_box(q, {w, hh, 0.024}, 0.009);
+}
+
+// min(d, teeth(p, y, ...)). A row reaches no further than half_h and the
+// teeth's rounding of 0.009 above and below its height y, so where
+// |p.y - y| passes that by d (and 0.001 more for rounding) it cannot be
+// nearer, and its angle and rotation needn't be worked out.
+double min_teeth(double d, V3 p, double y, double cz, double rad, double half_h) {
+  if (std::fabs(p.y - y) - half_h - 0.01 >= d) return d;
+  return std::min(d, teeth(p, y, cz, rad, half_h));
 }
 
 // Distance in the xz plane from (x, z) to the segment (ax, az)-(bx, bz),
@@ -62,7 +78,7 @@ double mandible(V3 p) {
   // ramus: a flat blade rising to the hinge, its back edge thickened
   d = smin(d, sdf_ellipsoid(rot_x(s - V3{0.40, -0.72, 0.02}, 0.12), {0.03, 0.27, 0.15}), 0.05);
   d = smin(d, sdf_cone_capsule(s, {0.38, -0.97, -0.04}, {0.44, -0.47, -0.09}, 0.045, 0.04), 0.05);
-  d = std::min(d, teeth(p, -0.87, 0.33, 0.25, 0.045));
+  d = min_teeth(d, p, -0.87, 0.33, 0.25, 0.045);
   return d;
 }
 
@@ -83,17 +99,18 @@ double cranium(V3 p) {
   // nasal opening: two tilted lobes meeting in a point at the top
   V3 n = rot_z(s - V3{0.045, -0.43, 0.64}, -0.22);
   d = ssub(d, sdf_ellipsoid(n, {0.065, 0.15, 0.25}), 0.02);
-  d = std::min(d, teeth(p, -0.775, 0.33, 0.27, 0.045));
+  d = min_teeth(d, p, -0.775, 0.33, 0.27, 0.045);
   return d;
 }
 
 // The skull in its own frame: y up, face towards +z, nasion at the origin,
-// vertex at y = 0.95 and chin at y = -1.08.
-double skull(V3 p, double jaw) {
+// vertex at y = 0.95 and chin at y = -1.08; `jaw` turns the mandible about
+// its hinge (the pose's -jaw).
+double skull(V3 p, Rot jaw) {
   double b = length(p - V3{0, -0.06, -0.1}) - 1.3;
   if (b > 0.2) return b;  // far from the skull: the bound is enough
   V3 hinge{0, -0.46, -0.08};
-  V3 q = rot_x(p - hinge, -jaw) + hinge;
+  V3 q = rot_x(p - hinge, jaw) + hinge;
   return std::min(cranium(p), mandible(q));
 }
 
@@ -119,9 +136,11 @@ struct SkullView {
   Camera cam;
   V3 pivot = kPivot;
 
-  V3 to_local(V3 w) const { return rot_x(rot_y(w - pivot, -pose.yaw), -pose.pitch); }
+  SkullTurns turns{pose};  // from the pose above: built with it, never assigned apart
+
+  V3 to_local(V3 w) const { return rot_x(rot_y(w - pivot, turns.yaw), turns.pitch); }
   V3 to_world_dir(V3 l) const { return rot_y(rot_x(l, pose.pitch), pose.yaw); }
-  double dist(const V3 &w) const { return skull(to_local(w), pose.jaw); }
+  double dist(const V3 &w) const { return skull(to_local(w), turns.jaw); }
 };
 
 // The fill comes from the front, on the side away from the key.
@@ -139,8 +158,9 @@ const ObjectLighting kSkullLight = {.bound_centre = kPivot + V3{0, 0.04, -0.1},
                                     .fill_z = 0.8,
                                     .rim_power = 3.0};
 
-UvSample shade_skull(const SkullView &v, const Sdf &f, double px, double py) {
+UvSample shade_skull(const SkullView &v, double px, double py) {
   UvSample out;
+  auto f = [&v](const V3 &p) { return v.dist(p); };
   const ObjectHit o = light_object(v.cam, f, v.pose.key, kSkullLight, px, py);
   if (!o.hit) return out;
   V3 hv = normalize(v.pose.key - o.rd);
@@ -162,11 +182,8 @@ UvSample shade_skull(const SkullView &v, const Sdf &f, double px, double py) {
 }
 
 void render_skull(const SkullPose &pose, const char *pic_sym, const char *uv_sym) {
-  SkullView v;
-  v.pose = pose;
-  v.cam = camera_look({0, -0.05, 5.2}, {0, -0.09, 0}, 46.0);
-  Sdf f = [&v](const V3 &p) { return v.dist(p); };
-  render_uv_object([&](double px, double py) { return shade_skull(v, f, px, py); }, asset(pic_sym),
+  const SkullView v{pose, camera_look({0, -0.05, 5.2}, {0, -0.09, 0}, 46.0)};
+  render_uv_object([&](double px, double py) { return shade_skull(v, px, py); }, asset(pic_sym),
                    asset(uv_sym));
   preview_grey(pic_sym, 320, 200, asset(pic_sym));
 }

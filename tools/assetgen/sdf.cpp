@@ -6,60 +6,24 @@
 #include <algorithm>
 #include <thread>
 
-double sdf_capsule(V3 p, V3 a, V3 b, double r) {
-  V3 pa = p - a, ba = b - a;
-  double h = clamp01(dot(pa, ba) / dot(ba, ba));
-  return length(pa - ba * h) - r;
-}
+Triangle::Triangle(V3 a_, V3 b_, V3 c_)
+    : a(a_), b(b_), c(c_), ba(b - a), cb(c - b), ac(a - c), nor(cross(ba, ac)), side_ba(cross(ba, nor)),
+      side_cb(cross(cb, nor)), side_ac(cross(ac, nor)), ee_ba(dot(ba, ba)), ee_cb(dot(cb, cb)), ee_ac(dot(ac, ac)),
+      nn(dot(nor, nor)) {}
 
-double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb) {
-  // Round cone approximated by interpolating the radius along the
-  // projection; good enough when |ra - rb| is small against |b - a|.
-  V3 pa = p - a, ba = b - a;
-  double h = clamp01(dot(pa, ba) / dot(ba, ba));
-  return length(pa - ba * h) - mixd(ra, rb, h);
-}
-
-double sdf_ellipsoid(V3 p, V3 r) {
-  double k0 = length(V3{p.x / r.x, p.y / r.y, p.z / r.z});
-  double k1 = length(V3{p.x / (r.x * r.x), p.y / (r.y * r.y), p.z / (r.z * r.z)});
-  if (k1 == 0) return -std::min(r.x, std::min(r.y, r.z));
-  return k0 * (k0 - 1.0) / k1;
-}
-
-double sdf_torus(V3 p, double R, double r) {
-  double q = std::sqrt(p.x * p.x + p.z * p.z) - R;
-  return std::sqrt(q * q + p.y * p.y) - r;
-}
-
-double sdf_cylinder(V3 p, double r, double h) {
-  double dx = std::sqrt(p.x * p.x + p.z * p.z) - r, dy = std::fabs(p.y) - h;
-  double ox = std::max(dx, 0.0), oy = std::max(dy, 0.0);
-  return std::min(std::max(dx, dy), 0.0) + std::sqrt(ox * ox + oy * oy);
-}
-
-double sdf_triangle(V3 p, V3 a, V3 b, V3 c) {
-  V3 ba = b - a, pa = p - a, cb = c - b, pb = p - b, ac = a - c, pc = p - c;
-  V3 nor = cross(ba, ac);
+double Triangle::operator()(V3 p) const {
+  V3 pa = p - a, pb = p - b, pc = p - c;
   auto sgn = [](double v) { return v < 0 ? -1.0 : 1.0; };
-  bool outside = sgn(dot(cross(ba, nor), pa)) + sgn(dot(cross(cb, nor), pb)) + sgn(dot(cross(ac, nor), pc)) < 2.0;
-  if (outside) {
-    auto edge = [](V3 e, V3 q) {
-      V3 r = e * clamp01(dot(e, q) / dot(e, e)) - q;
+  if (sgn(dot(side_ba, pa)) + sgn(dot(side_cb, pb)) + sgn(dot(side_ac, pc)) < 2.0) {
+    auto edge = [](V3 e, double ee, V3 q) {
+      V3 r = e * clamp01(dot(e, q) / ee) - q;
       return dot(r, r);
     };
-    return std::sqrt(std::min(std::min(edge(ba, pa), edge(cb, pb)), edge(ac, pc)));
+    return std::sqrt(std::min(std::min(edge(ba, ee_ba, pa), edge(cb, ee_cb, pb)), edge(ac, ee_ac, pc)));
   }
-  return std::sqrt(dot(nor, pa) * dot(nor, pa) / dot(nor, nor));
+  double np = dot(nor, pa);
+  return std::sqrt(np * np / nn);
 }
-
-double smin(double a, double b, double k) {
-  if (k <= 0) return std::min(a, b);
-  double h = clamp01(0.5 + 0.5 * (b - a) / k);
-  return mixd(b, a, h) - k * h * (1.0 - h);
-}
-
-double smax(double a, double b, double k) { return -smin(-a, -b, k); }
 
 Camera camera_look(V3 eye, V3 target, double fov_deg) {
   Camera c;
@@ -105,50 +69,6 @@ bool ray_box(V3 ro, V3 rd, V3 lo, V3 hi, double *t0, double *t1) {
   *t0 = a;
   *t1 = b;
   return a <= b && b > 0;
-}
-
-Hit sdf_march(const Sdf &f, V3 ro, V3 rd, double tmin, double tmax, int max_steps, double eps, double relax) {
-  Hit h;
-  double t = tmin;
-  for (int i = 0; i < max_steps && t < tmax; i++) {
-    V3 p = ro + rd * t;
-    double d = f(p);
-    h.steps = i + 1;
-    if (d < eps * t) {
-      h.hit = true;
-      h.t = t;
-      h.p = p;
-      return h;
-    }
-    t += d * relax;
-  }
-  return h;
-}
-
-V3 sdf_normal(const Sdf &f, V3 p, double h) {
-  const V3 k0{1, -1, -1}, k1{-1, -1, 1}, k2{-1, 1, -1}, k3{1, 1, 1};
-  return normalize(k0 * f(p + k0 * h) + k1 * f(p + k1 * h) + k2 * f(p + k2 * h) + k3 * f(p + k3 * h));
-}
-
-double sdf_soft_shadow(const Sdf &f, V3 p, V3 l, double tmin, double tmax, double k, int max_steps) {
-  double res = 1.0, t = tmin;
-  for (int i = 0; i < max_steps && t < tmax; i++) {
-    double d = f(p + l * t);
-    if (d < 1e-4) return 0.0;
-    res = std::min(res, k * d / t);
-    t += clampd(d, (tmax - tmin) / (2.0 * max_steps), (tmax - tmin) / 8.0);
-  }
-  return clamp01(res);
-}
-
-double sdf_ao(const Sdf &f, V3 p, V3 n, double scale, int samples) {
-  double occ = 0, w = 1;
-  for (int i = 1; i <= samples; i++) {
-    double h = scale * i / samples;
-    occ += w * std::max(0.0, h - f(p + n * h));
-    w *= 0.6;
-  }
-  return clamp01(1.0 - 2.2 * occ / scale);
 }
 
 void parallel_rows(int h, const std::function<void(int)> &fn, int threads) {
@@ -253,20 +173,3 @@ void render_picture(int w, int h, const std::function<double(double, double)> &s
     for (int x = 0; x < w; x++) pic[size_t(y) * w + x] = quantise(out[size_t(y) * w + x], x, y);
 }
 
-ObjectHit light_object(const Camera &cam, const Sdf &f, V3 key, const ObjectLighting &L, double px, double py) {
-  ObjectHit o;
-  o.rd = camera_ray(cam, px, py, 320, 200);
-  double t0, t1;
-  if (!ray_sphere(cam.eye, o.rd, L.bound_centre, L.bound_radius, &t0, &t1)) return o;
-  Hit h = sdf_march(f, cam.eye, o.rd, std::max(t0, 0.0), t1, L.max_steps, 3e-4, L.relax);
-  if (!h.hit) return o;
-  o.hit = true;
-  o.p = h.p;
-  o.n = sdf_normal(f, h.p, 1.5e-3);
-  o.diff = std::max(0.0, dot(o.n, key));
-  o.shadow = o.diff > 0 ? sdf_soft_shadow(f, h.p + o.n * 0.004, key, 0.01, L.shadow_far, L.shadow_k) : 0.0;
-  o.ao = sdf_ao(f, h.p, o.n, L.ao_near) * (L.ao_base + L.ao_gain * sdf_ao(f, h.p, o.n, L.ao_far, 4));
-  o.fill = std::max(0.0, dot(o.n, normalize(V3{-key.x, L.fill_y, L.fill_z})));
-  o.rim = rim_light(o.n, o.rd, L.rim_power);
-  return o;
-}

@@ -8,6 +8,7 @@
 // renderers split rows between threads, each thread writing its own rows.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -36,7 +37,22 @@ inline V3 normalize(V3 a) {
   return l > 0 ? a / l : V3{0, 0, 0};
 }
 inline V3 vabs(V3 a) { return {std::fabs(a.x), std::fabs(a.y), std::fabs(a.z)}; }
-inline V3 vmax(V3 a, double m) { return {std::fmax(a.x, m), std::fmax(a.y, m), std::fmax(a.z, m)}; }
+// std::fmax / std::fmin as inline comparisons (the library calls are real
+// calls in this build and sit in the hottest distance functions): the same
+// value for every pair of operands, a NaN yielding the other operand, except
+// that of +0 and -0 either may come back. Use them only where the sign of a
+// zero cannot reach the result.
+inline double fmax_z(double a, double b) { return (a > b || b != b) ? a : b; }
+inline double fmin_z(double a, double b) { return (a < b || b != b) ? a : b; }
+// std::hypot with its cases of a zero argument answered inline: hypot(x, +-0)
+// is |x| exactly (and symmetrically), so those need no library call.
+inline double hypot_z(double x, double y) {
+  if (y == 0) return std::fabs(x);
+  if (x == 0) return std::fabs(y);
+  return std::hypot(x, y);
+}
+// Per component fmax_z (a zero's sign as there).
+inline V3 vmax(V3 a, double m) { return {fmax_z(a.x, m), fmax_z(a.y, m), fmax_z(a.z, m)}; }
 inline double clamp01(double v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
 inline double clampd(double v, double lo, double hi) { return v < lo ? lo : v > hi ? hi : v; }
 inline double mixd(double a, double b, double t) { return a + (b - a) * t; }
@@ -48,47 +64,129 @@ inline double smoothstep(double e0, double e1, double x) {
 }
 
 // Rotations by `a` radians about one axis (right-handed: +y up, +z towards
-// the viewer in the default camera).
-inline V3 rot_x(V3 p, double a) {
-  double c = std::cos(a), s = std::sin(a);
-  return {p.x, c * p.y - s * p.z, s * p.y + c * p.z};
-}
-inline V3 rot_y(V3 p, double a) {
-  double c = std::cos(a), s = std::sin(a);
-  return {c * p.x + s * p.z, p.y, -s * p.x + c * p.z};
-}
-inline V3 rot_z(V3 p, double a) {
-  double c = std::cos(a), s = std::sin(a);
-  return {c * p.x - s * p.y, s * p.x + c * p.y, p.z};
-}
+// the viewer in the default camera). A Rot holds an angle's cosine and sine
+// worked out once, for angles that stay the same over a whole picture (a
+// pose): the hot distance functions then call no library per point, and
+// rot_x(p, Rot(a)) equals rot_x(p, a) bit for bit. A pose's Rots are built
+// in a noinline constructor, so their sines come from the library at run
+// time as they did per point, never from the compiler folding a constant
+// pose (which may round differently).
+struct Rot {
+  double c, s;
+  explicit Rot(double a) : c(std::cos(a)), s(std::sin(a)) {}
+};
+inline V3 rot_x(V3 p, Rot r) { return {p.x, r.c * p.y - r.s * p.z, r.s * p.y + r.c * p.z}; }
+inline V3 rot_y(V3 p, Rot r) { return {r.c * p.x + r.s * p.z, p.y, -r.s * p.x + r.c * p.z}; }
+inline V3 rot_z(V3 p, Rot r) { return {r.c * p.x - r.s * p.y, r.s * p.x + r.c * p.y, p.z}; }
+inline V3 rot_x(V3 p, double a) { return rot_x(p, Rot(a)); }
+inline V3 rot_y(V3 p, double a) { return rot_y(p, Rot(a)); }
+inline V3 rot_z(V3 p, double a) { return rot_z(p, Rot(a)); }
 
 // --- Primitives (centred at the origin; move p, not the shape) --------------
 
 inline double sdf_sphere(V3 p, double r) { return length(p) - r; }
 // Box with half extents b; r rounds the edges (the box grows by r).
+// The zero-sign-blind maxima are safe here: vmax's components are squared,
+// and the inner term, when a zero, is added to a length that is >= +0.
 inline double sdf_box(V3 p, V3 b, double r = 0) {
   V3 q = vabs(p) - b;
-  return length(vmax(q, 0)) + std::fmin(std::fmax(q.x, std::fmax(q.y, q.z)), 0.0) - r;
+  return length(vmax(q, 0)) + fmin_z(fmax_z(q.x, fmax_z(q.y, q.z)), 0.0) - r;
 }
 // Segment a-b thickened to radius r.
-double sdf_capsule(V3 p, V3 a, V3 b, double r);
-// Segment a-b whose radius goes linearly from ra at a to rb at b.
-double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb);
-// Ellipsoid with radii r (approximate distance, exact on the axes).
-double sdf_ellipsoid(V3 p, V3 r);
+inline double sdf_capsule(V3 p, V3 a, V3 b, double r) {
+  V3 pa = p - a, ba = b - a;
+  double h = clamp01(dot(pa, ba) / dot(ba, ba));
+  return length(pa - ba * h) - r;
+}
+// Segment a-b whose radius goes linearly from ra at a to rb at b: a round
+// cone approximated by interpolating the radius along the projection; good
+// enough when |ra - rb| is small against |b - a|.
+inline double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb) {
+  V3 pa = p - a, ba = b - a;
+  double h = clamp01(dot(pa, ba) / dot(ba, ba));
+  return length(pa - ba * h) - mixd(ra, rb, h);
+}
+// Ellipsoid with radii r (approximate distance, exact on the axes):
+// k0 * (k0 - 1) / k1 with k0 = |p / r| and k1 = |p / r^2| (per component).
+// The two lengths are worked out side by side, each lane of a pair doing
+// exactly the scalar operations in the same order, so the six divisions
+// take three paired instructions and give the same bits.
+inline double sdf_ellipsoid(V3 p, V3 r) {
+  typedef double Pair __attribute__((vector_size(16)));
+  Pair x = Pair{p.x, p.x} / Pair{r.x, r.x * r.x};
+  Pair y = Pair{p.y, p.y} / Pair{r.y, r.y * r.y};
+  Pair z = Pair{p.z, p.z} / Pair{r.z, r.z * r.z};
+  Pair sq = x * x + y * y + z * z;  // as dot(): (x * x + y * y) + z * z
+  double k0 = std::sqrt(sq[0]), k1 = std::sqrt(sq[1]);
+  if (k1 == 0) return -std::min(r.x, std::min(r.y, r.z));
+  return k0 * (k0 - 1.0) / k1;
+}
 // Torus in the xz plane: ring radius R, tube radius r.
-double sdf_torus(V3 p, double R, double r);
+inline double sdf_torus(V3 p, double R, double r) {
+  double q = std::sqrt(p.x * p.x + p.z * p.z) - R;
+  return std::sqrt(q * q + p.y * p.y) - r;
+}
 // Capped cylinder along y: radius r, half height h.
-double sdf_cylinder(V3 p, double r, double h);
+inline double sdf_cylinder(V3 p, double r, double h) {
+  double dx = std::sqrt(p.x * p.x + p.z * p.z) - r, dy = std::fabs(p.y) - h;
+  double ox = std::max(dx, 0.0), oy = std::max(dy, 0.0);
+  return std::min(std::max(dx, dy), 0.0) + std::sqrt(ox * ox + oy * oy);
+}
 // Unsigned distance to the triangle a, b, c (thicken by subtracting a
 // half thickness).
-double sdf_triangle(V3 p, V3 a, V3 b, V3 c);
+inline double sdf_triangle(V3 p, V3 a, V3 b, V3 c) {
+  V3 ba = b - a, pa = p - a, cb = c - b, pb = p - b, ac = a - c, pc = p - c;
+  V3 nor = cross(ba, ac);
+  auto sgn = [](double v) { return v < 0 ? -1.0 : 1.0; };
+  bool outside = sgn(dot(cross(ba, nor), pa)) + sgn(dot(cross(cb, nor), pb)) + sgn(dot(cross(ac, nor), pc)) < 2.0;
+  if (outside) {
+    auto edge = [](V3 e, V3 q) {
+      V3 r = e * clamp01(dot(e, q) / dot(e, e)) - q;
+      return dot(r, r);
+    };
+    return std::sqrt(std::min(std::min(edge(ba, pa), edge(cb, pb)), edge(ac, pc)));
+  }
+  return std::sqrt(dot(nor, pa) * dot(nor, pa) / dot(nor, nor));
+}
+
+// The same shapes with their constant terms worked out once, for scenes
+// that evaluate a fixed shape millions of times: each gives exactly the
+// distance of its function above, bit for bit.
+struct ConeCapsule {  // sdf_cone_capsule(p, a, b, ra, rb)
+  V3 a, ba;
+  double bb = 1, ra = 0, dr = 0;  // dot(ba, ba), and the radius at a and its change to b
+  ConeCapsule() = default;
+  ConeCapsule(V3 a_, V3 b, double ra_, double rb) : a(a_), ba(b - a_), bb(dot(ba, ba)), ra(ra_), dr(rb - ra_) {}
+  double operator()(V3 p) const {
+    V3 pa = p - a;
+    double h = clamp01(dot(pa, ba) / bb);
+    return length(pa - ba * h) - (ra + dr * h);
+  }
+};
+struct Triangle {  // sdf_triangle(p, a, b, c)
+  V3 a, b, c, ba, cb, ac, nor;
+  V3 side_ba, side_cb, side_ac;  // cross(edge, nor): outward edge normals
+  double ee_ba = 1, ee_cb = 1, ee_ac = 1, nn = 1;  // squared edge lengths, dot(nor, nor)
+  Triangle() = default;
+  Triangle(V3 a_, V3 b_, V3 c_);
+  double operator()(V3 p) const;
+};
 
 // --- Combinations ------------------------------------------------------------
 
 // Polynomial smooth minimum / maximum; k is the blend width in world units.
-double smin(double a, double b, double k);
-double smax(double a, double b, double k);
+// The blend weight is h = clamp01(0.5 + 0.5 * (b - a) / k). Where the two
+// lie k or more apart it clamps to exactly 0 or 1 (0.5 * (b - a) / k is then
+// at least 0.5 in size: halving is exact and rounding keeps the order), so
+// the division, the slowest step of a long chain of blends, is skipped
+// there with the same result.
+inline double smin(double a, double b, double k) {
+  if (k <= 0) return std::min(a, b);
+  double diff = b - a;
+  double h = diff >= k ? 1.0 : diff <= -k ? 0.0 : clamp01(0.5 + 0.5 * diff / k);
+  return mixd(b, a, h) - k * h * (1.0 - h);
+}
+inline double smax(double a, double b, double k) { return -smin(-a, -b, k); }
 // Smooth subtraction of b from a.
 inline double ssub(double a, double b, double k) { return smax(a, -b, k); }
 
@@ -113,6 +211,8 @@ bool ray_box(V3 ro, V3 rd, V3 lo, V3 hi, double *t0, double *t1);
 
 // --- Marching and lighting ----------------------------------------------------
 
+// Any distance function; the marching and lighting calls below are
+// templates on it, so a scene passed as a lambda is called directly.
 using Sdf = std::function<double(const V3 &)>;
 
 struct Hit {
@@ -127,16 +227,56 @@ struct Hit {
 // surfaces need no more steps than near ones). Distances are scaled by
 // `relax` (< 1 for fields that overestimate, such as bent or displaced
 // shapes).
-Hit sdf_march(const Sdf &f, V3 ro, V3 rd, double tmin, double tmax, int max_steps = 160,
-              double eps = 4e-4, double relax = 0.9);
+template <class F>
+Hit sdf_march(const F &f, V3 ro, V3 rd, double tmin, double tmax, int max_steps = 160,
+              double eps = 4e-4, double relax = 0.9) {
+  Hit h;
+  double t = tmin;
+  for (int i = 0; i < max_steps && t < tmax; i++) {
+    V3 p = ro + rd * t;
+    double d = f(p);
+    h.steps = i + 1;
+    if (d < eps * t) {
+      h.hit = true;
+      h.t = t;
+      h.p = p;
+      return h;
+    }
+    t += d * relax;
+  }
+  return h;
+}
 // Unit surface normal by tetrahedral central differences of size h.
-V3 sdf_normal(const Sdf &f, V3 p, double h = 1e-3);
+template <class F>
+V3 sdf_normal(const F &f, V3 p, double h = 1e-3) {
+  const V3 k0{1, -1, -1}, k1{-1, -1, 1}, k2{-1, 1, -1}, k3{1, 1, 1};
+  return normalize(k0 * f(p + k0 * h) + k1 * f(p + k1 * h) + k2 * f(p + k2 * h) + k3 * f(p + k3 * h));
+}
 // Soft shadow towards unit direction l from p: 1 lit .. 0 fully shadowed;
 // k sets the penumbra hardness (8 soft .. 32 hard).
-double sdf_soft_shadow(const Sdf &f, V3 p, V3 l, double tmin, double tmax, double k, int max_steps = 48);
+template <class F>
+double sdf_soft_shadow(const F &f, V3 p, V3 l, double tmin, double tmax, double k, int max_steps = 48) {
+  double res = 1.0, t = tmin;
+  for (int i = 0; i < max_steps && t < tmax; i++) {
+    double d = f(p + l * t);
+    if (d < 1e-4) return 0.0;
+    res = std::min(res, k * d / t);
+    t += clampd(d, (tmax - tmin) / (2.0 * max_steps), (tmax - tmin) / 8.0);
+  }
+  return clamp01(res);
+}
 // Ambient occlusion along the normal: 1 open .. 0 closed; `scale` is the
 // depth range sampled (world units).
-double sdf_ao(const Sdf &f, V3 p, V3 n, double scale, int samples = 5);
+template <class F>
+double sdf_ao(const F &f, V3 p, V3 n, double scale, int samples = 5) {
+  double occ = 0, w = 1;
+  for (int i = 1; i <= samples; i++) {
+    double h = scale * i / samples;
+    occ += w * std::max(0.0, h - f(p + n * h));
+    w *= 0.6;
+  }
+  return clamp01(1.0 - 2.2 * occ / scale);
+}
 // Rim (grazing) light term: 0 facing the viewer .. 1 at the silhouette.
 inline double rim_light(V3 n, V3 view_dir, double power) {
   return std::pow(clamp01(1.0 + dot(n, view_dir)), power);
@@ -207,7 +347,24 @@ struct ObjectHit {
 
 // Marches the ray through image point (px, py) of a 320x200 picture
 // against f and, on a hit, lights it with the unit key direction `key`.
-ObjectHit light_object(const Camera &cam, const Sdf &f, V3 key, const ObjectLighting &L, double px, double py);
+template <class F>
+ObjectHit light_object(const Camera &cam, const F &f, V3 key, const ObjectLighting &L, double px, double py) {
+  ObjectHit o;
+  o.rd = camera_ray(cam, px, py, 320, 200);
+  double t0, t1;
+  if (!ray_sphere(cam.eye, o.rd, L.bound_centre, L.bound_radius, &t0, &t1)) return o;
+  Hit h = sdf_march(f, cam.eye, o.rd, std::max(t0, 0.0), t1, L.max_steps, 3e-4, L.relax);
+  if (!h.hit) return o;
+  o.hit = true;
+  o.p = h.p;
+  o.n = sdf_normal(f, h.p, 1.5e-3);
+  o.diff = std::max(0.0, dot(o.n, key));
+  o.shadow = o.diff > 0 ? sdf_soft_shadow(f, h.p + o.n * 0.004, key, 0.01, L.shadow_far, L.shadow_k) : 0.0;
+  o.ao = sdf_ao(f, h.p, o.n, L.ao_near) * (L.ao_base + L.ao_gain * sdf_ao(f, h.p, o.n, L.ao_far, 4));
+  o.fill = std::max(0.0, dot(o.n, normalize(V3{-key.x, L.fill_y, L.fill_z})));
+  o.rim = rim_light(o.n, o.rd, L.rim_power);
+  return o;
+}
 
 // Texel coordinates that wrap around an object. The angle about the
 // vertical axis through `centre` (0 facing +z, the seam straight behind)

@@ -21,13 +21,14 @@ uint32_t hash2(int x, int y, uint32_t salt) {
   return h ^ (h >> 16);
 }
 
-double lattice(int x, int y, uint32_t salt, int per) {
-  if (per > 0) {
-    x = ((x % per) + per) % per;
-    y = ((y % per) + per) % per;
-  }
-  return (hash2(x, y, salt) & 0xFFFFFF) / double(0xFFFFFF);
-}
+// Value at a lattice point whose coordinates are already wrapped.
+double lattice(int x, int y, uint32_t salt) { return (hash2(x, y, salt) & 0xFFFFFF) / double(0xFFFFFF); }
+
+// A lattice coordinate wrapped into 0..per-1 for a period per > 0 (as it
+// is otherwise), and the one after it, wrapped the same way. Wrapping the
+// cell's corner once and stepping saves three of every four divisions.
+int wrap(int v, int per) { return per > 0 ? ((v % per) + per) % per : v; }
+int wrap_next(int wrapped, int per) { return per > 0 && wrapped + 1 == per ? 0 : wrapped + 1; }
 
 double smooth(double t) { return t * t * t * (t * (t * 6 - 15) + 10); }
 
@@ -37,8 +38,9 @@ double vnoise(double x, double y, uint32_t salt, int per) {
   double fx = std::floor(x), fy = std::floor(y);
   int ix = int(fx), iy = int(fy);
   double tx = smooth(x - fx), ty = smooth(y - fy);
-  double a = lattice(ix, iy, salt, per), b = lattice(ix + 1, iy, salt, per);
-  double c = lattice(ix, iy + 1, salt, per), d = lattice(ix + 1, iy + 1, salt, per);
+  int x0 = wrap(ix, per), y0 = wrap(iy, per), x1 = wrap_next(x0, per), y1 = wrap_next(y0, per);
+  double a = lattice(x0, y0, salt), b = lattice(x1, y0, salt);
+  double c = lattice(x0, y1, salt), d = lattice(x1, y1, salt);
   return (a + (b - a) * tx) + ((c + (d - c) * tx) - (a + (b - a) * tx)) * ty;
 }
 
