@@ -212,6 +212,31 @@ struct PadVib {
 // Frames after which m x i mod L comes round again: L / gcd(m, L).
 int grid_period(int64_t m, int L) { return L / int(std::gcd(m % L, int64_t(L))); }
 
+// acc[i] += a x s[i] for i < n and, with a weight w, acc[i] += w[i] x a x
+// s[i]: two frames at a time with SSE2 where it is there, lane for lane the
+// same operations as the plain loops that finish them.
+void add_scaled(double *acc, double a, const double *s, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128d av = _mm_set1_pd(a);
+  for (; i + 2 <= n; i += 2)
+    _mm_storeu_pd(acc + i, _mm_add_pd(_mm_loadu_pd(acc + i), _mm_mul_pd(av, _mm_loadu_pd(s + i))));
+#endif
+  for (; i < n; i++) acc[i] += a * s[i];
+}
+
+void add_weighted(double *acc, const double *w, double a, const double *s, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128d av = _mm_set1_pd(a);
+  for (; i + 2 <= n; i += 2) {
+    const __m128d ws = _mm_mul_pd(_mm_mul_pd(_mm_loadu_pd(w + i), av), _mm_loadu_pd(s + i));
+    _mm_storeu_pd(acc + i, _mm_add_pd(_mm_loadu_pd(acc + i), ws));
+  }
+#endif
+  for (; i < n; i++) acc[i] += w[i] * a * s[i];
+}
+
 // The start of partial_sines' loop, two frames at a time where SSE2 is
 // there: each lane does exactly the operations of sin_from(table, r / L +
 // phase(i)), so the values are the same bits. It stops before the first
@@ -286,7 +311,7 @@ void add_partial(const Pad &s, const PadOsc &c, int ls, int L, const std::vector
   for (int i0 = 0; i0 < n;) {
     const int i1 = i0 < ls ? std::min(i0 + 32, ls) : n;
     const double a = c.amp * s.spectrum(c.f, c.k, i0 < ls ? double(i0) / ls : 1.0);
-    for (int i = i0; i < i1; i++) acc[i] += a * sines[i];
+    add_scaled(&acc[i0], a, &sines[i0], i1 - i0);
     i0 = i1;
   }
 }
@@ -415,7 +440,7 @@ void add_band_noise(Looped &l, double rate, double lo, double hi, double amp, ui
   for (int m = std::max(0, int(lo * L / rate)); m < int(hi * L / rate); m++) {
     double a = amp * rng.uniform(), ph = rng.uniform() * 2 * kPi;
     partial_sines(m, L, 1, [ph](int) { return ph / (2 * kPi); }, sines);
-    for (size_t i = 0; i < l.x.size(); i++) l.x[i] += fade[i] * a * sines[i];
+    add_weighted(l.x.data(), fade.data(), a, sines.data(), int(l.x.size()));
   }
 }
 
