@@ -429,9 +429,9 @@ Sample looped_sample(const char *name, const Pad &p, const std::vector<Tone> &to
   return finish_loop(name, pad(p, tones, init), p.rate, volume);
 }
 
-// Adds a band of noise between lo and hi Hz that repeats with the loop:
-// random-phase partials on the loop's grid, each of amplitude up to `amp`,
-// fading in over the attack.
+// Adds a band of noise between lo and hi Hz (a band reaching below 0 Hz
+// starts at 0) that repeats with the loop: random-phase partials on the
+// loop's grid, each of amplitude up to `amp`, fading in over the attack.
 void add_band_noise(Looped &l, double rate, double lo, double hi, double amp, uint64_t init) {
   const int L = l.loop_len;
   Rng rng(init);
