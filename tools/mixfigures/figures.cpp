@@ -218,6 +218,12 @@ std::vector<int16_t> mf_read_wav(const std::string &path, std::string &err) {
     return {};
   }
   std::vector<uint8_t> b;
+  // Room for the whole file up front, where its size can be told.
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long size = std::ftell(f);
+    if (size > 0) b.reserve(size_t(size));
+    std::rewind(f);
+  }
   uint8_t chunk[65536];
   for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) b.insert(b.end(), chunk, chunk + n);
   const bool bad = std::ferror(f);
