@@ -232,10 +232,11 @@ TEST(ModToolOutput, AnInterruptedRenderKeepsTheEarlierWav) {
   ASSERT_EQ(modtool("render " + mod + " -o " + wav + " --seconds 0.5").status, 0);
   const std::string before = slurp(wav);
   for (const auto &[sig, status] : {std::pair<std::string, int>{"INT", 130}, {"TERM", 143}}) {
-    // Waits (at most 60 s) until the unfinished file holds a few blocks.
+    // Waits (at most 60 s) until the unfinished file holds a few blocks,
+    // looking often: the render runs on at full speed until the signal.
     ToolRun r = shell(std::string(MODTOOL_EXE) + " render " + mod + " -o " + wav + " --seconds 20000 & pid=$!; " +
-                      "for i in $(seq 600); do [ -n \"$(find " + dir + " -name '.*part' -size +64k)\" ] && break; " +
-                      "sleep 0.1; done; kill -" + sig + " $pid; wait $pid; echo $?");
+                      "for i in $(seq 3000); do [ -n \"$(find " + dir + " -name '.*part' -size +64k)\" ] && break; " +
+                      "sleep 0.02; done; kill -" + sig + " $pid; wait $pid; echo $?");
     EXPECT_EQ(r.out, std::to_string(status) + "\n") << sig;
     EXPECT_NE(r.err.find(sig == "INT" ? "modtool: interrupted" : "modtool: terminated"), std::string::npos) << r.err;
     EXPECT_TRUE(slurp(wav) == before) << "the earlier WAV was changed";

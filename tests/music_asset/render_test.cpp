@@ -66,6 +66,7 @@ TEST(ReferencePlayer, RenderHasItsAccentsAndHeadroom) {
   mod.set_render_param(openmpt::module::RENDER_INTERPOLATIONFILTER_LENGTH, 2);
   mod.set_render_param(openmpt::module::RENDER_STEREOSEPARATION_PERCENT, 100);
   std::vector<int16_t> all, buf(2 * 256);
+  all.reserve(size_t(2 * 44100 * (mod.get_duration_seconds() + 1)));  // grown once, not by doubling
   long last_row_start = -1;
   for (;;) {
     const long at = long(all.size() / 2);

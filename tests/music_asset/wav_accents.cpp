@@ -21,6 +21,12 @@ std::vector<int16_t> read_wav(const std::string &path) {
   FILE *f = std::fopen(path.c_str(), "rb");
   if (!f) return {};
   std::vector<uint8_t> b;
+  // Room for the whole file up front, where its size can be told.
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long size = std::ftell(f);
+    if (size > 0) b.reserve(size_t(size));
+    std::rewind(f);
+  }
   uint8_t chunk[65536];
   for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) b.insert(b.end(), chunk, chunk + n);
   std::fclose(f);
@@ -127,6 +133,7 @@ bool write_wav(const std::string &path, const std::vector<int16_t> &s) {
   std::memcpy(h + 36, "data", 4);
   put32(40, bytes);
   std::vector<uint8_t> body(h, h + 44);
+  body.reserve(44 + 2 * s.size());
   for (int16_t v : s) {
     body.push_back(uint8_t(v));
     body.push_back(uint8_t(uint16_t(v) >> 8));

@@ -54,8 +54,18 @@ TEST(AudioThread, PositionReadingsNeverGoBack) {
   long readings = 0, matches = 0, invalid = 0, backward = 0, wraps = 0;
   int32_t last = mzx_position(), first_bad = 0, before_bad = 0;
   int changes = 0;  // readings at another position than the one before
-  while (SDL_GetTicks() - t0 < 2000) {
+  // A reading can only be stale or torn while a callback stores positions.
+  // The reader spins from a little before each block is due (the dummy
+  // device runs one every 92 ms) until 5 ms after the block's last change,
+  // and sleeps in between.
+  uint32_t moved_at = t0;  // when the reading last changed
+  for (uint32_t now; (now = SDL_GetTicks()) - t0 < 2000;) {
+    if (now - moved_at > 5 && now - moved_at < 80) {
+      SDL_Delay(80 - (now - moved_at));
+      continue;
+    }
     const int32_t v = mzx_position();
+    if (v != last) moved_at = now;
     ++readings;
     const int pos = v / 100, row = v % 100;
     if (v < 0 || pos >= POSITIONS || (row != 0 && row != 63)) {

@@ -13,6 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <numeric>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "gen.h"
 #include "music.h"
@@ -30,18 +35,48 @@ double pitch(int note, double shift = 1.0) { return 440.0 * std::pow(2.0, (note 
 int even(double v) { return 2 * int(std::lround(v / 2)); }
 
 // sin(2 pi c) for a phase c in cycles, from a table with linear interpolation
-// (error below 1e-7, far under the 8-bit step).
-double sin_cycles(double c) {
-  constexpr int N = 16384;
+// (error below 1e-7, far under the 8-bit step). The hot loops fetch the table
+// once and call sin_from; sin_cycles is the same value for the others.
+constexpr int kSinSteps = 16384;
+
+const double *sin_table() {
   static const std::vector<double> table = [] {
-    std::vector<double> t(N + 1);
-    for (int i = 0; i <= N; i++) t[i] = std::sin(2 * kPi * i / N);
+    std::vector<double> t(kSinSteps + 1);
+    for (int i = 0; i <= kSinSteps; i++) t[i] = std::sin(2 * kPi * i / kSinSteps);
     return t;
   }();
-  double x = (c - std::floor(c)) * N;
+  return table.data();
+}
+
+// std::floor(c) on the short path phases take (they stay far inside
+// +-2^31), where the library's sequence also handles values beyond 2^52.
+// Only -0 comes out as +0, and c minus either is a fraction of zero.
+inline double floor_phase(double c) {
+  if (!(c > -0x1p31 && c < 0x1p31)) return std::floor(c);
+  const double t = double(int(c));  // c rounded towards zero
+  return t > c ? t - 1 : t;
+}
+
+inline double sin_from(const double *table, double c) {
+  double x = (c - floor_phase(c)) * kSinSteps;
   int i = int(x);
   return table[i] + (x - i) * (table[i + 1] - table[i]);
 }
+
+double sin_cycles(double c) { return sin_from(sin_table(), c); }
+
+// Steps through m * i mod `len` for i = 0, 1, 2, ... without a division per
+// step: `len` > 0, m >= 0.
+struct ModCounter {
+  int r = 0, step, len;
+  ModCounter(int64_t m, int l) : step(int(m % l)), len(l) {}
+  int next() {
+    const int v = r;
+    r += step;
+    if (r >= len) r -= len;
+    return v;
+  }
+};
 
 // ---- filters (run at whatever rate they are fed) --------------------------
 
@@ -159,25 +194,136 @@ struct Looped {
   int loop_start, loop_len;
 };
 
+// One partial of a pad: its frequency in grid steps (m) and in Hz (f), its
+// harmonic number k within its voice, level, start phase (radians) and
+// vibrato index, and the voice whose vibrato it follows.
+struct PadOsc {
+  int m;
+  double amp, phase, vib;
+  int k, voice;
+  double f;
+};
+
+struct PadVib {
+  int m;         // vibrato rate in grid steps
+  double phase;  // radians
+};
+
+// Frames after which m x i mod L comes round again: L / gcd(m, L).
+int grid_period(int64_t m, int L) { return L / int(std::gcd(m % L, int64_t(L))); }
+
+// acc[i] += a x s[i] for i < n and, with a weight w, acc[i] += w[i] x a x
+// s[i]: two frames at a time with SSE2 where it is there, lane for lane the
+// same operations as the plain loops that finish them.
+void add_scaled(double *acc, double a, const double *s, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128d av = _mm_set1_pd(a);
+  for (; i + 2 <= n; i += 2)
+    _mm_storeu_pd(acc + i, _mm_add_pd(_mm_loadu_pd(acc + i), _mm_mul_pd(av, _mm_loadu_pd(s + i))));
+#endif
+  for (; i < n; i++) acc[i] += a * s[i];
+}
+
+void add_weighted(double *acc, const double *w, double a, const double *s, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128d av = _mm_set1_pd(a);
+  for (; i + 2 <= n; i += 2) {
+    const __m128d ws = _mm_mul_pd(_mm_mul_pd(_mm_loadu_pd(w + i), av), _mm_loadu_pd(s + i));
+    _mm_storeu_pd(acc + i, _mm_add_pd(_mm_loadu_pd(acc + i), ws));
+  }
+#endif
+  for (; i < n; i++) acc[i] += w[i] * a * s[i];
+}
+
+// The start of partial_sines' loop, two frames at a time where SSE2 is
+// there: each lane does exactly the operations of sin_from(table, r / L +
+// phase(i)), so the values are the same bits. It stops before the first
+// pair with a phase off floor_phase's short path (and before an odd last
+// frame) and returns how many frames it wrote; the caller does the rest.
+#if defined(__SSE2__)
+template <class Phase>
+int sines_in_pairs(const double *table, ModCounter &r, int L, Phase &phase, double *out, int count) {
+  const __m128d len = _mm_set1_pd(double(L)), steps = _mm_set1_pd(double(kSinSteps)), one = _mm_set1_pd(1.0);
+  const __m128d lo = _mm_set1_pd(-0x1p31), hi = _mm_set1_pd(0x1p31);
+  for (int i = 0; i + 2 <= count; i += 2) {
+    const ModCounter before = r;
+    const double r0 = r.next(), r1 = r.next();
+    const __m128d c = _mm_add_pd(_mm_div_pd(_mm_set_pd(r1, r0), len), _mm_set_pd(phase(i + 1), phase(i)));
+    if (_mm_movemask_pd(_mm_and_pd(_mm_cmpgt_pd(c, lo), _mm_cmplt_pd(c, hi))) != 3) {
+      r = before;
+      return i;
+    }
+    const __m128d t = _mm_cvtepi32_pd(_mm_cvttpd_epi32(c));  // towards zero
+    const __m128d whole = _mm_sub_pd(t, _mm_and_pd(_mm_cmpgt_pd(t, c), one));
+    const __m128d x = _mm_mul_pd(_mm_sub_pd(c, whole), steps);
+    const __m128i k = _mm_cvttpd_epi32(x);
+    const int k0 = _mm_cvtsi128_si32(k), k1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(k, 1));
+    const __m128d a = _mm_set_pd(table[k1], table[k0]), b = _mm_set_pd(table[k1 + 1], table[k0 + 1]);
+    const __m128d frac = _mm_sub_pd(x, _mm_cvtepi32_pd(k));
+    _mm_storeu_pd(out + i, _mm_add_pd(a, _mm_mul_pd(frac, _mm_sub_pd(b, a))));
+  }
+  return count & ~1;
+}
+#else
+template <class Phase>
+int sines_in_pairs(const double *, ModCounter &, int, Phase &, double *, int) {
+  return 0;
+}
+#endif
+
+// sin of a partial at frames 0..size-1 of `out`: m grid steps of a loop of
+// L frames, at phase(i) cycles plus r / L where r = m x i mod L. The phase
+// repeats every `phase_period` frames (a divisor of L; 1 for a constant), so
+// the sines repeat exactly once both have come round and are copied from
+// there on.
+template <class Phase>
+void partial_sines(int64_t m, int L, int phase_period, Phase phase, std::vector<double> &out) {
+  const double *table = sin_table();
+  const int period = std::lcm(grid_period(m, L), phase_period);
+  const int n = int(out.size()), first = std::min(n, period);
+  ModCounter r(m, L);
+  int i = sines_in_pairs(table, r, L, phase, out.data(), first);
+  for (; i < first; i++) out[i] = sin_from(table, double(r.next()) / L + phase(i));
+  for (; i < n; i++) out[i] = out[i - period];
+}
+
+// The vibrato of voice v, sin of its phase, at every frame of `out`, for a
+// loop of L frames.
+void vibrato_phases(const PadVib &v, int L, std::vector<double> &out) {
+  partial_sines(v.m, L, 1, [&v](int) { return v.phase / (2 * kPi); }, out);
+}
+
+// Adds partial c to acc, frame by frame. The spectrum moves during the
+// attack (the first ls frames); it is sampled every 32 frames and once more
+// where the sustain starts (p = 1). `vphase` holds c's voice's vibrato,
+// which repeats every `vphase_period` frames. `sines` is scratch of acc's
+// size.
+void add_partial(const Pad &s, const PadOsc &c, int ls, int L, const std::vector<double> &vphase, int vphase_period,
+                 std::vector<double> &sines, std::vector<double> &acc) {
+  const int n = int(acc.size());
+  const double still = c.phase / (2 * kPi);  // c.phase + 0 x vphase is c.phase itself
+  if (c.vib == 0)
+    partial_sines(c.m, L, 1, [still](int) { return still; }, sines);
+  else
+    partial_sines(c.m, L, vphase_period, [&](int i) { return (c.phase + c.vib * vphase[i]) / (2 * kPi); }, sines);
+  for (int i0 = 0; i0 < n;) {
+    const int i1 = i0 < ls ? std::min(i0 + 32, ls) : n;
+    const double a = c.amp * s.spectrum(c.f, c.k, i0 < ls ? double(i0) / ls : 1.0);
+    add_scaled(&acc[i0], a, &sines[i0], i1 - i0);
+    i0 = i1;
+  }
+}
+
 Looped pad(const Pad &s, const std::vector<Tone> &tones, uint64_t init) {
   const int L = even(s.loop_sec * s.rate), ls = even(s.attack * s.rate);
   const double g = s.rate / L;  // frequency grid: every partial repeats within L
   const int n = ls + L + 2;
   const double top = s.max_freq > 0 ? s.max_freq : 0.45 * s.rate;
   Rng rng(init);
-  std::vector<double> out(n, 0.0);
-  struct Osc {
-    int m;         // partial frequency in grid steps
-    double amp, phase, vib;  // vibrato index
-    int k, voice;
-    double f;
-  };
-  struct VoiceVib {
-    int m;
-    double phase;
-  };
-  std::vector<Osc> osc;
-  std::vector<VoiceVib> vib;
+  std::vector<PadOsc> osc;
+  std::vector<PadVib> vib;
   for (const Tone &t : tones)
     for (int u = 0; u < s.unison; u++) {
       double cents = (u - (s.unison - 1) / 2.0) * s.spread;
@@ -191,23 +337,22 @@ Looped pad(const Pad &s, const std::vector<Tone> &tones, uint64_t init) {
                        int(vib.size()) - 1, k * f0});
       }
     }
-  std::vector<double> amp(osc.size());
-  std::vector<double> vphase(vib.size());
+  // Partial by partial in their order, so every frame sums them as a
+  // frame-by-frame loop would; a voice's partials follow each other.
+  std::vector<double> acc(n, 0.0), vphase(n), sines(n);
+  int phased = -1;  // the voice whose vibrato vphase holds
+  for (const PadOsc &c : osc) {
+    if (c.vib != 0 && c.voice != phased) {
+      vibrato_phases(vib[c.voice], L, vphase);
+      phased = c.voice;
+    }
+    add_partial(s, c, ls, L, vphase, grid_period(vib[c.voice].m, L), sines, acc);
+  }
+  std::vector<double> out(n);
   for (int i = 0; i < n; i++) {
     const double p = i < ls ? double(i) / ls : 1.0;
-    for (size_t v = 0; v < vib.size(); v++)
-      vphase[v] = sin_cycles(double(int64_t(vib[v].m) * i % L) / L + vib[v].phase / (2 * kPi));
-    // The spectrum moves during the attack; it is sampled every 32 frames
-    // and once more where the sustain starts (p = 1).
-    if ((p < 1 && i % 32 == 0) || i == ls)
-      for (size_t o = 0; o < osc.size(); o++) amp[o] = osc[o].amp * s.spectrum(osc[o].f, osc[o].k, p);
-    double acc = 0;
-    for (size_t o = 0; o < osc.size(); o++) {
-      const Osc &c = osc[o];
-      acc += amp[o] * sin_cycles(double(int64_t(c.m) * i % L) / L + (c.phase + c.vib * vphase[c.voice]) / (2 * kPi));
-    }
     const double e = p < 1 ? std::sin(0.5 * kPi * p) : 1.0;
-    out[i] = acc * e * e;
+    out[i] = acc[i] * e * e;
   }
   return {out, ls, L};
 }
@@ -284,18 +429,18 @@ Sample looped_sample(const char *name, const Pad &p, const std::vector<Tone> &to
   return finish_loop(name, pad(p, tones, init), p.rate, volume);
 }
 
-// Adds a band of noise between lo and hi Hz that repeats with the loop:
-// random-phase partials on the loop's grid, each of amplitude up to `amp`,
-// fading in over the attack.
+// Adds a band of noise between lo and hi Hz (a band reaching below 0 Hz
+// starts at 0) that repeats with the loop: random-phase partials on the
+// loop's grid, each of amplitude up to `amp`, fading in over the attack.
 void add_band_noise(Looped &l, double rate, double lo, double hi, double amp, uint64_t init) {
   const int L = l.loop_len;
   Rng rng(init);
-  for (int m = int(lo * L / rate); m < int(hi * L / rate); m++) {
+  std::vector<double> fade(l.x.size()), sines(l.x.size());
+  for (size_t i = 0; i < l.x.size(); i++) fade[i] = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
+  for (int m = std::max(0, int(lo * L / rate)); m < int(hi * L / rate); m++) {
     double a = amp * rng.uniform(), ph = rng.uniform() * 2 * kPi;
-    for (size_t i = 0; i < l.x.size(); i++) {
-      double e = i < size_t(l.loop_start) ? double(i) / l.loop_start : 1.0;
-      l.x[i] += e * a * sin_cycles(double(int64_t(m) * int64_t(i) % L) / L + ph / (2 * kPi));
-    }
+    partial_sines(m, L, 1, [ph](int) { return ph / (2 * kPi); }, sines);
+    add_weighted(l.x.data(), fade.data(), a, sines.data(), int(l.x.size()));
   }
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <complex>
 #include <cstdio>
 #include <cstring>
 #include <numbers>
@@ -30,26 +29,52 @@ constexpr int kWormFrom = 11 * 64, kWormTo = 13 * 64;  // song rows of positions
 uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 uint16_t le16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
 
-// In-place radix-2 FFT of a power-of-two length.
-void fft(std::vector<std::complex<double>> &a) {
-  const size_t n = a.size();
-  for (size_t i = 1, j = 0; i < n; i++) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j |= bit;
-    if (i < j) std::swap(a[i], a[j]);
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const double ang = -2 * std::numbers::pi / double(len);
-    const std::complex<double> w(std::cos(ang), std::sin(ang));
-    for (size_t i = 0; i < n; i += len) {
-      std::complex<double> u(1, 0);
-      for (size_t k = 0; k < len / 2; k++, u *= w) {
-        const std::complex<double> x = a[i + k], y = a[i + k + len / 2] * u;
-        a[i + k] = x + y;
-        a[i + k + len / 2] = x - y;
-      }
+// Twiddles e^(-2 pi i k / kN) for k < kN / 2, each from its own cosine and
+// sine, and the bit-reversed order of kN indices; made once.
+struct FftTables {
+  std::vector<double> cos_k = std::vector<double>(kN / 2), sin_k = std::vector<double>(kN / 2);
+  std::vector<int> reversed = std::vector<int>(kN);
+  FftTables() {
+    for (int k = 0; k < kN / 2; k++) {
+      const double ang = -2 * std::numbers::pi * k / kN;
+      cos_k[k] = std::cos(ang);
+      sin_k[k] = std::sin(ang);
     }
+    for (int i = 1, j = 0; i < kN; i++) {
+      int bit = kN >> 1;
+      for (; j & bit; bit >>= 1) j ^= bit;
+      j |= bit;
+      reversed[i] = j;
+    }
+  }
+};
+
+const FftTables &fft_tables() {
+  static const FftTables t;
+  return t;
+}
+
+// In-place radix-2 FFT of kN values, real parts in `re` and imaginary parts
+// in `im`.
+void fft(double *re, double *im) {
+  const FftTables &t = fft_tables();
+  for (int i = 1; i < kN; i++)
+    if (i < t.reversed[i]) {
+      std::swap(re[i], re[t.reversed[i]]);
+      std::swap(im[i], im[t.reversed[i]]);
+    }
+  for (int len = 2; len <= kN; len <<= 1) {
+    const int half = len / 2, step = kN / len;
+    for (int i = 0; i < kN; i += len)
+      for (int k = 0; k < half; k++) {
+        const double wr = t.cos_k[k * step], wi = t.sin_k[k * step];
+        const int a = i + k, b = a + half;
+        const double yr = re[b] * wr - im[b] * wi, yi = re[b] * wi + im[b] * wr;
+        re[b] = re[a] - yr;
+        im[b] = im[a] - yi;
+        re[a] += yr;
+        im[a] += yi;
+      }
   }
 }
 
@@ -61,25 +86,32 @@ struct Spectrum {
     for (int i = 0; i < kN; i++) w[i] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / kN);
     return w;
   }();
-  std::vector<std::complex<double>> buf = std::vector<std::complex<double>>(kN);
+  std::vector<double> re = std::vector<double>(kN), im = std::vector<double>(kN);
 
-  // Adds the block of kN values starting at `at` of x (stride `stride`,
-  // offset `off`); values past the end count as silence.
-  void add(const int16_t *x, long count, long at, int stride, int off) {
+  // Energy of bin k of the last transform.
+  double energy(int k) const { return re[k] * re[k] + im[k] * im[k]; }
+
+  // Adds both channels of the block of kN stereo frames starting at frame
+  // `at` of x; frames past `count` count as silence. One transform serves
+  // both: with left as the real part and right as the imaginary part, the
+  // two channels' energies at bin k add up to (|Z[k]|^2 + |Z[kN - k]|^2) / 2.
+  void add_stereo_block(const int16_t *x, long count, long at) {
     for (int i = 0; i < kN; i++) {
       const long k = at + i;
-      buf[i] = k < count ? hann[i] * x[k * stride + off] : 0.0;
+      re[i] = k < count ? hann[i] * x[2 * k] : 0.0;
+      im[i] = k < count ? hann[i] * x[2 * k + 1] : 0.0;
     }
-    fft(buf);
-    for (int k = 1; k <= kN / 2; k++) bin[k] += std::norm(buf[k]);
+    fft(re.data(), im.data());
+    for (int k = 1; k <= kN / 2; k++) bin[k] += (energy(k) + energy(kN - k)) / 2;
   }
   void add_double(const std::vector<double> &x, long at) {
     for (int i = 0; i < kN; i++) {
       const size_t k = size_t(at + i);
-      buf[i] = k < x.size() ? hann[i] * x[k] : 0.0;
+      re[i] = k < x.size() ? hann[i] * x[k] : 0.0;
+      im[i] = 0;
     }
-    fft(buf);
-    for (int k = 1; k <= kN / 2; k++) bin[k] += std::norm(buf[k]);
+    fft(re.data(), im.data());
+    for (int k = 1; k <= kN / 2; k++) bin[k] += energy(k);
   }
   double share(double lo, double hi) const {
     double in = 0, all = 0;
@@ -104,8 +136,7 @@ struct Spectrum {
 void add_stereo(Spectrum &sp, const std::vector<int16_t> &s, long from, long to) {
   const long frames = std::min(long(s.size() / 2), to);
   for (long at = from; at < frames; at += kHop) {
-    sp.add(s.data(), frames, at, 2, 0);
-    sp.add(s.data(), frames, at, 2, 1);
+    sp.add_stereo_block(s.data(), frames, at);
   }
 }
 
@@ -187,6 +218,12 @@ std::vector<int16_t> mf_read_wav(const std::string &path, std::string &err) {
     return {};
   }
   std::vector<uint8_t> b;
+  // Room for the whole file up front, where its size can be told.
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long size = std::ftell(f);
+    if (size > 0) b.reserve(size_t(size));
+    std::rewind(f);
+  }
   uint8_t chunk[65536];
   for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) b.insert(b.end(), chunk, chunk + n);
   const bool bad = std::ferror(f);
