@@ -270,20 +270,25 @@ int32_t draw_frame(Music &music, int32_t now) {
   return pos;
 }
 
-// The window's contents as 8-bit RGB, each 5- or 6-bit channel widened by
+// One window pixel (RGB 5:6:5) as 8-bit RGB, each channel widened by
 // repeating its top bits.
+void pixel_rgb(uint16_t p, uint8_t o[3]) {
+  const int r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+  o[0] = uint8_t((r << 3) | (r >> 2));
+  o[1] = uint8_t((g << 2) | (g >> 4));
+  o[2] = uint8_t((b << 3) | (b >> 2));
+}
+
+const uint16_t *window_row(int y) {
+  return reinterpret_cast<const uint16_t *>(static_cast<uint8_t *>(scr->pixels) + y * scr->pitch);
+}
+
+// The window's contents as 8-bit RGB.
 void window_rgb(std::vector<uint8_t> &rgb) {
   rgb.resize(size_t(WIN_W) * WIN_H * 3);
   for (int y = 0; y < WIN_H; y++) {
-    const uint16_t *row = reinterpret_cast<const uint16_t *>(static_cast<uint8_t *>(scr->pixels) + y * scr->pitch);
-    for (int x = 0; x < WIN_W; x++) {
-      const uint16_t p = row[x];
-      const int r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-      uint8_t *o = &rgb[(size_t(y) * WIN_W + x) * 3];
-      o[0] = uint8_t((r << 3) | (r >> 2));
-      o[1] = uint8_t((g << 2) | (g >> 4));
-      o[2] = uint8_t((b << 3) | (b >> 2));
-    }
+    const uint16_t *row = window_row(y);
+    for (int x = 0; x < WIN_W; x++) pixel_rgb(row[x], &rgb[(size_t(y) * WIN_W + x) * 3]);
   }
 }
 
@@ -344,6 +349,7 @@ struct Capture {
   Music music;
   tw_file y4m;
   std::vector<uint8_t> rgb, planes, big;
+  std::vector<uint32_t> yuv_table;  // Y, U and V of every window pixel value
   size_t next_shot = 0;
   int64_t frames = 0, first_ms = -1, end_ms = 0;
   int32_t last_pos = 0;
@@ -354,8 +360,7 @@ struct Capture {
 };
 
 void write_video_frame(Capture &c, int64_t k, int32_t now) {
-  window_rgb(c.rgb);
-  tw_y4m_frame(c.y4m, c.rgb.data(), WIN_W, WIN_H, c.o.scale, c.planes);
+  tw_y4m_frame16(c.y4m, window_row(0), size_t(scr->pitch) / 2, WIN_W, WIN_H, c.o.scale, c.yuv_table, c.planes);
   if (c.first_ms < 0) c.first_ms = now;
   c.end_ms = (k + 1) * 1000 / c.o.fps;
   c.frames++;
@@ -407,6 +412,7 @@ int capture(const Options &o) {
   c.music.keep = c.video;
   if (c.video) {
     tw_y4m_open(c.y4m, o.out + "/video.y4m", WIN_W * o.scale, WIN_H * o.scale, o.fps);
+    tw_y4m_table(c.yuv_table, pixel_rgb);
     c.music.pcm.reserve(size_t(240) * RATE * 4);
   }
   for (int64_t k = 0;; k++) {
