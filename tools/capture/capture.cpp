@@ -59,7 +59,7 @@ struct Options {
   std::fprintf(stderr,
                "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
                "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
-               "       ulvenor-capture --bench\n");
+               "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n");
   std::exit(2);
 }
 
@@ -68,7 +68,7 @@ void help() {
       "ulvenor-capture: render the demo offline to video, sound and still pictures\n\n"
       "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
       "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
-      "       ulvenor-capture --bench\n\n"
+      "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n\n"
       "  --out DIR     write DIR/video.y4m (YUV4MPEG2, 4:4:4) and DIR/audio.wav (44100 Hz,\n"
       "                16-bit stereo), or with --shot only DIR/shot-POS.png; DIR is\n"
       "                created when missing, earlier files are replaced only when\n"
@@ -79,7 +79,8 @@ void help() {
       "  --to POS      last music position to write (default 3000, the end)\n"
       "  --shot POS    write the first frame at or after POS as DIR/shot-POS.png\n"
       "  --quiet       no size estimate or progress on standard error\n"
-      "  --bench       draw the whole demo as fast as possible and print the cost per scene\n"
+      "  --bench       draw the whole demo as fast as possible and print the cost per scene;\n"
+      "                with --shot, also write those stills (not timed)\n"
       "  --help, --version\n\n"
       "example: ulvenor-capture --out cap --scale 3 && ffmpeg -i cap/video.y4m -i cap/audio.wav out.mkv\n");
 }
@@ -150,7 +151,8 @@ Options parse(int argc, char **argv) {
       usage_error("unknown argument: " + a);
     }
   }
-  if (!o.bench && o.out.empty()) usage_error("--out DIR is required");
+  if (o.out.empty() && (!o.bench || !o.shots.empty())) usage_error("--out DIR is required");
+  if (o.bench && !o.out.empty() && o.shots.empty()) usage_error("--bench writes only stills: --out needs --shot");
   check_ranges(o);
   std::sort(o.shots.begin(), o.shots.end());
   return o;
@@ -301,6 +303,42 @@ void enlarge(const std::vector<uint8_t> &rgb, int scale, std::vector<uint8_t> &b
       std::memcpy(&big[(y * W + x) * 3], &rgb[((y / scale) * WIN_W + x / scale) * 3], 3);
 }
 
+// ---- stills ----------------------------------------------------------------
+
+// The stills asked for, in order of position; `next` is the first not yet
+// taken.
+struct Shots {
+  const Options &o;
+  size_t next = 0;
+  std::vector<uint8_t> rgb, big;
+
+  explicit Shots(const Options &opts) : o(opts) {}
+  bool all_taken() const { return next == o.shots.size(); }
+};
+
+// Every still asked for at or before `pos`, from this frame.
+void take_shots(Shots &s, int32_t pos) {
+  bool drawn = false;
+  for (; s.next < s.o.shots.size() && pos >= s.o.shots[s.next]; s.next++) {
+    if (!drawn) {
+      window_rgb(s.rgb);
+      enlarge(s.rgb, s.o.scale, s.big);
+      drawn = true;
+    }
+    const std::string path = s.o.out + "/shot-" + std::to_string(s.o.shots[s.next]) + ".png";
+    tw_png(path, WIN_W * s.o.scale, WIN_H * s.o.scale, 3, s.big.data());
+  }
+}
+
+// False, with a message, when the demo ended before a still asked for (not
+// reached when the ranges were checked, unless the music ends early).
+bool shots_complete(const Shots &s, int32_t last_pos) {
+  if (s.all_taken()) return true;
+  std::fprintf(stderr, "ulvenor-capture: the demo ends at position %d, before --shot %d\n", int(last_pos),
+               s.o.shots[s.next]);
+  return false;
+}
+
 // ---- bench -----------------------------------------------------------------
 
 int bench(const Options &o) {
@@ -311,11 +349,13 @@ int bench(const Options &o) {
   long count[SCENES] = {};
   double present_sum = 0;
   long frames = 0;
+  Shots shots(o);
+  int32_t pos = 0;
   const auto t_start = clock::now();
   for (int64_t k = 0;; k++) {
     const int32_t now = int32_t(k * 1000 / o.fps);
     music.advance_to(int64_t(now) * RATE / 1000);
-    const int32_t pos = mzx_position();
+    pos = mzx_position();
     const auto t0 = clock::now();
     uint8_t *out = demo_frame(pos, now);
     const auto t1 = clock::now();
@@ -328,6 +368,7 @@ int bench(const Options &o) {
     count[s]++;
     present_sum += std::chrono::duration<double, std::micro>(t2 - t1).count();
     frames++;
+    take_shots(shots, pos);
     if (demo_done(pos, 0)) break;
   }
   const double total = std::chrono::duration<double>(clock::now() - t_start).count();
@@ -338,7 +379,7 @@ int bench(const Options &o) {
   std::printf("%-18s %8ld %10.1f\n", "present (8 to 16)", frames, present_sum / frames);
   std::printf("overall: %ld frames in %.2f s, %.0f frames per second (music included)\n", frames, total,
               frames / total);
-  return 0;
+  return shots_complete(shots, pos) ? 0 : 1;
 }
 
 // ---- capture ---------------------------------------------------------------
@@ -348,15 +389,15 @@ struct Capture {
   bool video;
   Music music;
   tw_file y4m;
-  std::vector<uint8_t> rgb, planes, big;
+  Shots shots;
+  std::vector<uint8_t> planes;
   std::vector<uint32_t> yuv_table;  // Y, U and V of every window pixel value
-  size_t next_shot = 0;
   int64_t frames = 0, first_ms = -1, end_ms = 0;
   int32_t last_pos = 0;
   int last_report = -1;
   std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 
-  explicit Capture(const Options &opts) : o(opts), video(opts.shots.empty()) {}
+  explicit Capture(const Options &opts) : o(opts), video(opts.shots.empty()), shots(opts) {}
 };
 
 void write_video_frame(Capture &c, int64_t k, int32_t now) {
@@ -364,20 +405,6 @@ void write_video_frame(Capture &c, int64_t k, int32_t now) {
   if (c.first_ms < 0) c.first_ms = now;
   c.end_ms = (k + 1) * 1000 / c.o.fps;
   c.frames++;
-}
-
-// Every still asked for at or before `pos`, from this frame.
-void take_shots(Capture &c, int32_t pos) {
-  bool drawn = false;
-  for (; c.next_shot < c.o.shots.size() && pos >= c.o.shots[c.next_shot]; c.next_shot++) {
-    if (!drawn) {
-      window_rgb(c.rgb);
-      enlarge(c.rgb, c.o.scale, c.big);
-      drawn = true;
-    }
-    const std::string path = c.o.out + "/shot-" + std::to_string(c.o.shots[c.next_shot]) + ".png";
-    tw_png(path, WIN_W * c.o.scale, WIN_H * c.o.scale, 3, c.big.data());
-  }
 }
 
 void report_progress(Capture &c, int64_t k, int32_t now, int32_t pos) {
@@ -419,18 +446,13 @@ int capture(const Options &o) {
     const int32_t now = int32_t(k * 1000 / o.fps);
     const int32_t pos = c.last_pos = draw_frame(c.music, now);
     if (c.video && pos >= o.from && pos <= o.to) write_video_frame(c, k, now);
-    take_shots(c, pos);
+    take_shots(c.shots, pos);
     report_progress(c, k, now, pos);
-    if (demo_done(pos, 0) || (c.video ? pos > o.to : c.next_shot == o.shots.size())) break;
+    if (demo_done(pos, 0) || (c.video ? pos > o.to : c.shots.all_taken())) break;
   }
   if (!o.quiet) std::fprintf(stderr, "\n");
   tw_line_open(false);
-  if (c.next_shot < o.shots.size()) {
-    // Not reached when the ranges were checked, unless the music ends early.
-    std::fprintf(stderr, "ulvenor-capture: the demo ends at position %d, before --shot %d\n", int(c.last_pos),
-                 o.shots[c.next_shot]);
-    return 1;
-  }
+  if (!shots_complete(c.shots, c.last_pos)) return 1;
   return c.video ? finish_video(c) : 0;
 }
 
@@ -439,7 +461,7 @@ int capture(const Options &o) {
 int main(int argc, char **argv) {
   tw_program("ulvenor-capture");
   const Options o = parse(argc, argv);
-  if (!o.bench) make_folder(o.out);
+  if (!o.out.empty()) make_folder(o.out);
   tw_catch_signals();
   startup();
   if (!o.bench && o.shots.empty()) check_space(o);
