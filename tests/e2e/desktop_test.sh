@@ -40,15 +40,15 @@ lit=$("$CHECK" enlarged "$E2E_TMP/plain.png" "$E2E_TMP/scale3.png" 3) ||
 [ "$lit" -ge 100 ] || fail "the compared frame is nearly black ($lit per mille lit)"
 echo "--scale 3: 960x720, the plain frame enlarged exactly ($lit per mille lit)"
 
-# Grabs window $1 into $2 every 0.25 s until at least $3 per mille of it
+# Grabs window $1 into $2 every 0.5 s until at least $3 per mille of it
 # is lit, for at most $4 s; LIT is the last grab's share.
 wait_lit() {
-  local i
-  for i in $(seq $(($4 * 4))); do
-    grab "$1" "$2" || fail "cannot grab window $1"
-    read -r _ _ _ LIT _ < <("$CHECK" png "$2")
+  local i stats
+  for i in $(seq $(($4 * 2))); do
+    stats=$(grab "$1" "$2") || fail "cannot grab window $1"
+    read -r _ _ _ LIT _ <<<"$stats"
     [ "$LIT" -ge "$3" ] && return 0
-    sleep 0.25
+    sleep 0.5
   done
   return 1
 }

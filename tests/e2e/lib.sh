@@ -101,7 +101,8 @@ window_size() {
 }
 
 # Grabs window $1 (an id, or root for the whole screen) into the 8-bit RGB
-# PNG $2, through the script's $CHECK program (a small X client).
+# PNG $2, through the script's $CHECK program (a small X client); prints
+# the picture's measurements as "$CHECK png $2" would.
 grab() {
   "$CHECK" grab "$1" "$2"
 }
@@ -121,10 +122,10 @@ wait_size() {
 # same (a picture that stands still); gives up after $3 tries.
 grab_still() {
   local i
-  grab "$1" "$2" || return 1
+  grab "$1" "$2" >/dev/null || return 1
   for i in $(seq "$3"); do
     sleep 1
-    grab "$1" "$2.next" || return 1
+    grab "$1" "$2.next" >/dev/null || return 1
     cmp -s "$2" "$2.next" && return 0
     mv "$2.next" "$2"
   done
