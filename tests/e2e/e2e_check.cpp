@@ -33,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,10 +85,17 @@ bool load_rgb(const char *path, Rgb &img) {
 // The measurements of `png`: per mille of pixels brighter than 16 (max
 // channel), the correlation x 1000 of each pixel's luma with its right-hand
 // neighbour, and the number of distinct colours (counted in a bit per
-// possible colour, so a full screen costs no more than a few passes).
+// possible colour, so a full screen costs no more than a few passes; the
+// 2 MB are calloc'd, so only the pages of colours that occur are touched).
 void print_stats(const Rgb &img, int type) {
   const int w = img.w, h = img.h;
-  std::vector<uint64_t> seen(size_t(1) << 18);
+  const std::unique_ptr<uint64_t, decltype(&std::free)> bits(
+      static_cast<uint64_t *>(std::calloc(size_t(1) << 18, sizeof(uint64_t))), &std::free);
+  uint64_t *seen = bits.get();
+  if (!seen) {
+    std::fprintf(stderr, "out of memory\n");
+    std::exit(2);
+  }
   size_t colours = 0;
   long bright = 0;
   double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
