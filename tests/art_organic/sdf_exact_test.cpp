@@ -122,13 +122,40 @@ TEST(SdfExact, SmoothMinimumShortcutGivesThePlainBits) {
       ASSERT_EQ(bits(smin(b, a, k)), bits(plain_smin(b, a, k))) << a << " " << b << " " << k;
       ASSERT_EQ(bits(smax(a, b, k)), bits(-plain_smin(-a, -b, k))) << a << " " << b << " " << k;
     }
-  for (double a : special_values())
-    for (double b : special_values()) {
-      double s = smin(a, b, 0.05), p = plain_smin(a, b, 0.05);
-      if (std::isnan(p)) {
-        ASSERT_TRUE(std::isnan(s)) << a << " " << b;
-      } else {
-        ASSERT_EQ(bits(s), bits(p)) << a << " " << b;
+  // Zeros of either sign, NaN and infinite operands, tiny differences in
+  // the band, and widths from a tiny one to an infinite one (where the
+  // blend term is not +0 and no step may be dropped).
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double k : {0.05, 1e-300, 4.9e-324, 1e300, inf})
+    for (double a : special_values())
+      for (double b : special_values()) {
+        double s = smin(a, b, k), p = plain_smin(a, b, k);
+        if (std::isnan(p)) {
+          ASSERT_TRUE(std::isnan(s)) << a << " " << b << " " << k;
+        } else {
+          ASSERT_EQ(bits(s), bits(p)) << a << " " << b << " " << k;
+        }
+      }
+}
+
+// Square roots of a pair give std::sqrt's bits lane by lane, whatever the
+// other lane holds.
+TEST(SdfExact, PairedSquareRootsGiveTheLibraryBits) {
+  std::mt19937_64 rng(11);
+  std::vector<double> v = special_values();
+  for (int i = 0; i < 300; i++) v.push_back(std::fabs(random_value(rng)));
+  v.push_back(std::nextafter(1.0, 2.0));
+  v.push_back(2.2250738585072014e-308);  // smallest normal
+  for (double x : v)
+    for (double y : {0.0, -1.0, 2.0, x}) {
+      const Pair r = sqrt_pair(Pair{x, y});
+      const double lib[2] = {std::sqrt(x), std::sqrt(y)};
+      for (int lane = 0; lane < 2; lane++) {
+        if (std::isnan(lib[lane])) {
+          ASSERT_TRUE(std::isnan(r[lane])) << x << " " << y;
+        } else {
+          ASSERT_EQ(bits(r[lane]), bits(lib[lane])) << x << " " << y;
+        }
       }
     }
 }
