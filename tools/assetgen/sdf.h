@@ -211,6 +211,17 @@ inline double smin(double a, double b, double k) {
   double h = clamp01(0.5 + 0.5 * diff / k);
   return mixd(b, a, h) - k * h * (1.0 - h);
 }
+// True where smin(a, x, k) is a itself, bit for bit, for every x in
+// [lo, hi], so that a part known to lie there (say a shape plus a ripple of
+// known size) need not be worked out in full. With x - a >= k the weight is
+// exactly 1 and smin returns x + (a - x); for 0 < a < x < 2a the difference
+// is exact (x, the larger, is a multiple of a's ulp, and x - a < a fits in
+// 53 bits of it), so the sum gives a back. lo must reach a + k as real
+// numbers: it is asked to lie a relative 2^-50 above the rounded sum.
+inline bool smin_keeps(double a, double lo, double hi, double k) {
+  if (!(k >= 0x1p-1021 && k <= 0x1p500 && a >= 0x1p-1000 && a <= 0x1p500)) return false;  // NaN fails too
+  return lo >= (a + k) * (1 + 0x1p-50) && hi < 2 * a;
+}
 inline double smax(double a, double b, double k) { return -smin(-a, -b, k); }
 // Smooth subtraction of b from a.
 inline double ssub(double a, double b, double k) { return smax(a, -b, k); }
