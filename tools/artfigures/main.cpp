@@ -10,7 +10,8 @@
 //   median their median luminance.
 // Prints one line per still with -v, and a summary per scene; the skull's
 // first 10240 ms, while its texture is still being revealed row by row
-// (untextured bone shows only img / 4), are summed up apart. figures.sh
+// (untextured bone shows only img / 4), are summed up apart, with the
+// luminance that untextured bone reaches at all. figures.sh
 // next to this file takes the stills and runs it.
 #include <png.h>
 
@@ -172,6 +173,23 @@ void summarise(const char *name, std::vector<Figures> v, bool clip) {
               100 * worst_clip->clip, worst_clip->pos, over, darkest->median, darkest->pos, dark);
 }
 
+// What the skull shows before its texture arrives: every covered pixel is
+// its shading value / 4 (a texel of 0 adds nothing), drawn through
+// pal_sepia, the palette of the reveal's settled stills. Prints the median
+// luminance of that untextured picture and the brightest luminance any
+// untextured pixel can reach (shading 255), both from the palette's own
+// colours (the stills add the 16-bit screen's rounding).
+void untextured_skull() {
+  auto lum = [](int k) { return (77 * pal_sepia[3 * k] + 150 * pal_sepia[3 * k + 1] + 29 * pal_sepia[3 * k + 2]) >> 8; };
+  std::vector<int> v;
+  for (int i = 0; i < FRAME_BYTES; i++)
+    if ((skulletc[2 * i] | (skulletc[2 * i + 1] << 8)) != 0xFFFF) v.push_back(lum(skulle[i] >> 2));
+  if (v.empty()) return;
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  std::printf("reveal   untextured bone (shading / 4): median luminance %d, brightest possible %d\n", v[v.size() / 2],
+              lum(255 >> 2));
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -199,6 +217,7 @@ int main(int argc, char **argv) {
       (rows_between(scene_table[SCENE_SKULL].first, pos) * ROW_MS < 10240 ? reveal : skull).push_back(f);
   }
   summarise("reveal", reveal, true);
+  untextured_skull();
   summarise("skull", skull, true);
   summarise("gargoyle", garg, false);
   return 0;
