@@ -122,13 +122,84 @@ TEST(SdfExact, SmoothMinimumShortcutGivesThePlainBits) {
       ASSERT_EQ(bits(smin(b, a, k)), bits(plain_smin(b, a, k))) << a << " " << b << " " << k;
       ASSERT_EQ(bits(smax(a, b, k)), bits(-plain_smin(-a, -b, k))) << a << " " << b << " " << k;
     }
+  // Zeros of either sign, NaN and infinite operands, tiny differences in
+  // the band, and widths from a tiny one to an infinite one (where the
+  // blend term is not +0 and no step may be dropped).
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double k : {0.05, 1e-300, 4.9e-324, 1e300, inf})
+    for (double a : special_values())
+      for (double b : special_values()) {
+        double s = smin(a, b, k), p = plain_smin(a, b, k);
+        if (std::isnan(p)) {
+          ASSERT_TRUE(std::isnan(s)) << a << " " << b << " " << k;
+        } else {
+          ASSERT_EQ(bits(s), bits(p)) << a << " " << b << " " << k;
+        }
+      }
+}
+
+// Wherever smin_keeps says so, the blend gives a back bit for bit, for
+// parts anywhere in the stated range: at its ends, one ulp inside them
+// and between. Outside its conditions it says no, and the upper limit is
+// not idle: a part beyond 2a does change a's last bits.
+TEST(SdfExact, FarPartLeavesTheBlendAsItIs) {
+  std::mt19937_64 rng(4242);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  const double widths[] = {0.01, 0.015, 0.03, 0.06, 0.25};
+  int kept = 0;
+  for (int i = 0; i < 20000; i++) {
+    // a from near-surface values to far ones, with every mantissa bit used
+    const double a = std::ldexp(1.0 + u(rng), -int(u(rng) * 12)) * (1 + 0x1p-52 * double(i % 7));
+    const double k = widths[i % 5];
+    const double lo = (a + k) * (1 + 0x1p-50), top = std::nextafter(2 * a, 0.0);
+    if (lo > top) {
+      ASSERT_FALSE(smin_keeps(a, lo, 2 * a, k)) << a << " " << k;
+      continue;
+    }
+    const double hi = lo + (top - lo) * u(rng);
+    ASSERT_TRUE(smin_keeps(a, lo, hi, k)) << a << " " << lo << " " << hi;
+    ASSERT_FALSE(smin_keeps(a, lo, 2 * a, k));
+    ASSERT_FALSE(smin_keeps(a, std::nextafter(a + k, 0.0), hi, k));
+    const double xs[] = {lo, hi, std::nextafter(lo, 10.0), std::nextafter(hi, 0.0), lo + (hi - lo) * u(rng)};
+    for (double x : xs) {
+      if (x < lo || x > hi) continue;
+      ASSERT_EQ(bits(smin(a, x, k)), bits(a)) << a << " " << x << " " << k;
+      ASSERT_EQ(bits(plain_smin(a, x, k)), bits(a)) << a << " " << x << " " << k;
+      kept++;
+    }
+  }
+  EXPECT_GT(kept, 20000);
   for (double a : special_values())
-    for (double b : special_values()) {
-      double s = smin(a, b, 0.05), p = plain_smin(a, b, 0.05);
-      if (std::isnan(p)) {
-        ASSERT_TRUE(std::isnan(s)) << a << " " << b;
-      } else {
-        ASSERT_EQ(bits(s), bits(p)) << a << " " << b;
+    if (!(a > 0) || a > 0x1p500 || a < 0x1p-1000) {
+      EXPECT_FALSE(smin_keeps(a, 10.0, 10.0, 0.05)) << a;
+    }
+  // Beyond 2a the sum a - x rounds: some such part changes a.
+  bool changed = false;
+  for (int i = 0; i < 1000 && !changed; i++) {
+    const double a = 0.01 * (1 + u(rng)), x = 4 * a + u(rng);
+    changed = bits(smin(a, x, 0.05)) != bits(a);
+  }
+  EXPECT_TRUE(changed);
+}
+
+// Square roots of a pair give std::sqrt's bits lane by lane, whatever the
+// other lane holds.
+TEST(SdfExact, PairedSquareRootsGiveTheLibraryBits) {
+  std::mt19937_64 rng(11);
+  std::vector<double> v = special_values();
+  for (int i = 0; i < 300; i++) v.push_back(std::fabs(random_value(rng)));
+  v.push_back(std::nextafter(1.0, 2.0));
+  v.push_back(2.2250738585072014e-308);  // smallest normal
+  for (double x : v)
+    for (double y : {0.0, -1.0, 2.0, x}) {
+      const Pair r = sqrt_pair(Pair{x, y});
+      const double lib[2] = {std::sqrt(x), std::sqrt(y)};
+      for (int lane = 0; lane < 2; lane++) {
+        if (std::isnan(lib[lane])) {
+          ASSERT_TRUE(std::isnan(r[lane])) << x << " " << y;
+        } else {
+          ASSERT_EQ(bits(r[lane]), bits(lib[lane])) << x << " " << y;
+        }
       }
     }
 }

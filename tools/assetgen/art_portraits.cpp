@@ -93,20 +93,53 @@ double face(V3 p, const Sitter &c) {
   return d;
 }
 
-double beard(V3 p, const Sitter &c) {
-  if (c.beard <= 0) return 1e9;
+// d = smin(d, base + ripple(), k) for a ripple of at most amp in size
+// (amp times a sine), without the ripple's trigonometry where the part lies
+// far enough beyond d that the blend gives d back whatever the ripple.
+template <class Ripple>
+double blend_rippled(double d, double base, double amp, const Ripple &ripple, double k) {
+  if (smin_keeps(d, base - amp - 1e-9, base + amp + 1e-9, k)) return d;
+  return smin(d, base + ripple(), k);
+}
+
+// The beard (c.beard > 0) before its strands, and the strands: grooves
+// running down, waving a little (at most 0.012).
+double beard_base(V3 p, const Sitter &c) {
   double L = c.beard;
   double d = sdf_ellipsoid(p - V3{0, -0.9 - 0.35 * L, 0.38 - 0.05 * L}, {0.52 * c.jaw_w, 0.35 + 0.55 * L, 0.36});
   d = smin(d, sdf_ellipsoid(p - V3{0, -0.62, 0.42}, {0.42 * c.jaw_w, 0.2, 0.34}), 0.1);  // moustache band
   d = ssub(d, sdf_ellipsoid(p - V3{0, -0.68, 0.75}, {0.15, 0.07, 0.2}), 0.04);           // mouth free
-  // strands: grooves running down, waving a little
-  double ang = std::atan2(p.x, p.z + 0.2);
-  d += 0.012 * std::sin(ang * 38.0 + 4.0 * std::sin(p.y * 5.0));
   return d;
 }
+double beard_strands(V3 p) {
+  double ang = std::atan2(p.x, p.z + 0.2);
+  return 0.012 * std::sin(ang * 38.0 + 4.0 * std::sin(p.y * 5.0));
+}
 
-double headwear(V3 p, const Sitter &c) {
+// d blended with the beard (none: a far 1e9, as it always was).
+double blend_beard(double d, V3 p, const Sitter &c) {
+  if (c.beard <= 0) return smin(d, 1e9, 0.06);
+  return blend_rippled(d, beard_base(p, c), 0.012, [p] { return beard_strands(p); }, 0.06);
+}
+
+// Long hair before its strands, and the strands (at most 0.012).
+double hair_base(V3 p) {
   V3 s{std::fabs(p.x), p.y, p.z};
+  // a cap of hair over the cranium falling behind the ears
+  double d = sdf_ellipsoid(p - V3{0, 0.24, -0.2}, {0.72, 0.82, 0.92});
+  // hairline: the hair reaches forward only on the top of the head
+  d = smax(d, p.z - mixd(-0.05, 0.45, smoothstep(-0.2, 0.7, p.y)), 0.05);
+  d = smin(d, sdf_cone_capsule(s, {0.5, 0.0, -0.25}, {0.62, -1.5, -0.35}, 0.3, 0.22), 0.2);
+  d = smin(d, sdf_ellipsoid(p - V3{0, -0.9, -0.55}, {0.75, 0.9, 0.35}), 0.2);
+  return d;
+}
+double hair_strands(V3 p) {
+  double ang = std::atan2(p.x, p.z + 0.4);
+  return 0.012 * std::sin(ang * 30.0 + 3.0 * std::sin(p.y * 3.0));
+}
+
+// The cap or the hood (long hair: hair_base and hair_strands).
+double headwear(V3 p, const Sitter &c) {
   if (c.wear == kCap) {
     // soft cap sitting low on the brow, with a rolled band
     double d = sdf_ellipsoid(p - V3{0.0, 0.45, -0.2}, {0.78, 0.62, 0.93});
@@ -128,15 +161,7 @@ double headwear(V3 p, const Sitter &c) {
     d = smin(d, sdf_ellipsoid(p - V3{0, -1.6, -0.35}, {1.2, 0.7, 0.95}), 0.25);
     return d;
   }
-  // long hair: a cap of hair over the cranium falling behind the ears
-  double d = sdf_ellipsoid(p - V3{0, 0.24, -0.2}, {0.72, 0.82, 0.92});
-  // hairline: the hair reaches forward only on the top of the head
-  d = smax(d, p.z - mixd(-0.05, 0.45, smoothstep(-0.2, 0.7, p.y)), 0.05);
-  d = smin(d, sdf_cone_capsule(s, {0.5, 0.0, -0.25}, {0.62, -1.5, -0.35}, 0.3, 0.22), 0.2);
-  d = smin(d, sdf_ellipsoid(p - V3{0, -0.9, -0.55}, {0.75, 0.9, 0.35}), 0.2);
-  double ang = std::atan2(p.x, p.z + 0.4);
-  d += 0.012 * std::sin(ang * 30.0 + 3.0 * std::sin(p.y * 3.0));
-  return d;
+  return hair_base(p) + hair_strands(p);
 }
 
 // --- the body (frame: as the head, not turned) ----------------------------
@@ -163,10 +188,8 @@ double body(V3 p, const Sitter &c) {
     d = std::min(d, std::min(handle, headb));
   } else if (c.prop == 1) {  // bell rope over the left shoulder, twisted
     V3 a{-0.75, 2.5, 0.55}, b{-0.95, -3.5, 0.75};
-    double r = sdf_capsule(p, a, b, 0.1);
-    double tw = std::atan2(p.z - 0.65, p.x + 0.85);
-    r += 0.02 * std::sin(tw * 3.0 + p.y * 22.0);
-    d = smin(d, r, 0.02);
+    auto twist = [p] { return 0.02 * std::sin(std::atan2(p.z - 0.65, p.x + 0.85) * 3.0 + p.y * 22.0); };
+    d = blend_rippled(d, sdf_capsule(p, a, b, 0.1), 0.02, twist, 0.02);
   }
   return d;
 }
@@ -232,9 +255,11 @@ struct Portrait {
     // the face is the costly part: only evaluated near its bounding sphere
     double fb = length(h - V3{0, -0.1, 0.05}) - 1.15;
     double d = smin(fb > 0.15 ? fb : face(h, c), body(w, c), 0.12);
-    d = smin(d, headwear(h, c), 0.03);
-    d = smin(d, beard(h, c), 0.06);
-    return d;
+    if (c.wear == kLongHair)
+      d = blend_rippled(d, hair_base(h), 0.012, [h] { return hair_strands(h); }, 0.03);
+    else
+      d = smin(d, headwear(h, c), 0.03);
+    return blend_beard(d, h, c);
   }
 };
 

@@ -106,18 +106,30 @@ inline double sdf_cone_capsule(V3 p, V3 a, V3 b, double ra, double rb) {
   double h = clamp01(dot(pa, ba) / dot(ba, ba));
   return length(pa - ba * h) - mixd(ra, rb, h);
 }
+// Two doubles worked on side by side: each lane does exactly the scalar
+// operation, with the same rounding, so a pair gives the bits of two
+// separate calls in one instruction where SSE2 has one.
+typedef double Pair __attribute__((vector_size(16)));
+// The two square roots of a pair (IEEE, correctly rounded, as std::sqrt).
+inline Pair sqrt_pair(Pair v) {
+#if defined(__SSE2__)
+  return Pair(__builtin_ia32_sqrtpd(v));
+#else
+  return Pair{std::sqrt(v[0]), std::sqrt(v[1])};
+#endif
+}
 // Ellipsoid with radii r (approximate distance, exact on the axes):
 // k0 * (k0 - 1) / k1 with k0 = |p / r| and k1 = |p / r^2| (per component).
 // The two lengths are worked out side by side, each lane of a pair doing
 // exactly the scalar operations in the same order, so the six divisions
 // take three paired instructions and give the same bits.
 inline double sdf_ellipsoid(V3 p, V3 r) {
-  typedef double Pair __attribute__((vector_size(16)));
   Pair x = Pair{p.x, p.x} / Pair{r.x, r.x * r.x};
   Pair y = Pair{p.y, p.y} / Pair{r.y, r.y * r.y};
   Pair z = Pair{p.z, p.z} / Pair{r.z, r.z * r.z};
   Pair sq = x * x + y * y + z * z;  // as dot(): (x * x + y * y) + z * z
-  double k0 = std::sqrt(sq[0]), k1 = std::sqrt(sq[1]);
+  Pair k = sqrt_pair(sq);
+  double k0 = k[0], k1 = k[1];
   if (k1 == 0) return -std::min(r.x, std::min(r.y, r.z));
   return k0 * (k0 - 1.0) / k1;
 }
@@ -177,14 +189,38 @@ struct Triangle {  // sdf_triangle(p, a, b, c)
 // Polynomial smooth minimum / maximum; k is the blend width in world units.
 // The blend weight is h = clamp01(0.5 + 0.5 * (b - a) / k). Where the two
 // lie k or more apart it clamps to exactly 0 or 1 (0.5 * (b - a) / k is then
-// at least 0.5 in size: halving is exact and rounding keeps the order), so
+// at least 0.5 in size: halving is exact for a normal k and rounding keeps
+// the order; a subnormal k takes the plain way, its halving may round), so
 // the division, the slowest step of a long chain of blends, is skipped
-// there with the same result.
+// there with the same result. So are the steps that cannot change a value
+// there, as a chain of blends waits on each one: with h exactly 1 or 0 and a
+// finite k the blend term k * h * (1 - h) is +0, and x - (+0) is x for
+// every x (a zero keeps its sign, a NaN stays the same NaN); x * 1 is x.
 inline double smin(double a, double b, double k) {
   if (k <= 0) return std::min(a, b);
   double diff = b - a;
-  double h = diff >= k ? 1.0 : diff <= -k ? 0.0 : clamp01(0.5 + 0.5 * diff / k);
+  if (k >= 0x1p-1021 && k < HUGE_VAL) {
+    if (diff >= k) return b + (a - b);          // h = 1
+    if (diff <= -k) return b + (a - b) * 0.0;  // h = 0
+    // Here |diff| < k (or diff is a NaN, which the clamp passes on as it
+    // is): 0.5 * diff / k rounds to at most 0.5 in size, so h is in [0, 1]
+    // already and the clamp would change nothing.
+    const double h = 0.5 + 0.5 * diff / k;
+    return mixd(b, a, h) - k * h * (1.0 - h);
+  }
+  double h = clamp01(0.5 + 0.5 * diff / k);
   return mixd(b, a, h) - k * h * (1.0 - h);
+}
+// True where smin(a, x, k) is a itself, bit for bit, for every x in
+// [lo, hi], so that a part known to lie there (say a shape plus a ripple of
+// known size) need not be worked out in full. With x - a >= k the weight is
+// exactly 1 and smin returns x + (a - x); for 0 < a < x < 2a the difference
+// is exact (x, the larger, is a multiple of a's ulp, and x - a < a fits in
+// 53 bits of it), so the sum gives a back. lo must reach a + k as real
+// numbers: it is asked to lie a relative 2^-50 above the rounded sum.
+inline bool smin_keeps(double a, double lo, double hi, double k) {
+  if (!(k >= 0x1p-1021 && k <= 0x1p500 && a >= 0x1p-1000 && a <= 0x1p500)) return false;  // NaN fails too
+  return lo >= (a + k) * (1 + 0x1p-50) && hi < 2 * a;
 }
 inline double smax(double a, double b, double k) { return -smin(-a, -b, k); }
 // Smooth subtraction of b from a.
