@@ -6,7 +6,7 @@ ULV_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libsdl1.2-dev libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libpng-dev fonts-ebgaramond fonts-blankenburg
-  libxmp-dev libopenmpt-dev fig2dev xvfb xdotool sox imagemagick
+  libxmp-dev libopenmpt-dev fig2dev xvfb xdotool sox libx11-dev
   clang libclang-rt-14-dev dpkg-dev
   xfig-libs
 )

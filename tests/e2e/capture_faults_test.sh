@@ -43,9 +43,8 @@ refused "^ulvenor-capture: no frame at 1 fps falls between positions 10 and 12$"
 read -r w h _ < <("$CHECK" png "$E2E_TMP/s/shot-40.png") || fail "shot-40.png is not a PNG"
 [ "$w $h" = "640 480" ] || fail "a still at --scale 2 is ${w}x$h"
 
-# An earlier capture to protect.
-mkdir -p "$E2E_TMP/cap"
-"$CAPTURE" --quiet --out "$E2E_TMP/cap" --to 20 || fail "the first capture failed"
+# An earlier capture to protect: the one made into the new folder.
+mv "$E2E_TMP/new/deeper" "$E2E_TMP/cap" || fail "cannot move the first capture"
 keep "$E2E_TMP/cap" "$E2E_TMP/before" || fail "cannot keep a copy of the first capture"
 
 # A full disk: 20 MB may be written, positions 0..150 need 146 MB.

@@ -19,6 +19,13 @@
 //     or where the first difference is.
 //   e2e_check black-outside FILE X Y W H
 //     status 0 when every pixel of FILE outside the rectangle is black.
+//   e2e_check grab WINDOW FILE
+//     the contents of the X window WINDOW (an id, or "root" for the whole
+//     screen) on $DISPLAY as an 8-bit RGB PNG; the same pixels give the
+//     same bytes. Prints what `png FILE` would. Status 1 when the window
+//     cannot be read.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <png.h>
 
 #include <algorithm>
@@ -26,7 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,58 +47,6 @@ bool read_file(const char *path, std::vector<unsigned char> &data) {
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
   std::fclose(f);
   return true;
-}
-
-int png_stats(const char *path) {
-  FILE *f = std::fopen(path, "rb");
-  if (!f) {
-    std::fprintf(stderr, "cannot open %s\n", path);
-    return 1;
-  }
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    std::fprintf(stderr, "bad PNG %s\n", path);
-    return 1;
-  }
-  png_init_io(png, f);
-  png_read_info(png, info);
-  const int w = int(png_get_image_width(png, info)), h = int(png_get_image_height(png, info));
-  const int type = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
-  if (type != PNG_COLOR_TYPE_RGB || depth != 8) {
-    std::printf("%d %d %d 0 0 0\n", w, h, type);
-    return 0;
-  }
-  std::vector<unsigned char> rgb(size_t(w) * h * 3);
-  std::vector<png_bytep> rows(h);
-  for (int y = 0; y < h; y++) rows[y] = &rgb[size_t(y) * w * 3];
-  png_read_image(png, rows.data());
-  png_destroy_read_struct(&png, &info, nullptr);
-  std::fclose(f);
-  std::set<long> colours;
-  long bright = 0;
-  double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
-  long n = 0;
-  auto luma = [&](int x, int y) {
-    const unsigned char *p = &rgb[(size_t(y) * w + x) * 3];
-    return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
-  };
-  for (int y = 0; y < h; y++)
-    for (int x = 0; x < w; x++) {
-      const unsigned char *p = &rgb[(size_t(y) * w + x) * 3];
-      bright += std::max(p[0], std::max(p[1], p[2])) > 16;
-      colours.insert(long(p[0]) << 16 | long(p[1]) << 8 | p[2]);
-      if (x + 1 < w) {
-        const double a = luma(x, y), b = luma(x + 1, y);
-        sx += a, sy += b, sxx += a * a, syy += b * b, sxy += a * b, n++;
-      }
-    }
-  const double cov = sxy / n - (sx / n) * (sy / n);
-  const double va = sxx / n - (sx / n) * (sx / n), vb = syy / n - (sy / n) * (sy / n);
-  const double corr = va > 0 && vb > 0 ? cov / std::sqrt(va * vb) : 0;
-  std::printf("%d %d %d %ld %d %zu\n", w, h, type, bright * 1000 / (long(w) * h), int(std::lround(corr * 1000)),
-              colours.size());
-  return 0;
 }
 
 // An 8-bit RGB PNG, rows top to bottom.
@@ -125,6 +80,80 @@ bool load_rgb(const char *path, Rgb &img) {
   png_destroy_read_struct(&png, &info, nullptr);
   std::fclose(f);
   return ok;
+}
+
+// The measurements of `png`: per mille of pixels brighter than 16 (max
+// channel), the correlation x 1000 of each pixel's luma with its right-hand
+// neighbour, and the number of distinct colours (counted in a bit per
+// possible colour, so a full screen costs no more than a few passes; the
+// 2 MB are calloc'd, so only the pages of colours that occur are touched).
+void print_stats(const Rgb &img, int type) {
+  const int w = img.w, h = img.h;
+  const std::unique_ptr<uint64_t, decltype(&std::free)> bits(
+      static_cast<uint64_t *>(std::calloc(size_t(1) << 18, sizeof(uint64_t))), &std::free);
+  uint64_t *seen = bits.get();
+  if (!seen) {
+    std::fprintf(stderr, "out of memory\n");
+    std::exit(2);
+  }
+  size_t colours = 0;
+  long bright = 0;
+  double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+  long n = 0;
+  auto luma = [&](int x, int y) {
+    const unsigned char *p = img.at(x, y);
+    return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+  };
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      const unsigned char *p = img.at(x, y);
+      bright += std::max(p[0], std::max(p[1], p[2])) > 16;
+      const uint32_t c = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+      const uint64_t bit = uint64_t(1) << (c & 63);
+      colours += !(seen[c >> 6] & bit);
+      seen[c >> 6] |= bit;
+      if (x + 1 < w) {
+        const double a = luma(x, y), b = luma(x + 1, y);
+        sx += a, sy += b, sxx += a * a, syy += b * b, sxy += a * b, n++;
+      }
+    }
+  const double cov = sxy / n - (sx / n) * (sy / n);
+  const double va = sxx / n - (sx / n) * (sx / n), vb = syy / n - (sy / n) * (sy / n);
+  const double corr = va > 0 && vb > 0 ? cov / std::sqrt(va * vb) : 0;
+  std::printf("%d %d %d %ld %d %zu\n", w, h, type, bright * 1000 / (long(w) * h), int(std::lround(corr * 1000)),
+              colours);
+}
+
+int png_stats(const char *path) {
+  FILE *f = std::fopen(path, "rb");
+  if (!f) {
+    std::fprintf(stderr, "cannot open %s\n", path);
+    return 1;
+  }
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    std::fprintf(stderr, "bad PNG %s\n", path);
+    return 1;
+  }
+  png_init_io(png, f);
+  png_read_info(png, info);
+  Rgb img;
+  img.w = int(png_get_image_width(png, info));
+  img.h = int(png_get_image_height(png, info));
+  const int type = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
+  if (type != PNG_COLOR_TYPE_RGB || depth != 8) {
+    std::printf("%d %d %d 0 0 0\n", img.w, img.h, type);
+    return 0;
+  }
+  img.px.resize(size_t(img.w) * img.h * 3);
+  std::vector<png_bytep> rows(img.h);
+  for (int y = 0; y < img.h; y++) rows[y] = &img.px[size_t(y) * img.w * 3];
+  png_read_image(png, rows.data());
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(f);
+  print_stats(img, type);
+  return 0;
 }
 
 int enlarged(const char *small_path, const char *big_path, int scale) {
@@ -166,6 +195,113 @@ int black_outside(const char *path, int rx, int ry, int rw, int rh) {
         return 1;
       }
     }
+  return 0;
+}
+
+// ---- grab ------------------------------------------------------------------
+
+bool x_failed;
+int note_x_error(Display *, XErrorEvent *) {
+  x_failed = true;
+  return 0;
+}
+
+// One TrueColor channel: where its mask starts and how to bring it to
+// 0..255 (its top 8 bits, or scaled up from fewer).
+struct Channel {
+  unsigned long mask = 0, top = 0;
+  int shift = 0, bits = 0;
+  explicit Channel(unsigned long m) : mask(m) {
+    if (!m) return;
+    while (!(m >> shift & 1)) shift++;
+    top = m >> shift;
+    while (top >> bits) bits++;
+  }
+  uint8_t of(unsigned long p) const {
+    if (!mask) return 0;
+    const unsigned long v = (p & mask) >> shift;
+    return uint8_t(bits >= 8 ? v >> (bits - 8) : v * 255 / top);
+  }
+};
+
+// Window `win`'s pixels as RGB into `img`; false when the X server refuses.
+bool grab_window(Display *dpy, Window win, Rgb &img) {
+  XWindowAttributes wa;
+  if (!XGetWindowAttributes(dpy, win, &wa) || x_failed) return false;
+  XImage *xi = XGetImage(dpy, win, 0, 0, unsigned(wa.width), unsigned(wa.height), AllPlanes, ZPixmap);
+  XSync(dpy, False);
+  if (!xi || x_failed) return false;
+  img.w = wa.width;
+  img.h = wa.height;
+  img.px.resize(size_t(img.w) * img.h * 3);
+  // 32-bit pixels in this machine's byte order are read directly, others
+  // through Xlib's general (slow) accessor.
+  const Channel r(xi->red_mask), g(xi->green_mask), b(xi->blue_mask);
+  const bool direct = xi->bits_per_pixel == 32 && xi->byte_order == (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? LSBFirst : MSBFirst);
+  for (int y = 0; y < img.h; y++)
+    for (int x = 0; x < img.w; x++) {
+      uint32_t word;
+      if (direct) std::memcpy(&word, xi->data + size_t(y) * xi->bytes_per_line + size_t(x) * 4, 4);
+      const unsigned long p = direct ? word : XGetPixel(xi, x, y);
+      unsigned char *o = &img.px[(size_t(y) * img.w + x) * 3];
+      o[0] = r.of(p);
+      o[1] = g.of(p);
+      o[2] = b.of(p);
+    }
+  XDestroyImage(xi);
+  return true;
+}
+
+// `img` as an 8-bit RGB PNG under a temporary name, renamed into place
+// when complete.
+bool save_rgb(const Rgb &img, const std::string &path) {
+  const std::string temp = path + ".part";
+  FILE *f = std::fopen(temp.c_str(), "wb");
+  if (!f) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+    std::remove(temp.c_str());
+    return false;
+  }
+  png_init_io(png, f);
+  png_set_compression_level(png, 1);
+  png_set_IHDR(png, info, png_uint_32(img.w), png_uint_32(img.h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < img.h; y++) png_write_row(png, const_cast<png_bytep>(img.at(0, y)));
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  const bool ok = std::fclose(f) == 0;
+  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+int grab(const char *window, const char *path) {
+  Display *dpy = XOpenDisplay(nullptr);
+  if (!dpy) {
+    std::fprintf(stderr, "cannot open the X display\n");
+    return 1;
+  }
+  XSetErrorHandler(note_x_error);
+  const Window win = std::strcmp(window, "root") == 0 ? DefaultRootWindow(dpy) : Window(std::strtoul(window, nullptr, 0));
+  Rgb img;
+  const bool got = grab_window(dpy, win, img);
+  XCloseDisplay(dpy);
+  if (!got) {
+    std::fprintf(stderr, "cannot read window %s\n", window);
+    return 1;
+  }
+  if (!save_rgb(img, path)) {
+    std::fprintf(stderr, "cannot write %s\n", path);
+    return 1;
+  }
+  print_stats(img, PNG_COLOR_TYPE_RGB);
   return 0;
 }
 
@@ -216,10 +352,11 @@ int main(int argc, char **argv) {
   if (cmd == "same-audio" && argc == 6) return same_audio(argv[2], argv[3], std::atol(argv[4]), std::atol(argv[5]));
   if (cmd == "nonsilent" && argc == 3) return nonsilent(argv[2]);
   if (cmd == "enlarged" && argc == 5) return enlarged(argv[2], argv[3], std::atoi(argv[4]));
+  if (cmd == "grab" && argc == 4) return grab(argv[2], argv[3]);
   if (cmd == "black-outside" && argc == 7)
     return black_outside(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]));
   std::fprintf(stderr,
                "usage: e2e_check png FILE | same-audio DISK WAV BYTES BLOCK | nonsilent FILE\n"
-               "       | enlarged SMALL BIG SCALE | black-outside FILE X Y W H\n");
+               "       | enlarged SMALL BIG SCALE | black-outside FILE X Y W H | grab WINDOW FILE\n");
   return 2;
 }

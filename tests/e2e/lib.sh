@@ -100,14 +100,32 @@ window_size() {
   xdotool getwindowgeometry "$1" | sed -n 's/^ *Geometry: *//p'
 }
 
+# Grabs window $1 (an id, or root for the whole screen) into the 8-bit RGB
+# PNG $2, through the script's $CHECK program (a small X client); prints
+# the picture's measurements as "$CHECK png $2" would.
+grab() {
+  "$CHECK" grab "$1" "$2"
+}
+
+# Waits up to $2 seconds for window $1 to be $3 (WxH) in size, looking
+# every 0.1 s.
+wait_size() {
+  local i
+  for i in $(seq $(($2 * 10))); do
+    [ "$(window_size "$1")" = "$3" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # Grabs window $1 into PNG $2 every second until two grabs in a row are the
 # same (a picture that stands still); gives up after $3 tries.
 grab_still() {
   local i
-  import -window "$1" PNG24:"$2" || return 1
+  grab "$1" "$2" >/dev/null || return 1
   for i in $(seq "$3"); do
     sleep 1
-    import -window "$1" PNG24:"$2.next" || return 1
+    grab "$1" "$2.next" >/dev/null || return 1
     cmp -s "$2" "$2.next" && return 0
     mv "$2.next" "$2"
   done

@@ -59,7 +59,7 @@ struct Options {
   std::fprintf(stderr,
                "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
                "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
-               "       ulvenor-capture --bench\n");
+               "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n");
   std::exit(2);
 }
 
@@ -68,7 +68,7 @@ void help() {
       "ulvenor-capture: render the demo offline to video, sound and still pictures\n\n"
       "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
       "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
-      "       ulvenor-capture --bench\n\n"
+      "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n\n"
       "  --out DIR     write DIR/video.y4m (YUV4MPEG2, 4:4:4) and DIR/audio.wav (44100 Hz,\n"
       "                16-bit stereo), or with --shot only DIR/shot-POS.png; DIR is\n"
       "                created when missing, earlier files are replaced only when\n"
@@ -79,7 +79,8 @@ void help() {
       "  --to POS      last music position to write (default 3000, the end)\n"
       "  --shot POS    write the first frame at or after POS as DIR/shot-POS.png\n"
       "  --quiet       no size estimate or progress on standard error\n"
-      "  --bench       draw the whole demo as fast as possible and print the cost per scene\n"
+      "  --bench       draw the whole demo as fast as possible and print the cost per scene;\n"
+      "                with --shot, also write those stills (not timed)\n"
       "  --help, --version\n\n"
       "example: ulvenor-capture --out cap --scale 3 && ffmpeg -i cap/video.y4m -i cap/audio.wav out.mkv\n");
 }
@@ -150,7 +151,8 @@ Options parse(int argc, char **argv) {
       usage_error("unknown argument: " + a);
     }
   }
-  if (!o.bench && o.out.empty()) usage_error("--out DIR is required");
+  if (o.out.empty() && (!o.bench || !o.shots.empty())) usage_error("--out DIR is required");
+  if (o.bench && !o.out.empty() && o.shots.empty()) usage_error("--bench writes only stills: --out needs --shot");
   check_ranges(o);
   std::sort(o.shots.begin(), o.shots.end());
   return o;
@@ -270,20 +272,25 @@ int32_t draw_frame(Music &music, int32_t now) {
   return pos;
 }
 
-// The window's contents as 8-bit RGB, each 5- or 6-bit channel widened by
+// One window pixel (RGB 5:6:5) as 8-bit RGB, each channel widened by
 // repeating its top bits.
+void pixel_rgb(uint16_t p, uint8_t o[3]) {
+  const int r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+  o[0] = uint8_t((r << 3) | (r >> 2));
+  o[1] = uint8_t((g << 2) | (g >> 4));
+  o[2] = uint8_t((b << 3) | (b >> 2));
+}
+
+const uint16_t *window_row(int y) {
+  return reinterpret_cast<const uint16_t *>(static_cast<uint8_t *>(scr->pixels) + y * scr->pitch);
+}
+
+// The window's contents as 8-bit RGB.
 void window_rgb(std::vector<uint8_t> &rgb) {
   rgb.resize(size_t(WIN_W) * WIN_H * 3);
   for (int y = 0; y < WIN_H; y++) {
-    const uint16_t *row = reinterpret_cast<const uint16_t *>(static_cast<uint8_t *>(scr->pixels) + y * scr->pitch);
-    for (int x = 0; x < WIN_W; x++) {
-      const uint16_t p = row[x];
-      const int r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-      uint8_t *o = &rgb[(size_t(y) * WIN_W + x) * 3];
-      o[0] = uint8_t((r << 3) | (r >> 2));
-      o[1] = uint8_t((g << 2) | (g >> 4));
-      o[2] = uint8_t((b << 3) | (b >> 2));
-    }
+    const uint16_t *row = window_row(y);
+    for (int x = 0; x < WIN_W; x++) pixel_rgb(row[x], &rgb[(size_t(y) * WIN_W + x) * 3]);
   }
 }
 
@@ -296,6 +303,42 @@ void enlarge(const std::vector<uint8_t> &rgb, int scale, std::vector<uint8_t> &b
       std::memcpy(&big[(y * W + x) * 3], &rgb[((y / scale) * WIN_W + x / scale) * 3], 3);
 }
 
+// ---- stills ----------------------------------------------------------------
+
+// The stills asked for, in order of position; `next` is the first not yet
+// taken.
+struct Shots {
+  const Options &o;
+  size_t next = 0;
+  std::vector<uint8_t> rgb, big;
+
+  explicit Shots(const Options &opts) : o(opts) {}
+  bool all_taken() const { return next == o.shots.size(); }
+};
+
+// Every still asked for at or before `pos`, from this frame.
+void take_shots(Shots &s, int32_t pos) {
+  bool drawn = false;
+  for (; s.next < s.o.shots.size() && pos >= s.o.shots[s.next]; s.next++) {
+    if (!drawn) {
+      window_rgb(s.rgb);
+      enlarge(s.rgb, s.o.scale, s.big);
+      drawn = true;
+    }
+    const std::string path = s.o.out + "/shot-" + std::to_string(s.o.shots[s.next]) + ".png";
+    tw_png(path, WIN_W * s.o.scale, WIN_H * s.o.scale, 3, s.big.data());
+  }
+}
+
+// False, with a message, when the demo ended before a still asked for (not
+// reached when the ranges were checked, unless the music ends early).
+bool shots_complete(const Shots &s, int32_t last_pos) {
+  if (s.all_taken()) return true;
+  std::fprintf(stderr, "ulvenor-capture: the demo ends at position %d, before --shot %d\n", int(last_pos),
+               s.o.shots[s.next]);
+  return false;
+}
+
 // ---- bench -----------------------------------------------------------------
 
 int bench(const Options &o) {
@@ -306,11 +349,13 @@ int bench(const Options &o) {
   long count[SCENES] = {};
   double present_sum = 0;
   long frames = 0;
+  Shots shots(o);
+  int32_t pos = 0;
   const auto t_start = clock::now();
   for (int64_t k = 0;; k++) {
     const int32_t now = int32_t(k * 1000 / o.fps);
     music.advance_to(int64_t(now) * RATE / 1000);
-    const int32_t pos = mzx_position();
+    pos = mzx_position();
     const auto t0 = clock::now();
     uint8_t *out = demo_frame(pos, now);
     const auto t1 = clock::now();
@@ -323,6 +368,7 @@ int bench(const Options &o) {
     count[s]++;
     present_sum += std::chrono::duration<double, std::micro>(t2 - t1).count();
     frames++;
+    take_shots(shots, pos);
     if (demo_done(pos, 0)) break;
   }
   const double total = std::chrono::duration<double>(clock::now() - t_start).count();
@@ -333,7 +379,7 @@ int bench(const Options &o) {
   std::printf("%-18s %8ld %10.1f\n", "present (8 to 16)", frames, present_sum / frames);
   std::printf("overall: %ld frames in %.2f s, %.0f frames per second (music included)\n", frames, total,
               frames / total);
-  return 0;
+  return shots_complete(shots, pos) ? 0 : 1;
 }
 
 // ---- capture ---------------------------------------------------------------
@@ -343,36 +389,22 @@ struct Capture {
   bool video;
   Music music;
   tw_file y4m;
-  std::vector<uint8_t> rgb, planes, big;
-  size_t next_shot = 0;
+  Shots shots;
+  std::vector<uint8_t> planes;
+  std::vector<uint32_t> yuv_table;  // Y, U and V of every window pixel value
   int64_t frames = 0, first_ms = -1, end_ms = 0;
   int32_t last_pos = 0;
   int last_report = -1;
   std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 
-  explicit Capture(const Options &opts) : o(opts), video(opts.shots.empty()) {}
+  explicit Capture(const Options &opts) : o(opts), video(opts.shots.empty()), shots(opts) {}
 };
 
 void write_video_frame(Capture &c, int64_t k, int32_t now) {
-  window_rgb(c.rgb);
-  tw_y4m_frame(c.y4m, c.rgb.data(), WIN_W, WIN_H, c.o.scale, c.planes);
+  tw_y4m_frame16(c.y4m, window_row(0), size_t(scr->pitch) / 2, WIN_W, WIN_H, c.o.scale, c.yuv_table, c.planes);
   if (c.first_ms < 0) c.first_ms = now;
   c.end_ms = (k + 1) * 1000 / c.o.fps;
   c.frames++;
-}
-
-// Every still asked for at or before `pos`, from this frame.
-void take_shots(Capture &c, int32_t pos) {
-  bool drawn = false;
-  for (; c.next_shot < c.o.shots.size() && pos >= c.o.shots[c.next_shot]; c.next_shot++) {
-    if (!drawn) {
-      window_rgb(c.rgb);
-      enlarge(c.rgb, c.o.scale, c.big);
-      drawn = true;
-    }
-    const std::string path = c.o.out + "/shot-" + std::to_string(c.o.shots[c.next_shot]) + ".png";
-    tw_png(path, WIN_W * c.o.scale, WIN_H * c.o.scale, 3, c.big.data());
-  }
 }
 
 void report_progress(Capture &c, int64_t k, int32_t now, int32_t pos) {
@@ -407,24 +439,20 @@ int capture(const Options &o) {
   c.music.keep = c.video;
   if (c.video) {
     tw_y4m_open(c.y4m, o.out + "/video.y4m", WIN_W * o.scale, WIN_H * o.scale, o.fps);
+    tw_y4m_table(c.yuv_table, pixel_rgb);
     c.music.pcm.reserve(size_t(240) * RATE * 4);
   }
   for (int64_t k = 0;; k++) {
     const int32_t now = int32_t(k * 1000 / o.fps);
     const int32_t pos = c.last_pos = draw_frame(c.music, now);
     if (c.video && pos >= o.from && pos <= o.to) write_video_frame(c, k, now);
-    take_shots(c, pos);
+    take_shots(c.shots, pos);
     report_progress(c, k, now, pos);
-    if (demo_done(pos, 0) || (c.video ? pos > o.to : c.next_shot == o.shots.size())) break;
+    if (demo_done(pos, 0) || (c.video ? pos > o.to : c.shots.all_taken())) break;
   }
   if (!o.quiet) std::fprintf(stderr, "\n");
   tw_line_open(false);
-  if (c.next_shot < o.shots.size()) {
-    // Not reached when the ranges were checked, unless the music ends early.
-    std::fprintf(stderr, "ulvenor-capture: the demo ends at position %d, before --shot %d\n", int(c.last_pos),
-                 o.shots[c.next_shot]);
-    return 1;
-  }
+  if (!shots_complete(c.shots, c.last_pos)) return 1;
   return c.video ? finish_video(c) : 0;
 }
 
@@ -433,7 +461,7 @@ int capture(const Options &o) {
 int main(int argc, char **argv) {
   tw_program("ulvenor-capture");
   const Options o = parse(argc, argv);
-  if (!o.bench) make_folder(o.out);
+  if (!o.out.empty()) make_folder(o.out);
   tw_catch_signals();
   startup();
   if (!o.bench && o.shots.empty()) check_space(o);

@@ -35,5 +35,12 @@ void tw_wav(const std::string &path, int rate, const uint8_t *pcm, size_t bytes)
 // neighbour). `planes` is the caller's scratch buffer, sized once.
 void tw_y4m_open(tw_file &file, const std::string &path, int w, int h, int fps);
 void tw_y4m_frame(tw_file &file, const uint8_t *rgb, int w0, int h0, int scale, std::vector<uint8_t> &planes);
+// The same frames from 16-bit pixels (rows `pitch` pixels apart) through a
+// table of every pixel value's Y, U and V, made once by tw_y4m_table from
+// the 8-bit RGB that `rgb_of` gives for each value: the bytes are those of
+// tw_y4m_frame on the widened picture, without widening it per frame.
+void tw_y4m_table(std::vector<uint32_t> &table, void (*rgb_of)(uint16_t pixel, uint8_t rgb[3]));
+void tw_y4m_frame16(tw_file &file, const uint16_t *pixels, size_t pitch, int w0, int h0, int scale,
+                    const std::vector<uint32_t> &table, std::vector<uint8_t> &planes);
 // Bytes of one frame of a w x h stream, marker included.
 constexpr uint64_t tw_y4m_frame_bytes(int w, int h) { return 6 + uint64_t(w) * uint64_t(h) * 3; }
