@@ -56,20 +56,25 @@ struct Rgb {
   const unsigned char *at(int x, int y) const { return &px[(size_t(y) * w + x) * 3]; }
 };
 
-bool load_rgb(const char *path, Rgb &img) {
+// Reads `path` into `img` when it is an 8-bit RGB PNG; `type` (if given)
+// gets the file's colour type, its size goes to img.w and img.h either way.
+// False for a file that is missing, not a PNG, or not 8-bit RGB.
+bool load_rgb(const char *path, Rgb &img, int *type = nullptr) {
   FILE *f = std::fopen(path, "rb");
   if (!f) return false;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
+  if (setjmp(png_jmpbuf(png))) {  // not a PNG, or broken: no colour type either
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(f);
+    if (type) *type = -1;
     return false;
   }
   png_init_io(png, f);
   png_read_info(png, info);
   img.w = int(png_get_image_width(png, info));
   img.h = int(png_get_image_height(png, info));
+  if (type) *type = png_get_color_type(png, info);
   bool ok = png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB && png_get_bit_depth(png, info) == 8;
   if (ok) {
     img.px.resize(size_t(img.w) * img.h * 3);
@@ -125,33 +130,22 @@ void print_stats(const Rgb &img, int type) {
 }
 
 int png_stats(const char *path) {
-  FILE *f = std::fopen(path, "rb");
-  if (!f) {
+  if (FILE *f = std::fopen(path, "rb"))
+    std::fclose(f);
+  else {
     std::fprintf(stderr, "cannot open %s\n", path);
     return 1;
   }
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    std::fprintf(stderr, "bad PNG %s\n", path);
-    return 1;
-  }
-  png_init_io(png, f);
-  png_read_info(png, info);
   Rgb img;
-  img.w = int(png_get_image_width(png, info));
-  img.h = int(png_get_image_height(png, info));
-  const int type = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
-  if (type != PNG_COLOR_TYPE_RGB || depth != 8) {
-    std::printf("%d %d %d 0 0 0\n", img.w, img.h, type);
+  int type = -1;
+  if (!load_rgb(path, img, &type)) {
+    if (type < 0) {
+      std::fprintf(stderr, "bad PNG %s\n", path);
+      return 1;
+    }
+    std::printf("%d %d %d 0 0 0\n", img.w, img.h, type);  // not 8-bit RGB: sized, not measured
     return 0;
   }
-  img.px.resize(size_t(img.w) * img.h * 3);
-  std::vector<png_bytep> rows(img.h);
-  for (int y = 0; y < img.h; y++) rows[y] = &img.px[size_t(y) * img.w * 3];
-  png_read_image(png, rows.data());
-  png_destroy_read_struct(&png, &info, nullptr);
-  std::fclose(f);
   print_stats(img, type);
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "wav_accents.h"
 
+#include "figures.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -12,42 +14,6 @@ const std::vector<int> kAccentPositions = {232,  300,  332,  400,  432,  500,  5
 namespace {
 
 constexpr long kWindow = 2205;  // 50 ms at 44100 Hz
-
-uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t le16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
-
-// Interleaved 16-bit stereo samples of a RIFF WAV file, or empty.
-std::vector<int16_t> read_wav(const std::string &path) {
-  FILE *f = std::fopen(path.c_str(), "rb");
-  if (!f) return {};
-  std::vector<uint8_t> b;
-  // Room for the whole file up front, where its size can be told.
-  if (std::fseek(f, 0, SEEK_END) == 0) {
-    const long size = std::ftell(f);
-    if (size > 0) b.reserve(size_t(size));
-    std::rewind(f);
-  }
-  uint8_t chunk[65536];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) b.insert(b.end(), chunk, chunk + n);
-  std::fclose(f);
-  if (b.size() < 12 || std::memcmp(&b[0], "RIFF", 4) || std::memcmp(&b[8], "WAVE", 4)) return {};
-  bool fmt_ok = false;
-  for (size_t at = 12; at + 8 <= b.size();) {
-    const uint32_t size = le32(&b[at + 4]);
-    const size_t body = at + 8;
-    if (!std::memcmp(&b[at], "fmt ", 4) && size >= 16 && body + 16 <= b.size())
-      fmt_ok = le16(&b[body]) == 1 && le16(&b[body + 2]) == 2 && le16(&b[body + 14]) == 16;
-    if (!std::memcmp(&b[at], "data", 4)) {
-      if (!fmt_ok) return {};
-      const size_t n = std::min<size_t>(size, b.size() - body) / 4 * 2;
-      std::vector<int16_t> s(n);
-      for (size_t i = 0; i < n; i++) s[i] = int16_t(le16(&b[body + 2 * i]));
-      return s;
-    }
-    at = body + size + (size & 1);
-  }
-  return {};
-}
 
 double energy(const std::vector<int16_t> &s, long frame) {
   const long frames = long(s.size() / 2);
@@ -63,7 +29,8 @@ double energy(const std::vector<int16_t> &s, long frame) {
 
 WavReport measure_wav(const std::string &path, const std::vector<int> &positions, double frames_per_row) {
   WavReport rep;
-  const std::vector<int16_t> s = read_wav(path);
+  std::string err;  // the reason is not reported: an empty read is not ok
+  const std::vector<int16_t> s = mf_read_wav(path, err);
   if (s.empty()) return rep;
   rep.ok = true;
   rep.frames = long(s.size() / 2);
