@@ -11,22 +11,6 @@ const std::vector<int> kAccentPositions = {232,  300,  332,  400,  432,  500,  5
                                            1000, 1248, 1300, 1316, 1400, 1416, 1432, 1500, 1516, 1600,
                                            1616, 1632, 1700, 1732, 2242, 2320, 2462};
 
-namespace {
-
-constexpr long kWindow = 2205;  // 50 ms at 44100 Hz
-
-double energy(const std::vector<int16_t> &s, long frame) {
-  const long frames = long(s.size() / 2);
-  double e = 0;
-  for (long i = std::max(0L, frame); i < std::min(frames, frame + kWindow); i++) {
-    const double l = s[2 * i], r = s[2 * i + 1];
-    e += l * l + r * r;
-  }
-  return e;
-}
-
-}  // namespace
-
 WavReport measure_wav(const std::string &path, const std::vector<int> &positions, double frames_per_row) {
   WavReport rep;
   std::string err;  // the reason is not reported: an empty read is not ok
@@ -43,12 +27,12 @@ WavReport measure_wav(const std::string &path, const std::vector<int> &positions
   }
   for (int pos : positions) {
     const long start = long((pos / 100 * 64 + pos % 100) * frames_per_row + 0.5);
-    const double at = std::max(energy(s, start), energy(s, start + kWindow));
+    const double at = std::max(mf_window_energy(s, start), mf_window_energy(s, start + kMfWindow));
     std::vector<double> around;
     for (long k = -40; k < 40; k++) {
       if (k >= -3 && k < 3) continue;  // the 150 ms on either side of the row
-      const long w = start + k * kWindow;
-      if (w >= 0 && w + kWindow <= rep.frames) around.push_back(energy(s, w));
+      const long w = start + k * kMfWindow;
+      if (w >= 0 && w + kMfWindow <= rep.frames) around.push_back(mf_window_energy(s, w));
     }
     double ratio = 0;
     if (!around.empty()) {

@@ -23,7 +23,6 @@ namespace {
 constexpr int kN = 4096;   // FFT length: 10.8 Hz bins at 44100 Hz
 constexpr int kHop = kN / 2;
 constexpr double kRate = 44100.0;
-constexpr long kWindow = 2205;  // 50 ms
 constexpr int kWormFrom = 11 * 64, kWormTo = 13 * 64;  // song rows of positions 1100..1299
 
 uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
@@ -152,23 +151,13 @@ double side_mid_db(const std::vector<int16_t> &s, long from, long to) {
   return mid > 0 ? 10 * std::log10(side / mid + 1e-12) : 0;
 }
 
-double window_energy(const std::vector<int16_t> &s, long frame) {
-  const long frames = long(s.size() / 2);
-  double e = 0;
-  for (long i = std::max(0L, frame); i < std::min(frames, frame + kWindow); i++) {
-    const double l = s[2 * i], r = s[2 * i + 1];
-    e += l * l + r * r;
-  }
-  return e;
-}
-
 long song_row(int pos) { return pos / 100 * 64 + pos % 100; }
 
 // Level of a row: the louder of its first two 50 ms windows, dBFS.
 double row_level_db(const std::vector<int16_t> &s, long row) {
   const long at = long(row * kMfFramesPerRow + 0.5);
-  const double e = std::max(window_energy(s, at), window_energy(s, at + kWindow));
-  return 10 * std::log10(e / (2.0 * kWindow * 32768.0 * 32768.0) + 1e-12);
+  const double e = std::max(mf_window_energy(s, at), mf_window_energy(s, at + kMfWindow));
+  return 10 * std::log10(e / (2.0 * kMfWindow * 32768.0 * 32768.0) + 1e-12);
 }
 
 // The four plain downbeats (bar starts that are no accent row) nearest to
@@ -210,6 +199,16 @@ void measure_flashes(MfFigures &f, const std::vector<int16_t> &s, const std::vec
 }
 
 }  // namespace
+
+double mf_window_energy(const std::vector<int16_t> &s, long frame) {
+  const long frames = long(s.size() / 2);
+  double e = 0;
+  for (long i = std::max(0L, frame); i < std::min(frames, frame + kMfWindow); i++) {
+    const double l = s[2 * i], r = s[2 * i + 1];
+    e += l * l + r * r;
+  }
+  return e;
+}
 
 std::vector<int16_t> mf_read_wav(const std::string &path, std::string &err) {
   FILE *f = std::fopen(path.c_str(), "rb");

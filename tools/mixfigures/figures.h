@@ -51,6 +51,13 @@ std::vector<int16_t> mf_read_wav(const std::string &path, std::string &err);
 // 1100..1299 and flash rows are `flash_rows`.
 MfFigures mf_measure(const std::vector<int16_t> &s, const std::vector<int> &flash_rows = kMfFlashRows);
 
+// Frames of the loudness window at a row: 50 ms at 44100 Hz.
+constexpr long kMfWindow = 2205;
+
+// Sum of squares of both channels over the kMfWindow frames from `frame`
+// (the part inside the sound; nothing outside it).
+double mf_window_energy(const std::vector<int16_t> &s, long frame);
+
 // Energy spectrum helpers, exposed for tests: share of the energy of
 // `mono` (any length) in [lo_hz, hi_hz), and its spectral centroid in Hz.
 double mf_band_share(const std::vector<double> &mono, double lo_hz, double hi_hz);
