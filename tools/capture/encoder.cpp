@@ -12,12 +12,14 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <sys/stat.h>
+#include <strings.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "tools/writers/outfile.h"
 
@@ -72,9 +74,36 @@ std::string av_text(int err) {
   return s;
 }
 
+// The libraries' last error message, kept for the one line that reports
+// the failure instead of printed beside it. Their encoder threads log too.
+std::mutex log_lock;
+std::string last_log;
+
+void keep_log(void *avcl, int level, const char *fmt, va_list vl) {
+  if (level > AV_LOG_ERROR) return;
+  char line[512];
+  int prefix = 0;
+  av_log_format_line2(avcl, level, fmt, vl, line, sizeof line, &prefix);
+  std::string text = line;
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  // "[mp4 @ 0x55d0c5a0] what": the address says nothing to a reader.
+  if (text.size() > 1 && text[0] == '[') {
+    const size_t at = text.find(" @ 0x"), close = text.find("] ");
+    if (at != std::string::npos && close != std::string::npos && at < close)
+      text = text.substr(1, at - 1) + ": " + text.substr(close + 2);
+  }
+  const std::lock_guard<std::mutex> hold(log_lock);
+  last_log = text;
+}
+
 // Ends the program like a failed write: the unfinished file is removed.
 [[noreturn]] void failed(venc_stream *s, const char *what, int err) {
-  tw_fail(s->out.file.path, (std::string(what) + ": " + av_text(err)).c_str());
+  std::string reason = std::string(what) + ": " + av_text(err);
+  {
+    const std::lock_guard<std::mutex> hold(log_lock);
+    if (!last_log.empty()) reason += " (" + last_log + ")";
+  }
+  tw_fail(s->out.file.path, reason.c_str());
 }
 
 void check(venc_stream *s, int ret, const char *what) {
@@ -103,9 +132,10 @@ int64_t seek_out(void *opaque, int64_t offset, int whence) {
   return at;
 }
 
+// Upper or lower case: "Demo.MP4" is an .mp4.
 bool ends_with(const std::string &s, const char *tail) {
   const size_t n = std::strlen(tail);
-  return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+  return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, tail) == 0;
 }
 
 bool installed(const container &c) {
@@ -129,16 +159,28 @@ std::string available() {
 
 // The container for `path`, or the program refused.
 const container &choose(const std::string &path, bool lossless) {
+  if (path == "-")
+    refuse(path, "standard output has no extension to name the container; give a file or FIFO ending in .mp4, "
+                 ".mkv or .webm", 2);
   const container *c = nullptr;
   for (const container &k : CONTAINERS)
-    if (ends_with(path, k.ext)) c = lossless ? &LOSSLESS : &k;
+    if (ends_with(path, k.ext)) c = &k;
   if (!c) refuse(path, "the extension names the container; this FFmpeg can record " + available(), 2);
-  if (lossless && std::strcmp(c->ext, LOSSLESS.ext) != 0)
-    refuse(path, std::string("--lossless records ") + LOSSLESS.what + ", into .mkv only", 2);
+  if (lossless) {
+    if (std::strcmp(c->ext, LOSSLESS.ext) != 0)
+      refuse(path, std::string("--lossless records ") + LOSSLESS.what + ", into .mkv only", 2);
+    c = &LOSSLESS;
+  }
   for (const char *name : {c->video, c->audio})
     if (!avcodec_find_encoder_by_name(name))
       refuse(path, std::string("this FFmpeg has no ") + name + " encoder; it can record " + available(), 1);
+  if (!av_guess_format(c->muxer, nullptr, nullptr))
+    refuse(path, std::string("this FFmpeg has no ") + c->muxer + " muxer; it can record " + available(), 1);
   return *c;
+}
+
+void set(venc_stream *s, void *obj, const char *name, const char *value) {
+  check(s, av_opt_set(obj, name, value, 0), (std::string("cannot set the encoder's ") + name).c_str());
 }
 
 AVCodecContext *open_video(venc_stream *s, const AVCodec *codec) {
@@ -154,17 +196,17 @@ AVCodecContext *open_video(venc_stream *s, const AVCodec *codec) {
   if (!s->p.lossless) e->chroma_sample_location = AVCHROMA_LOC_CENTER;  // 2x2 means
   e->thread_count = 2;
   if (codec->id == AV_CODEC_ID_H264) {
-    av_opt_set(e->priv_data, "preset", "medium", 0);
+    set(s, e->priv_data, "preset", "medium");
     if (s->p.lossless)
-      av_opt_set_int(e->priv_data, "qp", 0, 0);
+      set(s, e->priv_data, "qp", "0");
     else
-      av_opt_set_double(e->priv_data, "crf", 12, 0);
+      set(s, e->priv_data, "crf", "12");
   } else {  // VP9: constant quality
     e->bit_rate = 0;
-    av_opt_set_int(e->priv_data, "crf", 20, 0);
-    av_opt_set(e->priv_data, "deadline", "good", 0);
-    av_opt_set_int(e->priv_data, "cpu-used", 4, 0);
-    av_opt_set_int(e->priv_data, "row-mt", 1, 0);
+    set(s, e->priv_data, "crf", "20");
+    set(s, e->priv_data, "deadline", "good");
+    set(s, e->priv_data, "cpu-used", "4");
+    set(s, e->priv_data, "row-mt", "1");
   }
   if (s->fmt->oformat->flags & AVFMT_GLOBALHEADER) e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   check(s, avcodec_open2(e, codec, nullptr), "cannot open the video encoder");
@@ -245,17 +287,26 @@ void encode(venc_stream *s, AVCodecContext *e, AVStream *st, const AVFrame *fram
     const int ret = avcodec_receive_packet(e, s->packet);
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     check(s, ret, e == s->venc ? "the video encoder failed" : "the sound encoder failed");
+    // Each picture is shown for one frame; x264 leaves the duration out,
+    // and without it an .mp4's picture track ends a frame before its sound.
+    if (e == s->venc && s->packet->duration == 0) s->packet->duration = 1;
     av_packet_rescale_ts(s->packet, e->time_base, st->time_base);
     s->packet->stream_index = st->index;
     check(s, av_interleaved_write_frame(s->fmt, s->packet), "cannot add to the container");
   }
 }
 
+// n queued samples into the encoder frame from its start.
+void take_queued(venc_stream *s, int n) {
+  if (av_audio_fifo_read(s->fifo, reinterpret_cast<void **>(s->sound->data), n) != n)
+    tw_fail(s->out.file.path, "the sound queue lost samples");
+}
+
 // The queued samples, n of them, as one encoder frame.
 void send_sound(venc_stream *s, int n) {
   check(s, av_frame_make_writable(s->sound), "the sound encoder failed");
   s->sound->nb_samples = n;
-  av_audio_fifo_read(s->fifo, reinterpret_cast<void **>(s->sound->data), n);
+  take_queued(s, n);
   s->sound->pts = s->sound_pts;
   s->sound_pts += n;
   encode(s, s->aenc, s->ast, s->sound);
@@ -271,16 +322,19 @@ void queue_sound(venc_stream *s, void *const *data, int n) {
 // with silence for an encoder that takes whole frames only).
 void drain_sound(venc_stream *s) {
   if (s->swr)
-    for (int n; (n = swr_convert(s->swr, s->converted, CONVERT_MAX, nullptr, 0)) > 0;)
+    for (int n; (n = swr_convert(s->swr, s->converted, CONVERT_MAX, nullptr, 0)) != 0;) {
+      check(s, n, "cannot convert the sound");
       queue_sound(s, reinterpret_cast<void *const *>(s->converted), n);
+    }
   const int left = av_audio_fifo_size(s->fifo);
   if (left > 0) {
     if (s->aenc->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) {
       send_sound(s, left);
     } else {
       check(s, av_frame_make_writable(s->sound), "the sound encoder failed");
-      av_samples_set_silence(s->sound->data, 0, s->frame_samples, 2, s->aenc->sample_fmt);
-      av_audio_fifo_read(s->fifo, reinterpret_cast<void **>(s->sound->data), left);
+      check(s, av_samples_set_silence(s->sound->data, 0, s->frame_samples, 2, s->aenc->sample_fmt),
+            "the sound encoder failed");
+      take_queued(s, left);
       s->sound->nb_samples = s->frame_samples;
       s->sound->pts = s->sound_pts;
       s->sound_pts += s->frame_samples;
@@ -293,7 +347,7 @@ void drain_sound(venc_stream *s) {
 }  // namespace
 
 venc_stream *venc_open(const std::string &path, const venc_params &p) {
-  av_log_set_level(AV_LOG_ERROR);
+  av_log_set_callback(keep_log);
   const container &c = choose(path, p.lossless);
   auto *s = new venc_stream;
   s->p = p;
@@ -313,13 +367,23 @@ venc_stream *venc_open(const std::string &path, const venc_params &p) {
   check(s, av_frame_get_buffer(s->picture, 0), "cannot set up the video encoder");
 
   tw_open(s->out.file, path);
-  struct stat st;
-  const bool seekable = fstat(fileno(s->out.file.f), &st) == 0 && S_ISREG(st.st_mode);
+  // A device or FIFO is written straight through: Matroska and WebM then
+  // go without their index, and an .mp4 is fragmented (its index cannot be
+  // written at the front before the end is known, nor at the end and
+  // pointed to from the front).
+  const bool seekable = !s->out.file.stream;
   auto *buffer = static_cast<unsigned char *>(av_malloc(IO_BUFFER));
   s->fmt->pb = avio_alloc_context(buffer, IO_BUFFER, 1, &s->out, nullptr, write_out, seekable ? seek_out : nullptr);
   if (!buffer || !s->fmt->pb) tw_fail(path, "out of memory");
+  s->fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
   if (!seekable) s->fmt->pb->seekable = 0;
-  check(s, avformat_write_header(s->fmt, nullptr), "cannot start the container");
+  AVDictionary *options = nullptr;
+  if (!seekable && std::strcmp(c.muxer, "mp4") == 0)
+    check(s, av_dict_set(&options, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0),
+          "cannot set up the container");
+  const int ret = avformat_write_header(s->fmt, &options);
+  av_dict_free(&options);
+  check(s, ret, "cannot start the container");
   return s;
 }
 
@@ -392,6 +456,10 @@ uint64_t venc_finish(venc_stream *s) {
   check(s, av_write_trailer(s->fmt), "cannot finish the container");
   avio_flush(s->fmt->pb);
   check(s, s->fmt->pb->error, "cannot finish the container");
+  // The encoders' threads end here, so none of them can take a signal
+  // while tw_commit holds the signals on this thread to rename the file.
+  avcodec_free_context(&s->venc);
+  avcodec_free_context(&s->aenc);
   tw_commit({&s->out.file});
   const uint64_t bytes = uint64_t(s->out.size);
   free_stream(s);

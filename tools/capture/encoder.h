@@ -10,8 +10,11 @@
 //
 // The file is written through the tools' checked output files: under a
 // temporary name, every write checked, renamed into place by venc_finish;
-// a failed write, an encoder error or a signal removes it and ends the
-// program (tw_fail's message, exit 1).
+// a failed write or an encoder error removes it and ends the program
+// ("PROGRAM: cannot write PATH: REASON", exit 1), as a signal does
+// (exit 128 + the signal). A character device or FIFO is written into as
+// the file is made: Matroska and WebM without their index, MP4 fragmented.
+// The libraries print nothing: their last error joins the REASON.
 #pragma once
 
 #include <cstddef>
@@ -30,8 +33,9 @@ struct venc_params {
 };
 
 // Refuses, with one line naming what this FFmpeg can record, a path whose
-// extension is not one of the containers above (or not .mkv when
-// lossless; exit 2) or whose encoders are missing (exit 1).
+// extension (either case) is not one of the containers above, or not .mkv
+// when lossless, or "-" (exit 2), or whose encoders or muxer are missing
+// from the installed libraries (exit 1).
 void venc_check(const std::string &path, bool lossless);
 
 // venc_check, then opens the encoders and the file and writes the
