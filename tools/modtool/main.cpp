@@ -74,6 +74,12 @@ int load_checked(const std::string &path, modfile_info &info) {
     std::fprintf(stderr, "modtool: %s: %s\n", path.c_str(), problem.c_str());
     return 2;
   }
+  if (info.missing) {
+    // The loader reads the claimed length: the missing end plays as silence.
+    std::fprintf(stderr, "modtool: %s: the last sample is %zu bytes short; they play as silence\n", path.c_str(),
+                 info.missing);
+    image.resize(info.claimed, 0);
+  }
   return 0;
 }
 
@@ -98,7 +104,7 @@ int cmd_info(const std::string &path) {
   int shown = info.song_length < 128 ? info.song_length : 128;
   for (int i = 0; i < shown; ++i) std::printf(" %d", info.orders[i]);
   std::printf("\npatterns  %d\n", info.patterns);
-  std::printf("size      %zu bytes (%zu claimed)\n", image.size(), info.claimed);
+  std::printf("size      %zu bytes (%zu claimed)\n", image.size() - info.missing, info.claimed);
   std::printf("samples\n  #  %-22s %6s %4s %3s %6s %6s\n", "name", "length", "fine", "vol", "lstart",
               "llen");
   for (int k = 0; k < 31; ++k) {
