@@ -126,7 +126,12 @@ TEST(ModTool, ArgumentsAndUsage) {
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_NE(r.err.find("usage: modtool"), std::string::npos) << args;
   }
-  ToolRun r = modtool("--help");
+  // A refused count names the real limit, and the limit itself is taken.
+  ToolRun r = modtool("timeline " + mod + " --rows 999999999");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("modtool: --rows needs a whole number from 1 to 100000000\n", 0), 0u) << r.err;
+  EXPECT_EQ(modtool("timeline " + mod + " --rows 100000000").status, 0);
+  r = modtool("--help");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("usage: modtool"), std::string::npos);
   r = modtool("--version");

@@ -35,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -96,10 +97,12 @@ void parse_size(const std::string &v, Options &o) {
 
 Options parse_args(int argc, char **argv) {
   Options o;
+  std::set<std::string> seen;  // options given so far: each may come once
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     if (a == "--help" || a == "-h") help(), std::exit(0);
     if (a == "--version") std::printf("cgmtool %s\n", CGMTOOL_VERSION), std::exit(0);
+    if (a.size() > 1 && a[0] == '-' && !seen.insert(a).second) usage_error(a + " given twice");
     if (a == "-o" || a == "--compact" || a == "--size") {
       if (i + 1 >= argc) usage_error(a + " needs a value");
       std::string v = argv[++i];
