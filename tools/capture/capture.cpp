@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -138,8 +139,10 @@ void check_ranges(const Options &o) {
 
 Options parse(int argc, char **argv) {
   Options o;
+  std::set<std::string> seen;  // options given so far: each but --shot may come once
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
+    if (a != "--shot" && a.size() > 1 && a[0] == '-' && !seen.insert(a).second) usage_error(a + " given twice");
     auto value = [&](const char *what) -> const char * {
       if (i + 1 >= argc) usage_error(std::string(what) + " needs a value");
       return argv[++i];
