@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "common/scratch.h"
 #include "vector/cgm.h"
 
 namespace {
@@ -32,8 +33,7 @@ struct Compact {
 
 // Named after the running test: ctest runs tests in parallel.
 std::string temp_path(const char *name) {
-  return std::string(ULV_BINARY_DIR) + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-         name;
+  return scratch_path(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" + name);
 }
 
 void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {

@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <string>
 
+#include "common/scratch.h"
 #include "vector/cgm.h"
 
 namespace {
 
 // A file name of the running test's own: ctest runs tests in parallel.
 std::string own_path(const char *name) {
-  return std::string(ULV_BINARY_DIR) + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-         name;
+  return scratch_path(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" + name);
 }
 
 // A file with the usual head and a four-entry colour table (black, blue,
