@@ -3,8 +3,8 @@
 
 #include "assets/assets.h"
 #include "driver/demo.h"
-#include "driver/scene_pixels.h"
 #include "driver/scenes.h"
+#include "fx/scene_pixels.h"
 
 void strip_scroll(const uint8_t *strip, int32_t now) {
   std::memset(vbuf, 0, FRAME_BYTES);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "assets/frame.h"
-#include "driver/scene_pixels.h"
+#include "fx/scene_pixels.h"
 #include "gen.h"
 #include "sdf.h"
 
