@@ -3,14 +3,18 @@
  * and writes the running totals each time the guest calls the function
  * named by `mark` (default ulv_mark).
  *
- *   qemu-arm -plugin ./cyclecount.so,out=counts.txt[,mark=NAME] PROGRAM ...
+ *   qemu-arm -plugin ./cyclecount.so,out=counts.txt[,mark=NAME][,profile=FILE] PROGRAM ...
  *
  * counts.txt gets one line per marker call, then "total" and the same
  * fields at exit:
  *   INSNS CYCLES CYCLES_OPTIMISTIC CYCLES_PESSIMISTIC DFILLS IFILLS
  *   STORE_MISSES TLB_MISSES
  * STORE_MISSES counts write-buffer entries (a store that misses the data
- * cache; the words of one STM burst share an entry).
+ * cache; the words of one STM burst share an entry). With profile=FILE,
+ * FILE gets at exit one line per function, the costliest first:
+ *   CYCLES INSNS DFILLS STORE_MISSES NAME
+ * (central constants, from the first marker call on; a block counts for
+ * the function its first instruction is in).
  *
  * The model:
  * - Core: every instruction's cost is fixed when its block is translated
@@ -109,6 +113,9 @@ struct block {
   uint32_t insns;
   uint32_t cost;        /* core cycles of the whole block, no memory stalls */
   int is_mark;          /* the block starts at the marker */
+  const char *symbol;   /* the function it starts in, or NULL */
+  block *next_block;    /* every block translated, for the profile */
+  uint64_t runs, cycles, dfills, store_misses; /* the profile's totals, central clock */
 };
 
 typedef struct {
@@ -127,7 +134,7 @@ static uint64_t bus_free[SETS_OF_CONSTANTS]; /* when the bus is next idle */
 static uint64_t wb_done[SETS_OF_CONSTANTS][WB_ENTRIES]; /* completion of queued entries, oldest first */
 static int wb_count[SETS_OF_CONSTANTS];
 
-static const block *current; /* the block running now */
+static block *current; /* the block running now */
 static uint64_t block_runs;   /* blocks started so far (tells one STM's accesses from a loop's) */
 static uint64_t insns, dfills, ifills, store_misses, tlb_misses;
 
@@ -138,6 +145,8 @@ static uint64_t burst_next_addr;
 static int burst_words;
 
 static FILE *out;
+static const char *profile_path;
+static block *blocks; /* the last translated; next_block leads to the first */
 static const char *mark_name = "ulv_mark";
 static uint64_t mark_vaddr;
 static uint64_t marks;
@@ -213,6 +222,7 @@ static void write_buffer(uint64_t addr, unsigned bytes, const access_site *site)
     return;
   }
   ++store_misses;
+  if (marks > 0) ++current->store_misses;
   burst_site = site;
   burst_run = block_runs;
   burst_next_addr = addr + bytes;
@@ -251,6 +261,7 @@ static void on_access(unsigned int vcpu, qemu_plugin_meminfo_t info, uint64_t va
     return;
   }
   ++dfills;
+  if (marks > 0) ++current->dfills;
   const int victim = cache_allocate(&dcache, line, &dirty);
   for (int s = 0; s < SETS_OF_CONSTANTS; s++) stall[s] += fill_line(s, now(s, site), victim);
 }
@@ -264,14 +275,16 @@ static void write_counts(const char *prefix) {
  * costs the refill, then the block's lines are fetched. */
 static void on_block(unsigned int vcpu, void *udata) {
   (void)vcpu;
-  const block *b = udata;
+  block *b = udata;
   const int jumped = current != NULL && current->end != b->start;
+  if (current != NULL && marks > 0) current->cycles += current->cost + stall[MID] + (jumped ? FLOW_CHANGE : 0);
   for (int s = 0; s < SETS_OF_CONSTANTS; s++) {
     if (current != NULL) base[s] += current->cost + stall[s];
     if (jumped) base[s] += FLOW_CHANGE;
     stall[s] = 0;
   }
   current = b;
+  if (marks > 0) ++b->runs;
   ++block_runs;
   if (b->is_mark) {
     ++marks;
@@ -450,6 +463,9 @@ static void on_translate(qemu_plugin_id_t id, struct qemu_plugin_tb *tb) {
   }
   b->start = qemu_plugin_tb_vaddr(tb);
   b->insns = (uint32_t)n;
+  b->next_block = blocks;
+  blocks = b;
+  if (n > 0) b->symbol = qemu_plugin_insn_symbol(qemu_plugin_tb_get_insn(tb, 0));
   decoded prev = {0, 0, 0, 0};
   for (size_t i = 0; i < n; i++) {
     struct qemu_plugin_insn *insn = qemu_plugin_tb_get_insn(tb, i);
@@ -485,11 +501,61 @@ static void on_translate(qemu_plugin_id_t id, struct qemu_plugin_tb *tb) {
   qemu_plugin_register_vcpu_tb_exec_cb(tb, on_block, QEMU_PLUGIN_CB_NO_REGS, b);
 }
 
+typedef struct {
+  const char *name;
+  uint64_t cycles, insns, dfills, store_misses;
+} function_total;
+
+static int by_name(const void *a, const void *b) {
+  const char *x = (*(const block *const *)a)->symbol, *y = (*(const block *const *)b)->symbol;
+  return strcmp(x ? x : "?", y ? y : "?");
+}
+
+static int by_cycles(const void *a, const void *b) {
+  const uint64_t x = ((const function_total *)a)->cycles, y = ((const function_total *)b)->cycles;
+  return x < y ? 1 : x > y ? -1 : 0;
+}
+
+static void write_profile(void) {
+  size_t n = 0;
+  for (block *b = blocks; b != NULL; b = b->next_block) n++;
+  block **list = malloc((n + 1) * sizeof *list);
+  function_total *totals = calloc(n + 1, sizeof *totals);
+  FILE *f = fopen(profile_path, "w");
+  if (list == NULL || totals == NULL || f == NULL) {
+    qemu_plugin_outs("cyclecount: cannot write the profile\n");
+    return;
+  }
+  n = 0;
+  for (block *b = blocks; b != NULL; b = b->next_block) list[n++] = b;
+  qsort(list, n, sizeof *list, by_name);
+  size_t m = 0;
+  for (size_t i = 0; i < n; i++) {
+    const char *name = list[i]->symbol ? list[i]->symbol : "?";
+    if (m == 0 || strcmp(totals[m - 1].name, name) != 0) totals[m++].name = name;
+    function_total *t = &totals[m - 1];
+    t->cycles += list[i]->cycles;
+    t->insns += list[i]->runs * list[i]->insns;
+    t->dfills += list[i]->dfills;
+    t->store_misses += list[i]->store_misses;
+  }
+  qsort(totals, m, sizeof *totals, by_cycles);
+  for (size_t i = 0; i < m; i++)
+    fprintf(f, "%" PRIu64 " %" PRIu64 " %" PRIu64 " %" PRIu64 " %s\n", totals[i].cycles, totals[i].insns,
+            totals[i].dfills, totals[i].store_misses, totals[i].name);
+  if (fclose(f) != 0) qemu_plugin_outs("cyclecount: cannot write the profile\n");
+  free(list);
+  free(totals);
+}
+
 static void on_exit(qemu_plugin_id_t id, void *udata) {
   (void)id;
   (void)udata;
-  if (current != NULL)
+  if (current != NULL) {
+    current->cycles += current->cost + stall[MID];
     for (int s = 0; s < SETS_OF_CONSTANTS; s++) base[s] += current->cost + stall[s];
+  }
+  if (profile_path != NULL) write_profile();
   write_counts("total ");
   if (fclose(out) != 0) qemu_plugin_outs("cyclecount: cannot write the counts\n");
   if (marks == 0) {
@@ -505,8 +571,9 @@ QEMU_PLUGIN_EXPORT int qemu_plugin_install(qemu_plugin_id_t id, const qemu_info_
   for (int i = 0; i < argc; i++) {
     if (strncmp(argv[i], "out=", 4) == 0) path = argv[i] + 4;
     else if (strncmp(argv[i], "mark=", 5) == 0) mark_name = argv[i] + 5;
+    else if (strncmp(argv[i], "profile=", 8) == 0) profile_path = argv[i] + 8;
     else {
-      fprintf(stderr, "cyclecount: unknown option %s (out=FILE, mark=NAME)\n", argv[i]);
+      fprintf(stderr, "cyclecount: unknown option %s (out=FILE, mark=NAME, profile=FILE)\n", argv[i]);
       return -1;
     }
   }
