@@ -32,4 +32,26 @@ TEST(PanoramaMask, MatchesTheRuleForRandomFramesAtManyPositions) {
   EXPECT_EQ(bad, 0);
 }
 
+// The overlay four pixels a word against the byte rule (rosic's 255 is
+// transparent): random frames under the real picture, at a word-aligned
+// address and one byte off it (the byte path).
+TEST(OverlayRosic, MatchesTheByteRuleAlignedAndNot) {
+  std::mt19937 rng(5);
+  std::vector<uint8_t> frame(FRAME_BYTES + 8), before(FRAME_BYTES);
+  int bad = 0, transparent = 0;
+  for (int round = 0; round < 8; round++) {
+    uint8_t *out = frame.data() + (4 - reinterpret_cast<uintptr_t>(frame.data()) % 4) + round % 2;
+    for (uint8_t &b : before) b = uint8_t(rng());
+    std::copy(before.begin(), before.end(), out);
+    overlay_rosic(out);
+    for (int i = 0; i < FRAME_BYTES; i++) {
+      transparent += rosic[i] == 255;
+      bad += out[i] != (rosic[i] == 255 ? before[size_t(i)] : rosic[i]);
+    }
+  }
+  EXPECT_EQ(bad, 0);
+  EXPECT_GT(transparent, 0);
+  EXPECT_LT(transparent, 8 * FRAME_BYTES);
+}
+
 }  // namespace
