@@ -29,27 +29,15 @@ void panorama_window(int32_t now) {
   for (int y = 0; y < 199; y++) std::memcpy(vbuf + y * FRAME_W, takamehta + c + 800 * y, FRAME_W);
 }
 
-namespace {
-
-// The mask's bytes as multipliers (mask_weight), so every pixel takes the
-// same arithmetic and no test.
-uint16_t mask_weights[sizeof etumehta];
-bool mask_ready;
-
-}  // namespace
-
-void panorama_init() {
-  for (size_t i = 0; i < sizeof etumehta; i++) mask_weights[i] = mask_weight(etumehta[i]);
-  mask_ready = true;
-}
-
+// The mask read as it is stored, one byte a pixel (the picture's own 160 KB
+// rather than a table of multipliers twice its size), each byte made its
+// multiplier in registers (mask_weight).
 void panorama_mask(int32_t now) {
-  if (!mask_ready) panorama_init();
   const int m0 = (now / 10) % 800;  // twice the panorama's speed
   for (int y = 0; y < 199; y++) {
-    const uint16_t *m = mask_weights + m0 + 800 * y;
+    const uint8_t *m = etumehta + m0 + 800 * y;
     uint8_t *p = vbuf + y * FRAME_W;
-    for (int x = 0; x < FRAME_W; x++) p[x] = uint8_t((m[x] * p[x]) >> 8);  // 0 gives 0
+    for (int x = 0; x < FRAME_W; x++) p[x] = uint8_t((mask_weight(m[x]) * p[x]) >> 8);  // 0 gives 0
   }
 }
 

@@ -1,4 +1,4 @@
-// The panorama mask through its multiplier table against the rule it
+// The panorama mask through its multipliers against the rule it
 // stands for: a mask byte m of 255 leaves the pixel p, any other gives
 // (m p) >> 8; over every window position's phase and random frames.
 #include <gtest/gtest.h>
@@ -8,12 +8,12 @@
 
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/scene_pixels.h"
 #include "driver/scenes.h"
 
 namespace {
 
 TEST(PanoramaMask, MatchesTheRuleForRandomFramesAtManyPositions) {
-  panorama_init();
   std::mt19937 rng(3);
   std::vector<uint8_t> before(FRAME_BYTES);
   int bad = 0;
@@ -29,6 +29,13 @@ TEST(PanoramaMask, MatchesTheRuleForRandomFramesAtManyPositions) {
         bad += vbuf[y * FRAME_W + x] != (m == 255 ? p : (m * p) >> 8);
       }
   }
+  EXPECT_EQ(bad, 0);
+}
+
+TEST(PanoramaMask, EveryMaskByteOverEveryPixel) {
+  int bad = 0;
+  for (int m = 0; m < 256; m++)
+    for (int p = 0; p < 256; p++) bad += mask_pixel(uint8_t(p), uint8_t(m)) != (m == 255 ? p : (m * p) >> 8);
   EXPECT_EQ(bad, 0);
 }
 
