@@ -31,6 +31,7 @@
 #include "music/mzx.h"
 #include "replayer/pt.h"
 #include "sound/dsp16.h"
+#include "tools/capture/hashes.h"
 #include "tools/writers/writers.h"
 
 namespace {
@@ -52,6 +53,7 @@ struct Options {
   std::vector<int> shots;
   bool quiet = false;
   bool bench = false;
+  std::string hashes;  // --hashes FILE
 };
 
 [[noreturn]] void usage_error(const std::string &what) {
@@ -59,7 +61,8 @@ struct Options {
   std::fprintf(stderr,
                "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
                "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
-               "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n");
+               "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n"
+               "       ulvenor-capture --hashes FILE [--fps N]\n");
   std::exit(2);
 }
 
@@ -68,7 +71,8 @@ void help() {
       "ulvenor-capture: render the demo offline to video, sound and still pictures\n\n"
       "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
       "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
-      "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n\n"
+      "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n"
+      "       ulvenor-capture --hashes FILE [--fps N]\n\n"
       "  --out DIR     write DIR/video.y4m (YUV4MPEG2, 4:4:4) and DIR/audio.wav (44100 Hz,\n"
       "                16-bit stereo), or with --shot only DIR/shot-POS.png; DIR is\n"
       "                created when missing, earlier files are replaced only when\n"
@@ -81,6 +85,9 @@ void help() {
       "  --quiet       no size estimate or progress on standard error\n"
       "  --bench       draw the whole demo as fast as possible and print the cost per scene;\n"
       "                with --shot, also write those stills (not timed)\n"
+      "  --hashes FILE write to FILE a 64-bit FNV-1a hash of every sound block (\"a K HASH\",\n"
+      "                4096 frames) and of every video frame (\"f K POS HASH\", 320x240 RGB)\n"
+      "                of the whole demo, in the order they are made; nothing else\n"
       "  --help, --version\n\n"
       "example: ulvenor-capture --out cap --scale 3 && ffmpeg -i cap/video.y4m -i cap/audio.wav out.mkv\n");
 }
@@ -147,9 +154,16 @@ Options parse(int argc, char **argv) {
       o.quiet = true;
     } else if (a == "--bench") {
       o.bench = true;
+    } else if (a == "--hashes") {
+      o.hashes = value("--hashes");
     } else {
       usage_error("unknown argument: " + a);
     }
+  }
+  if (!o.hashes.empty()) {
+    if (!o.out.empty() || o.bench || !o.shots.empty() || o.from_given || o.to_given || o.scale != 1)
+      usage_error("--hashes takes only --fps");
+    return o;
   }
   if (o.out.empty() && (!o.bench || !o.shots.empty())) usage_error("--out DIR is required");
   if (o.bench && !o.out.empty() && o.shots.empty()) usage_error("--bench writes only stills: --out needs --shot");
@@ -232,12 +246,18 @@ struct Music {
   std::vector<uint8_t> pcm;  // 16-bit stereo little-endian, reserved once
   int64_t produced = 0;
   bool keep = true;
+  tw_file *hashes = nullptr;  // when set, every block's hash line goes there
 
   void advance_to(int64_t played) {
     static uint8_t block[BLOCK * 4];
     while (produced <= played) {
       mix_newhand(nullptr, block, int(sizeof block));
       if (keep) pcm.insert(pcm.end(), block, block + sizeof block);
+      if (hashes) {
+        char s[64];
+        const int n = cap_block_line(s, sizeof s, long(produced / BLOCK), cap_hash(block, sizeof block, 1, 1));
+        tw_write(*hashes, s, size_t(n));
+      }
       produced += BLOCK;
     }
   }
@@ -398,6 +418,29 @@ int bench(const Options &o) {
   return whole ? 0 : 1;
 }
 
+// ---- hashes ----------------------------------------------------------------
+
+// The whole demo on the virtual clock, as a capture draws it, every block
+// and frame as one hash line (tools/capture/hashes.h).
+int hash_list(const Options &o) {
+  tw_file f;
+  tw_open(f, o.hashes);
+  Music music;
+  music.keep = false;
+  music.hashes = &f;
+  std::vector<uint8_t> rgb;
+  for (int64_t k = 0;; k++) {
+    const int32_t pos = draw_frame(music, int32_t(k * 1000 / o.fps));
+    window_rgb(rgb);
+    char s[64];
+    const int n = cap_frame_line(s, sizeof s, long(k), pos, cap_hash(rgb.data(), rgb.size(), 1, 1));
+    tw_write(f, s, size_t(n));
+    if (demo_done(pos, 0)) break;
+  }
+  tw_commit({&f});
+  return 0;
+}
+
 // ---- capture ---------------------------------------------------------------
 
 struct Capture {
@@ -482,6 +525,7 @@ int main(int argc, char **argv) {
   if (!o.out.empty()) make_folder(o.out);
   tw_catch_signals();
   startup();
+  if (!o.hashes.empty()) return hash_list(o);
   if (!o.bench && o.shots.empty()) check_space(o);
   return o.bench ? bench(o) : capture(o);
 }
