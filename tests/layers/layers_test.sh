@@ -22,7 +22,7 @@ uses() {
     driver) echo "music fx vector assets maths" ;;
     tools/writers) echo "" ;;
     tools/assetgen) echo "vector fx maths assets/frame.h tools/writers" ;;
-    tools/* | tests/* | bench) echo "*" ;;
+    tools/* | tests/* | bench | web) echo "*" ;;
     *) return 1 ;;
   esac
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "assets/assets.h"
-#include "common/scratch.h"
+#include "common/temp_dir.h"
 #include "vector/cgm.h"
 
 namespace {
@@ -33,7 +33,8 @@ struct Compact {
 
 // Named after the running test: ctest runs tests in parallel.
 std::string temp_path(const char *name) {
-  return scratch_path(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" + name);
+  return test_temp_dir("cgm_test") + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+         name;
 }
 
 void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/scratch.h"
+#include "common/temp_dir.h"
 #include "vector/cgm.h"
 #include "vector/cgm_shape.h"
 
@@ -18,8 +18,8 @@ namespace {
 // Reads `text` (a whole file) with the given limits; the demo's limits are
 // restored afterwards.
 cgm_picture *read_with(const std::string &text, cgm_textlimits limits = {500, 99, 160, 0}) {
-  std::string path =
-      scratch_path(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_drawing.cgm");
+  std::string path = test_temp_dir("cgm_test") + "/" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_drawing.cgm";
   FILE *f = std::fopen(path.c_str(), "wb");
   std::fwrite(text.data(), 1, text.size(), f);
   std::fclose(f);
