@@ -284,13 +284,15 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
   }
 }
 
-// A hit on `row`: the boom on the drums, a crash on the bass channel (the
-// boom carries the low end until the bass's next note) and a stab (an open
-// fifth) on the chords channel, rooted on `chord`; the chord that was playing
-// comes back `back` rows later (0: it does not).
-void accent(Pattern &p, int row, const char *chord, int back = 4) {
+// A hit on `row`: the boom on the drums, a crash on the bass channel and a
+// stab (an open fifth) on the chords channel, rooted on `chord`; the chord
+// that was playing comes back `back` rows later (0: it does not). The bass
+// gives the crash its moment: it rests for the `ring` rows from the hit
+// (the boom carries the low end) and comes back on the note after them.
+void accent(Pattern &p, int row, const char *chord, int back = 4, int ring = 6) {
   set(p, row, DR, S_BOOM, 48);
   set(p, row, BS, S_CRASH, 57);
+  for (int r = row + 1; r < row + ring && r < kRows; r++) p.cell[r][BS] = Cell();
   int prev = -1;
   for (int r = row; r >= 0 && prev < 0; r--)
     if (p.cell[r][CH].note != kNoNote) prev = r;
@@ -502,6 +504,7 @@ void worm_accent(Pattern &p) {
   melody(p, s.c_str(), plucked(S_PLUCK));
   bass_drive(p, "Dm 16 Bb 16 C 16", S_GROWL);
   accent(p, 48, "A", 0);
+  set(p, 48, LD, S_STAB, chord_note(9) + 12);  // the hit doubled an octave up, into the black
   set(p, 50, LD, S_RISER, 48);
   for (int r = 52; r < 64; r += 4) set(p, r, BS, S_GROWL, bass_root(9));
 }
