@@ -133,9 +133,42 @@ void drums(Pattern &p, int row, const char *s, int ch = DR) {
   }
 }
 
-// The same bar of drums four times, with an optional fill in the last bar.
-void drum_bars(Pattern &p, const char *bar, const char *last = nullptr) {
-  for (int b = 0; b < 4; b++) drums(p, 16 * b, b == 3 && last ? last : bar);
+// The same bar of drums four times, with an optional fill in the last bar
+// and an optional variation in the third.
+void drum_bars(Pattern &p, const char *bar, const char *last = nullptr, const char *third = nullptr) {
+  for (int b = 0; b < 4; b++) drums(p, 16 * b, b == 3 && last ? last : b == 2 && third ? third : bar);
+}
+
+// Accents and ghost notes through the volume column, on every drum hit of
+// channel `ch` that has no command of its own. Closed hats: the eighth
+// after each half bar's downbeat (rows 2 and 10 of a bar) strong at the
+// sample's volume, keeping its panning; the other off-beat eighths lighter
+// (the third bar of a pattern pushes them a little), hats on the beat
+// lighter still and sixteenths as ghosts, alternating two levels. Snares
+// off the backbeat are lighter; a run of snares swells towards the
+// downbeat that follows it. `seed` shifts the ghosts' alternation from
+// pattern to pattern.
+void dynamics(Pattern &p, int seed, int ch = DR) {
+  for (int r = 0; r < kRows; r++) {
+    Cell &c = p.cell[r][ch];
+    if (!c.sample || c.cmd || c.param) continue;
+    const int in_bar = r % 16;
+    int vol = -1;
+    if (c.sample == S_HAT) {
+      if (r % 8 == 2) vol = -1;
+      else if (r % 8 == 6) vol = r / 16 == 2 ? 54 : 46;
+      else if (r % 4 == 0) vol = 40;
+      else vol = (r / 2 + seed) % 2 ? 30 : 22;
+    } else if (c.sample == S_SNARE && in_bar != 4 && in_bar != 12) {
+      const bool run = (r > 0 && p.cell[r - 1][ch].sample == S_SNARE) ||
+                       (r + 1 < kRows && p.cell[r + 1][ch].sample == S_SNARE);
+      vol = run ? 30 + 34 * in_bar / 15 : 44;
+    }
+    if (vol >= 0) {
+      c.cmd = CMD_VOL;
+      c.param = uint8_t(vol);
+    }
+  }
 }
 
 // Softer drums for the quiet sections: every hit of rows [from, to) without
@@ -216,7 +249,22 @@ struct Voice {
   int porta = 0x0C;
   int ch = LD;
   bool fade = true;  // long notes fade a little under their vibrato
+  bool accents = true;  // the volume column shapes the phrase (see note_volume)
 };
+
+// The level of a note of `len` rows starting on `row`, as a set-volume
+// parameter, or -1 for the sample's own volume: a bar's downbeat and long
+// notes sing out, the half bar's downbeat and notes on the beat a little
+// less, off-beat eighths and sixteenths lighter, so the line has a pulse of
+// its own.
+int note_volume(uint8_t sample, int row, int len) {
+  const int full = instruments->at(sample - 1).volume;
+  if (row % 16 == 0 || len >= 8) return -1;
+  if (row % 8 == 0) return full - 4;
+  if (row % 4 == 0) return full - 9;
+  if (row % 2 == 0) return full - 15;
+  return full - 21;
+}
 
 // The singing voice, without vibrato.
 Voice sung() {
@@ -267,6 +315,10 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
         for (int r = row + 1; r < row + t.len && r < kRows; r++) fx(p, r, v.ch, CMD_PORTA, 0);
       } else {
         set(p, row, v.ch, v.sample, n);
+        if (v.accents && v.vib) {
+          const int vol = note_volume(v.sample, row, t.len);
+          if (vol >= 0) fx(p, row, v.ch, CMD_VOL, vol);
+        }
         // The depth is in period units, so the same depth is wider on high
         // notes (short periods): one step less from E-3 up.
         const int vib = n >= 52 && (v.vib & 15) > 1 ? v.vib - 1 : v.vib;
@@ -333,8 +385,7 @@ const char *const THEME_A = "A-2 6 D-3 2 C-3 4 A-2 4  A#2 6 A-2 2 G-2 4 F-2 4  G
 const char *const THEME_B = "D-3 4 E-3 2 F-3 4 E-3 2 D-3 4  A#2 6 A-2 2 G-2 4 A#2 4  D-3 4 F-3 4 E-3 4 C-3 4  A-2 8 C#3 4 E-3 4";
 const char *const THEME_C = "F-3 6 E-3 2 D-3 4 A-2 4  A#2 6 C-3 2 D-3 4 F-3 4  G-3 6 F-3 2 E-3 4 D-3 4  C#3 8 A-2 4 --- 4";
 
-const char *const GROOVE = "K.h.S.h.K.hKS.o.";
-const char *const GROOVE_FILL = "K.h.S.h.K.SSMMLL";
+const char *const GROOVE = "K.hhS.hhK.hKS.o.";
 
 // Order 0: thunder, a low drone, a bell; light comes up at row 32.
 void intro_a(Pattern &p) {
@@ -391,12 +442,13 @@ void intro_title(Pattern &p) {
   for (int r = 48; r < 64; r += 2) set(p, r, BS, S_GROWL, bass_root(9) + (r >= 56 ? 12 : 0));
 }
 
-// A pattern of the theme: the groove under `bar` with the fill, chords of
-// `voices` and driving bass on `bass` over `prog`, the tune, a hit on D at
-// row 0 and one on `second` at 32, with a snare after it.
-void theme(Pattern &p, const char *bar, ChordSet voices, uint8_t bass, const char *prog, const char *tune,
-           const char *second) {
-  drum_bars(p, bar, GROOVE_FILL);
+// A pattern of the theme: the groove under `bar` with `fill` in the last
+// bar and `third` (when set) in the third, chords of `voices` and driving
+// bass on `bass` over `prog`, the tune, a hit on D at row 0 and one on
+// `second` at 32, with a snare after it.
+void theme(Pattern &p, const char *bar, const char *fill, const char *third, ChordSet voices, uint8_t bass,
+           const char *prog, const char *tune, const char *second) {
+  drum_bars(p, bar, fill, third);
   chords(p, voices, prog);
   bass_drive(p, prog, bass);
   melody(p, tune);
@@ -406,14 +458,19 @@ void theme(Pattern &p, const char *bar, ChordSet voices, uint8_t bass, const cha
 }
 
 // Orders 3 and 25: the main theme drops.
-void theme_drop(Pattern &p) { theme(p, GROOVE, ORGAN, S_BASS, "Dm 16 Bb 16 C 16 A 16", THEME_A, "C"); }
+void theme_drop(Pattern &p) {
+  theme(p, GROOVE, "K.hhS.hhK.SSMMLL", nullptr, ORGAN, S_BASS, "Dm 16 Bb 16 C 16 A 16", THEME_A, "C");
+}
 
 // Orders 4 and 26.
-void theme_b(Pattern &p) { theme(p, GROOVE, ORGAN, S_BASS, "Dm 16 Gm 16 Bb 8 C 8 A 16", THEME_B, "A#"); }
+void theme_b(Pattern &p) {
+  theme(p, GROOVE, "K.hhS.hKSsSsHHMM", "K.hhS.hKK.hhS.oh", ORGAN, S_BASS, "Dm 16 Gm 16 Bb 8 C 8 A 16", THEME_B, "A#");
+}
 
 // Orders 5 and 27: the climb; choir takes over the chords.
 void theme_c(Pattern &p) {
-  theme(p, "K.h.S.hKK.h.S.hh", CHOIR, S_GROWL, "Dm 16 Bb 16 Gm 16 A 16", THEME_C, "G");
+  theme(p, "K.hhS.hKK.hhS.hh", "KhhhS.hKK.SSSSSS", "K.hhS.hKK.hKSshh", CHOIR, S_GROWL, "Dm 16 Bb 16 Gm 16 A 16",
+        THEME_C, "G");
 }
 
 // Order 6: the last verse, the flicker-out from 48 and the break at 62.
@@ -511,8 +568,8 @@ void worm_accent(Pattern &p) {
 
 // The gargoyle's groove: driving kicks, claps on the backbeat, growl bass,
 // choir chords, the lead wailing above.
-void garg_common(Pattern &p, const char *prog, const char *tune) {
-  drum_bars(p, "K.hKS.hKK.hKS.hh", "K.hKS.hKK.SSMMLL");
+void garg_common(Pattern &p, const char *prog, const char *tune, const char *fill) {
+  drum_bars(p, "K.hKS.hKK.hKS.hh", fill, "K.hKS.hKK.hKSshh");
   chords(p, CHOIR, prog);
   bass_drive(p, prog, S_GROWL);
   melody(p, tune);
@@ -521,7 +578,7 @@ void garg_common(Pattern &p, const char *prog, const char *tune) {
 // Order 13: hits at 0 and 16 with the text bursts.
 void garg_a(Pattern &p) {
   garg_common(p, "Dm 16 Dm 16 Bb 16 A 16",
-              "D-3 8 F-3 4 E-3 4  D-3 8 C-3 4 A-2~ 4  A#2 6 C-3 2 D-3 4 F-3 4  E-3 12 --- 4");
+              "D-3 8 F-3 4 E-3 4  D-3 8 C-3 4 A-2~ 4  A#2 6 C-3 2 D-3 4 F-3 4  E-3 12 --- 4", "K.hKS.hKK.SSMMLL");
   accent(p, 0, "D");
   accent(p, 16, "D");
 }
@@ -529,7 +586,7 @@ void garg_a(Pattern &p) {
 // Orders 14 and 16: hits at 0, 16 and 32.
 void garg_b(Pattern &p) {
   garg_common(p, "Gm 16 Dm 16 Eb 16 A 16",
-              "G-3 8 F-3 4 D-3 4  A-3 8 G-3 4 F-3 4  G-3 6 F-3 2 D#3 4 A#2 4  C#3 12 --- 4");
+              "G-3 8 F-3 4 D-3 4  A-3 8 G-3 4 F-3 4  G-3 6 F-3 2 D#3 4 A#2 4  C#3 12 --- 4", "K.hKS.hKSsSsSSSS");
   accent(p, 0, "G");
   accent(p, 16, "D");
   accent(p, 32, "D#");
@@ -538,14 +595,14 @@ void garg_b(Pattern &p) {
 // Order 15: hits at 0 and 16, the second gargoyle.
 void garg_c(Pattern &p) {
   garg_common(p, "Dm 16 Bb 16 Gm 16 A 16",
-              "A-3 8 G-3 4 F-3~ 4  F-3 8 D-3 4 C-3~ 4  D-3 6 E-3 2 F-3 4 G-3~ 4  E-3 12 --- 4");
+              "A-3 8 G-3 4 F-3~ 4  F-3 8 D-3 4 C-3~ 4  D-3 6 E-3 2 F-3 4 G-3~ 4  E-3 12 --- 4", "K.hKHHMMK.LLMMLL");
   accent(p, 0, "D");
   accent(p, 16, "A#");
 }
 
 // Order 17: hits at 0 and 32, then the flicker-out from 48.
 void garg_out(Pattern &p) {
-  garg_common(p, "Dm 16 Eb 16 Dm 16 A 16", "D-3 8 F-3 4 A-3 4  G-3 8 D#3 4 C-3 4  D-3 16  A-2 8 --- 8");
+  garg_common(p, "Dm 16 Eb 16 Dm 16 A 16", "D-3 8 F-3 4 A-3 4  G-3 8 D#3 4 C-3 4  D-3 16  A-2 8 --- 8", nullptr);
   drums(p, 48, "KSKSKSKSKSKSKS..");
   for (int r = 48; r < 62; r++) fx(p, r, DR, CMD_VOL, 64 - 3 * (r - 48));
   accent(p, 0, "D");
@@ -556,19 +613,19 @@ void garg_out(Pattern &p) {
 
 // Orders 18 and 19: the letters, a march on the organ.
 void letters_a(Pattern &p) {
-  walking_backing(p, "K.h.S.h.K.K.S.h.", "K.h.S.h.K.K.SsMM", ORGAN, "Dm 16 C 16 Bb 16 A 16");
+  walking_backing(p, "K.hhS.h.K.K.S.hh", "K.hhS.h.K.K.SsMM", ORGAN, "Dm 16 C 16 Bb 16 A 16");
   melody(p, "A-2 4 A-2 2 A-2 2 D-3 8  C-3 4 E-3 4 G-3 8  F-3 4 D-3 4 A#2 4 C-3 4  C#3 12 --- 4");
   set(p, 0, DR, S_CRASH, 57);
 }
 
 void letters_b(Pattern &p) {
-  walking_backing(p, "K.h.S.h.K.K.S.h.", "K.h.S.s.K.SSSSSS", ORGAN, "Gm 16 Dm 16 Eb 16 A 16");
+  walking_backing(p, "K.h.S.hhK.K.S.h.", "K.h.S.s.K.SSSSSS", ORGAN, "Gm 16 Dm 16 Eb 16 A 16");
   melody(p, "A#2 4 D-3 4 G-3 8  F-3 4 D-3 4 A-2 8  G-2 4 A#2 4 D#3 8  E-3 8 C#3 4 A-2 4");
 }
 
 // Orders 20 and 21: the halftone: a sequencer line of plucks and claps.
 void halftone(Pattern &p, const char *prog, const char *seq) {
-  drum_bars(p, "K.h.c.hKK.h.c.hh", "K.h.c.hKK.c.c.cc");
+  drum_bars(p, "K.hhc.hKK.hhc.hh", "K.hhc.hKK.c.c.cc");
   chords(p, STRINGS, prog);
   bass_drive(p, prog);
   melody(p, seq, plucked(S_CELESTA));
@@ -720,6 +777,7 @@ Song compose(const std::vector<Sample> &samples) {
   for (int i = 0; i < kPatterns; i++) {
     kPatternDefs[i].build(song.patterns[i]);
     for (const Release &rel : kReleases) release_before_notes(song.patterns[i], rel.ch, rel.step);
+    dynamics(song.patterns[i], i);
     pan_cymbals(song.patterns[i]);
   }
   int pos = 0;
