@@ -165,16 +165,20 @@ TEST_F(Module, EverySampleIsPlayed) {
 // heard at four levels or more (a note without a set-volume plays at its
 // sample's volume), and at least a third of the hats are off that level.
 // The crash, the bass channel's hit, rings: no note cuts it within four
-// rows.
-TEST_F(Module, AccentsGhostsAndARingingCrash) {
+// rows. The four-channel tricks are there: arpeggio chords (effect 0 with
+// a parameter) and sample offsets.
+TEST_F(Module, AccentsGhostsTricksAndARingingCrash) {
   const int hat = 3, snare = 2, lead = 15, crash = 5, bass_channel = 1;
   std::vector<Cmd> all = cells(m);
   std::vector<std::vector<int>> levels(32);
-  int hats = 0, hats_off = 0, crashes = 0;
+  int hats = 0, hats_off = 0, crashes = 0, arpeggios = 0, offsets = 0;
   for (int i = 0; i < 30; i++) {  // the song as the demo plays it
     const int pat = m[952 + i];
     for (const Cmd &c : all) {
-      if (c.pattern != pat || !c.sample || !c.period) continue;
+      if (c.pattern != pat) continue;
+      arpeggios += c.cmd == 0 && c.param != 0;
+      offsets += c.cmd == 9 && c.param != 0 && c.sample;
+      if (!c.sample || !c.period) continue;
       const int own = m[20 + 30 * (c.sample - 1) + 25];
       const int level = c.cmd == 0xC ? c.param : own;
       auto &l = levels[c.sample];
@@ -196,6 +200,8 @@ TEST_F(Module, AccentsGhostsAndARingingCrash) {
   EXPECT_GE(levels[lead].size(), 4u);
   EXPECT_GE(3 * hats_off, hats) << hats_off << " of " << hats << " hats off their sample's volume";
   EXPECT_GE(crashes, 10);
+  EXPECT_GE(arpeggios, 20);
+  EXPECT_GE(offsets, 4);
 }
 
 }  // namespace
