@@ -710,7 +710,7 @@ Sample bass(bool growl) {
                          : 1 + 0.8 * std::exp(-std::pow((f - 1100) / 500, 2));
     return odd * nasal / k * lowpass_shape(f, fc, growl ? 3 : 4);
   };
-  return looped_sample(growl ? "growl bass" : "bass", p, {{pitch(36, 0.5), 1.0}}, growl ? 31 : 30, growl ? 52 : 54, 1.6);
+  return looped_sample(growl ? "growl bass" : "bass", p, {{pitch(36, 0.5), 1.0}}, growl ? 31 : 30, growl ? 56 : 58, 1.6);
 }
 
 double drawbars(int k) {
@@ -739,7 +739,7 @@ Sample organ(bool minor) {
   };
   auto tones = voicing(pitch(48, 0.5), minor);
   tones.push_back({pitch(48, 0.25), 0.35});  // 16' pedal tone
-  return looped_sample(minor ? "organ minor" : "organ major", p, tones, minor ? 40 : 41, 54, 1.8);
+  return looped_sample(minor ? "organ minor" : "organ major", p, tones, minor ? 40 : 41, 58, 1.8);
 }
 
 Sample choir(bool minor) {
