@@ -499,7 +499,7 @@ void theme_b(Pattern &p) {
   theme(p, GROOVE, "K.hhS.hKSsSsHHMM", "K.hhS.hKK.hhS.oh", ORGAN, S_BASS, "Dm 16 Gm 16 Bb 8 C 8 A 16", THEME_B, "A#");
 }
 
-// Orders 5 and 27: the climb; choir takes over the chords.
+// Order 5: the climb; choir takes over the chords (the reprise lifts it, below).
 void theme_c(Pattern &p) {
   theme(p, "K.hhS.hKK.hhS.hh", "KhhhS.hKK.SSSSSS", "K.hhS.hKK.hKSshh", CHOIR, S_GROWL, "Dm 16 Bb 16 Gm 16 A 16",
         THEME_C, "G");
