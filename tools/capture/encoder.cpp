@@ -82,7 +82,7 @@ std::string last_log;
 void keep_log(void *avcl, int level, const char *fmt, va_list vl) {
   if (level > AV_LOG_ERROR) return;
   char line[512];
-  int prefix = 0;
+  int prefix = 1;  // "[mp4 @ 0x...] ": the component, shortened below
   av_log_format_line2(avcl, level, fmt, vl, line, sizeof line, &prefix);
   std::string text = line;
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
