@@ -2,12 +2,19 @@
 # Collects real four-channel modules for bench_mixer --real_mods=DIR: the
 # "M.K." files of Debian's game data packages, downloaded and unpacked
 # without installing them (apt-get download, dpkg -x), one copy of each
-# distinct file, named PACKAGE-FILE.
+# distinct file, named PACKAGE-FILE. With --render MODTOOL, each is also
+# rendered through our replayer and mixer (the first 120 s) to DIR/wav/, for
+# `mixfigures SONG.wav --real DIR/wav`.
 #
-#   bench/real-mods.sh [DIR]      (default build/real-mods)
+#   bench/real-mods.sh [--render build/tools/modtool/modtool] [DIR]   (default build/real-mods)
 #   build/bench/bench_mixer --benchmark_filter=none --real_mods=build/real-mods
 set -e
 cd "$(dirname "$0")/.."
+modtool=
+if [ "${1:-}" = --render ]; then
+  modtool=$(realpath "$2")
+  shift 2
+fi
 dir=$(realpath -m "${1:-build/real-mods}")
 packages=(tecnoballz-data freedroid-data circuslinux-data madbomber-data gemdropx bugsquish
   ri-li-data rafkill-data bomberclone-data ironseed-data tuxmath-data black-box)
@@ -27,4 +34,12 @@ for deb in "$work"/*.deb; do
     cp "$f" "$dir/$name-$(basename "$f")"
   done
 done
-echo "$(ls "$dir" | wc -l) modules in $dir"
+echo "$(ls "$dir"/*.mod "$dir"/*.MOD 2>/dev/null | wc -l) modules in $dir"
+[ -n "$modtool" ] || exit 0
+mkdir -p "$dir/wav"
+for f in "$dir"/*; do
+  [ -f "$f" ] || continue
+  out="$dir/wav/$(basename "${f%.*}").wav"
+  "$modtool" render "$f" -o "$out" --seconds 120 >/dev/null || { echo "could not render $f" >&2; rm -f "$out"; }
+done
+echo "$(ls "$dir/wav" | wc -l) renders in $dir/wav"

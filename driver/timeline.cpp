@@ -4,11 +4,11 @@
 #include "driver/timeline.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "maths/rng.h"
 #include "driver/scenes.h"
 #include "fx/halftone.h"
 #include "fx/noise.h"
@@ -70,7 +70,7 @@ namespace {
 // is blanked: each row past `base` blanks one more of the 16 values.
 bool flicker_out(int32_t pos, int32_t now, int32_t base) {
   if (now - flicker_time >= 31) {
-    flicker_value = std::rand() % 16;
+    flicker_value = rng_next() % 16;
     flicker_time = now;
   }
   if (flicker_value < pos - base) {

@@ -1,7 +1,7 @@
 // Replayer tick: tick, row and song-position advance, note triggering, and
 // the start-up reset with the waveform tables.
-#include <cstdlib>
 
+#include "maths/rng.h"
 #include "replayer/pt.h"
 #include "replayer/pt_fx.h"
 #include "sound/sd.h"
@@ -182,7 +182,7 @@ void pt_init() {
   pt_lineptr = nullptr;
   pt_vibratotable = pt_tremolotable = pt_sinetable;
   for (int i = 0; i < 64; ++i) {
-    int r = std::rand();
+    int r = rng_next();
     pt_ramptable[i] = int16_t(255 - 8 * i);
     pt_randtable[i] = int16_t(r % 511 - 256);
   }

@@ -3,10 +3,10 @@
 #include "vector/wurms.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "assets/assets.h"
 #include "maths/cr.h"
+#include "maths/rng.h"
 
 cgm_picture *wurms_pic1;
 cgm_picture *wurms_pic2;
@@ -17,7 +17,7 @@ int32_t wurms_yoff[16];
 int32_t wurms_scale;
 int32_t wurms_cx, wurms_cy;
 int32_t wurms_mat[4];
-int (*wurms_rand)() = std::rand;
+int (*wurms_rand)() = rng_next;
 
 namespace {
 

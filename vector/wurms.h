@@ -20,8 +20,8 @@ extern int32_t wurms_scale;            // S of the current link
 extern int32_t wurms_cx, wurms_cy;     // current link, relative to the frame centre
 extern int32_t wurms_mat[4];           // a, b, c, d of the current link, 4.12
 
-// Random source of the offsets: the C library's rand (never given a start
-// value) unless a test puts a stand-in here before wurms_init.
+// Random source of the offsets: the demo's sequence (rng_next, maths/rng.h)
+// unless a test puts a stand-in here before wurms_init.
 extern int (*wurms_rand)();
 
 // Decodes the pictures, builds the arcs, the path and the offsets. Once,

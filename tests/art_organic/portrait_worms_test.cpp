@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "maths/rng.h"
 #include "vector/wurms.h"
 
 namespace {
@@ -61,8 +62,8 @@ double worm_cover(int k, const std::vector<int> &px) {
 class PortraitWorms : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::srand(1);  // the demo's unseeded rand, as the worms' start-up draws it
-    wurms_rand = std::rand;
+    rng_reset();  // the demo's random sequence from its start
+    wurms_rand = rng_next;
     wurms_init();
   }
 };

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "maths/rng.h"
 #include "music/mzx.h"
 #include "replayer/pt.h"
 #include "sound/dsp16.h"
@@ -91,7 +92,7 @@ inline result run(const uint8_t *data, size_t size) {
   std::vector<uint8_t> image(bytes.begin(), bytes.end());
   const bool wide = size % 4 == 1;
   mzx_init_offline(wide ? 44100 : 8000, BLOCK);
-  std::srand(1);
+  rng_reset();
   detail::restore_carried();
   r.loaded = mzx_get(image.data()) == 1;
   r.consumed = rb_ofs;

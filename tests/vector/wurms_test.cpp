@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "maths/rng.h"
 #include "vector/wurms.h"
 
 namespace {
@@ -17,7 +18,7 @@ int zero_rand() { return 0; }
 void init_with_zero_rand() {
   wurms_rand = zero_rand;
   wurms_init();
-  wurms_rand = std::rand;
+  wurms_rand = rng_next;
 }
 
 TEST(Wurms, PathStartsWithZeroStepsAndCloses) {
@@ -71,7 +72,7 @@ TEST(Wurms, OffsetsDrawRandInOrder) {
   calls = 0;
   wurms_rand = counting_rand;
   wurms_init();
-  wurms_rand = std::rand;
+  wurms_rand = rng_next;
   EXPECT_EQ(calls, 32);
   EXPECT_EQ(wurms_xoff[0], 0 - 300);             // rand 0
   EXPECT_EQ(wurms_yoff[0], 7 - 300);             // rand 7

@@ -2,7 +2,7 @@
 # Prints the figures the art and the music are judged by, measured on what
 # the build made: the skull and gargoyle frames against their shading
 # pictures (correlation, clipping, median luminance, from capture stills)
-# and the module's render (band shares, side/mid, flash-row contrast, the
+# and the module's render (loudness, band shares, side/mid, flash-row contrast, the
 # worm section's centroid, clipping).
 # usage: tools/assetgen/figures.sh [BUILD_DIR]   (a build with -DULV_TESTS=ON
 # makes BUILD_DIR/assets/nothing.wav; otherwise `ninja ulv_nothing_wav`)

@@ -155,6 +155,7 @@ Options parse(int argc, char **argv) {
   if (o.bench && !o.out.empty() && o.shots.empty()) usage_error("--bench writes only stills: --out needs --shot");
   check_ranges(o);
   std::sort(o.shots.begin(), o.shots.end());
+  o.shots.erase(std::unique(o.shots.begin(), o.shots.end()), o.shots.end());
   return o;
 }
 
@@ -306,13 +307,17 @@ void enlarge(const std::vector<uint8_t> &rgb, int scale, std::vector<uint8_t> &b
 // ---- stills ----------------------------------------------------------------
 
 // The stills asked for, in order of position; `next` is the first not yet
-// taken.
+// taken. Each is written and closed under its temporary name as it is
+// taken, and all are renamed into place together at the end (a run is
+// whole or leaves nothing).
 struct Shots {
   const Options &o;
   size_t next = 0;
   std::vector<uint8_t> rgb, big;
+  // Sized once: the signal handler holds pointers to the names inside.
+  std::vector<tw_file> files;
 
-  explicit Shots(const Options &opts) : o(opts) {}
+  explicit Shots(const Options &opts) : o(opts), files(opts.shots.size()) {}
   bool all_taken() const { return next == o.shots.size(); }
 };
 
@@ -326,8 +331,17 @@ void take_shots(Shots &s, int32_t pos) {
       drawn = true;
     }
     const std::string path = s.o.out + "/shot-" + std::to_string(s.o.shots[s.next]) + ".png";
-    tw_png(path, WIN_W * s.o.scale, WIN_H * s.o.scale, 3, s.big.data());
+    tw_png_write(s.files[s.next], path, WIN_W * s.o.scale, WIN_H * s.o.scale, 3, s.big.data());
   }
+}
+
+// The stills taken renamed into place together when all were taken, else
+// removed.
+void finish_shots(Shots &s, bool whole) {
+  std::vector<tw_file *> taken;
+  for (size_t i = 0; i < s.next; i++) taken.push_back(&s.files[i]);
+  if (whole) return tw_commit(taken.data(), taken.size());
+  for (tw_file *f : taken) tw_discard(*f);
 }
 
 // False, with a message, when the demo ended before a still asked for (not
@@ -379,7 +393,9 @@ int bench(const Options &o) {
   std::printf("%-18s %8ld %10.1f\n", "present (8 to 16)", frames, present_sum / frames);
   std::printf("overall: %ld frames in %.2f s, %.0f frames per second (music included)\n", frames, total,
               frames / total);
-  return shots_complete(shots, pos) ? 0 : 1;
+  const bool whole = shots_complete(shots, pos);
+  finish_shots(shots, whole);
+  return whole ? 0 : 1;
 }
 
 // ---- capture ---------------------------------------------------------------
@@ -452,7 +468,9 @@ int capture(const Options &o) {
   }
   if (!o.quiet) std::fprintf(stderr, "\n");
   tw_line_open(false);
-  if (!shots_complete(c.shots, c.last_pos)) return 1;
+  const bool whole = shots_complete(c.shots, c.last_pos);
+  finish_shots(c.shots, whole);
+  if (!whole) return 1;
   return c.video ? finish_video(c) : 0;
 }
 

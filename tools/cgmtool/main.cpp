@@ -121,17 +121,10 @@ Options parse_args(int argc, char **argv) {
   return o;
 }
 
-// Same file: same name, or the same inode when the output exists.
-bool same_file(const std::string &a, const std::string &b) {
-  struct stat sa, sb;
-  if (a == b) return true;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 void check_outputs(const Options &o) {
   for (const std::string *out : {&o.png_out, &o.compact_out})
-    if (!out->empty() && same_file(*out, o.file)) fail(*out, "is the input file; choose another output");
-  if (!o.png_out.empty() && same_file(o.png_out, o.compact_out)) fail(o.png_out, "named by both -o and --compact");
+    if (!out->empty() && tw_same_file(*out, o.file)) fail(*out, "is the input file; choose another output");
+  if (!o.png_out.empty() && tw_same_file(o.png_out, o.compact_out)) fail(o.png_out, "named by both -o and --compact");
 }
 
 // The whole input, at most MAX_INPUT bytes, read in bounded memory whatever

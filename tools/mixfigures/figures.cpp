@@ -198,7 +198,120 @@ void measure_flashes(MfFigures &f, const std::vector<int16_t> &s, const std::vec
   f.flash_median_db = median(contrasts);
 }
 
+// A biquad section, direct form I, run on one channel.
+struct Biquad {
+  double b0, b1, b2, a1, a2;
+  double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+  double run(double x) {
+    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+  }
+};
+
+// High-pass at f0 with quality q (0.7071 is Butterworth), bilinear with
+// prewarping.
+Biquad highpass(double f0, double q) {
+  const double k = std::tan(std::numbers::pi * f0 / kRate), a0 = 1 + k / q + k * k;
+  return {1 / a0, -2 / a0, 1 / a0, 2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0};
+}
+
+// The K-weighting of BS.1770 at 44100 Hz: its high-frequency shelf (+4 dB
+// above about 1.7 kHz, the head's effect) and its high-pass (the RLB curve),
+// from the analogue prototypes whose 48 kHz forms the standard tabulates.
+Biquad k_shelf() {
+  const double f0 = 1681.974450955533, gain_db = 3.999843853973347, q = 0.7071752369554196;
+  const double k = std::tan(std::numbers::pi * f0 / kRate), vh = std::pow(10.0, gain_db / 20);
+  const double vb = std::pow(vh, 0.4996667741545416), a0 = 1 + k / q + k * k;
+  return {(vh + vb * k / q + k * k) / a0, 2 * (k * k - vh) / a0, (vh - vb * k / q + k * k) / a0,
+          2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0};
+}
+Biquad k_highpass() { return highpass(38.13547087602444, 0.5003270373238773); }
+
+double lufs_of(double mean_square) { return -0.691 + 10 * std::log10(mean_square + 1e-30); }
+
+// Mean squares of the K-weighted sum of both channels over windows of
+// `len` frames every `step` frames (complete windows only).
+std::vector<double> block_powers(const std::vector<double> &k2, long len, long step) {
+  std::vector<double> prefix(k2.size() + 1, 0.0);
+  for (size_t i = 0; i < k2.size(); i++) prefix[i + 1] = prefix[i] + k2[i];
+  std::vector<double> out;
+  for (long at = 0; at + len <= long(k2.size()); at += step) out.push_back((prefix[at + len] - prefix[at]) / len);
+  return out;
+}
+
+// Blocks above the absolute gate (-70 LUFS) and then above the relative
+// gate, `rel_lu` under the loudness of the first set.
+std::vector<double> gated(const std::vector<double> &powers, double rel_lu) {
+  std::vector<double> kept;
+  for (double p : powers)
+    if (lufs_of(p) > -70) kept.push_back(p);
+  if (kept.empty()) return kept;
+  double mean = 0;
+  for (double p : kept) mean += p;
+  const double gate = lufs_of(mean / kept.size()) - rel_lu;
+  std::vector<double> out;
+  for (double p : kept)
+    if (lufs_of(p) > gate) out.push_back(p);
+  return out;
+}
+
 }  // namespace
+
+std::vector<double> mf_scaled(const std::vector<int16_t> &s, double cut_hz) {
+  std::vector<double> x(s.size());
+  Biquad l = highpass(cut_hz > 0 ? cut_hz : 1, 0.7071067811865476), r = l;
+  for (size_t i = 0; i + 1 < s.size(); i += 2) {
+    x[i] = s[i] / 32768.0;
+    x[i + 1] = s[i + 1] / 32768.0;
+    if (cut_hz > 0) {
+      x[i] = l.run(x[i]);
+      x[i + 1] = r.run(x[i + 1]);
+    }
+  }
+  return x;
+}
+
+std::vector<int16_t> mf_highpassed(const std::vector<int16_t> &s, double cut_hz) {
+  const std::vector<double> x = mf_scaled(s, cut_hz);
+  std::vector<int16_t> out(x.size());
+  for (size_t i = 0; i < x.size(); i++) out[i] = int16_t(std::clamp(std::lround(x[i] * 32768), -32768L, 32767L));
+  return out;
+}
+
+MfLoudness mf_loudness(const std::vector<double> &stereo) {
+  const long frames = long(stereo.size() / 2);
+  Biquad sl = k_shelf(), sr = sl, hl = k_highpass(), hr = hl;
+  // Per frame, the sum over both channels (weights 1) of the weighted
+  // value squared.
+  std::vector<double> k2(static_cast<size_t>(frames));
+  for (long i = 0; i < frames; i++) {
+    const double l = hl.run(sl.run(stereo[2 * i])), r = hr.run(sr.run(stereo[2 * i + 1]));
+    k2[size_t(i)] = l * l + r * r;
+  }
+  MfLoudness out{-70, 0};
+  // Integrated: 400 ms blocks overlapping by 75 %, relative gate -10 LU.
+  const std::vector<double> blocks = gated(block_powers(k2, 17640, 4410), 10);
+  if (!blocks.empty()) {
+    double mean = 0;
+    for (double p : blocks) mean += p;
+    out.integrated = lufs_of(mean / blocks.size());
+  }
+  // Range: 3 s windows every 100 ms, relative gate -20 LU, from the 10th to
+  // the 95th percentile of what is left.
+  std::vector<double> st = gated(block_powers(k2, 132300, 4410), 20);
+  if (!st.empty()) {
+    std::vector<double> l;
+    for (double p : st) l.push_back(lufs_of(p));
+    std::sort(l.begin(), l.end());
+    auto pct = [&l](double q) { return l[size_t(std::lround(q * (l.size() - 1)))]; };
+    out.range = pct(0.95) - pct(0.10);
+  }
+  return out;
+}
 
 double mf_window_energy(const std::vector<int16_t> &s, long frame) {
   const long frames = long(s.size() / 2);
@@ -264,9 +377,14 @@ MfFigures mf_measure(const std::vector<int16_t> &s, const std::vector<int> &flas
   f.frames = long(s.size() / 2);
   Spectrum all, worm;
   add_stereo(all, s, 0, f.frames);
+  f.sub = all.share(0, 100);
   f.low = all.share(0, 500);
-  f.mid_band = all.share(500, 2000);
+  f.presence = all.share(1000, 3000);
   f.top = all.share(4000, 1e9);
+  const MfLoudness loud = mf_loudness(mf_scaled(s)), small = mf_loudness(mf_scaled(s, 300));
+  f.lufs = loud.integrated;
+  f.lra = loud.range;
+  f.small_speaker_loss = loud.integrated - small.integrated;
   const long wf = long(kWormFrom * kMfFramesPerRow), wt = long(kWormTo * kMfFramesPerRow);
   add_stereo(worm, s, wf, wt);
   f.worm_centroid_hz = worm.centroid();

@@ -20,9 +20,14 @@ struct MfFlash {
 
 struct MfFigures {
   long frames = 0;
-  // Shares of the energy (both channels, 0 Hz excluded) below 500 Hz,
-  // 500 Hz to 2 kHz, and above 4 kHz.
-  double low = 0, mid_band = 0, top = 0;
+  // Shares of the energy (both channels, 0 Hz excluded) below 100 Hz,
+  // below 500 Hz, 1 to 3 kHz (presence), and above 4 kHz.
+  double sub = 0, low = 0, presence = 0, top = 0;
+  // Loudness as ITU-R BS.1770-4 measures it: integrated over the gated
+  // 400 ms blocks, LUFS; its range (EBU Tech 3342, 3 s windows), LU; and how
+  // much of the integrated loudness a small speaker loses (a 300 Hz
+  // high-pass ahead of the measure), LU.
+  double lufs = 0, lra = 0, small_speaker_loss = 0;
   double side_mid_db = 0;  // energy of (L-R)/2 over that of (L+R)/2
   double correlation = 0;  // sum LR / sqrt(sum LL sum RR)
   std::vector<MfFlash> flashes;
@@ -57,6 +62,22 @@ constexpr long kMfWindow = 2205;
 // Sum of squares of both channels over the kMfWindow frames from `frame`
 // (the part inside the sound; nothing outside it).
 double mf_window_energy(const std::vector<int16_t> &s, long frame);
+
+// Integrated loudness (LUFS) and loudness range (LU) of interleaved 44100 Hz
+// stereo frames, values scaled so that 1.0 is full scale. Silence (no
+// block above the absolute gate) gives -70 LUFS and 0 LU.
+struct MfLoudness {
+  double integrated, range;
+};
+MfLoudness mf_loudness(const std::vector<double> &stereo);
+
+// Interleaved stereo values as doubles of full scale (32768 is 1.0),
+// through a second-order Butterworth high-pass at `cut_hz` when cut_hz > 0.
+std::vector<double> mf_scaled(const std::vector<int16_t> &s, double cut_hz = 0);
+
+// Interleaved stereo frames through that high-pass, rounded and clamped to
+// 16 bits: the real songs' DC taken out before they are measured.
+std::vector<int16_t> mf_highpassed(const std::vector<int16_t> &s, double cut_hz);
 
 // Energy spectrum helpers, exposed for tests: share of the energy of
 // `mono` (any length) in [lo_hz, hi_hz), and its spectral centroid in Hz.

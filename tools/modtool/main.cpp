@@ -288,6 +288,10 @@ int main(int argc, char **argv) {
   if (cmd == "info") return cmd_info(file);
   if (cmd == "render") {
     if (out.empty()) return usage_error("render needs -o OUT.wav");
+    if (tw_same_file(out, file)) {
+      std::fprintf(stderr, "modtool: %s: is the input file; choose another output\n", out.c_str());
+      return 2;
+    }
     if (seconds > double(MAX_SECONDS)) return too_long(seconds);
     tw_catch_signals();
     return cmd_render(file, out, seconds, bench);

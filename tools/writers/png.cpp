@@ -21,6 +21,11 @@ void flush_nothing(png_structp) {}
 
 void tw_png(const std::string &path, int w, int h, int channels, const uint8_t *data) {
   tw_file file;
+  tw_png_write(file, path, w, h, channels, data);
+  tw_commit({&file});
+}
+
+void tw_png_write(tw_file &file, const std::string &path, int w, int h, int channels, const uint8_t *data) {
   tw_open(file, path);
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_failed, nullptr);
   if (!png) tw_fail(path, "out of memory");
@@ -33,5 +38,5 @@ void tw_png(const std::string &path, int w, int h, int channels, const uint8_t *
   for (int y = 0; y < h; y++) png_write_row(png, const_cast<png_bytep>(data + size_t(y) * size_t(w) * size_t(channels)));
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  tw_commit({&file});
+  tw_close(file);
 }

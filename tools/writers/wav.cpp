@@ -18,7 +18,10 @@ void put16(uint8_t *p, uint16_t v) {
   p[1] = uint8_t(v >> 8);
 }
 
+// A stream cannot go back to its header, so one opened with its length
+// unknown says the longest length the header can hold, as streamed WAVs do.
 void header(tw_file &file, int rate, uint64_t frames) {
+  if (frames == 0 && file.stream) frames = TW_WAV_MAX_FRAMES;
   if (frames > TW_WAV_MAX_FRAMES) {
     char reason[120];
     std::snprintf(reason, sizeof reason, "%llu frames are more than a WAV file can describe (%llu)",
@@ -53,8 +56,12 @@ void tw_wav_frames(tw_file &file, const int16_t *frames, size_t n) {
 }
 
 void tw_wav_close(tw_file &file, int rate, uint64_t frames) {
-  tw_seek(file, 0);
-  header(file, rate, frames);
+  if (!file.stream) {
+    tw_seek(file, 0);
+    header(file, rate, frames);
+  } else if (frames > TW_WAV_MAX_FRAMES) {
+    header(file, rate, frames);  // fails: more than the header said
+  }
   tw_commit({&file});
 }
 

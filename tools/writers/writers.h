@@ -13,6 +13,9 @@
 // PNG, 8 bits per channel: grey when channels is 1, RGB when 3; rows of
 // w * channels bytes, top first. Written whole, then renamed into place.
 void tw_png(const std::string &path, int w, int h, int channels, const uint8_t *data);
+// The same PNG written and closed but left unfinished, for a tw_commit of
+// a whole set of files at once.
+void tw_png_write(tw_file &file, const std::string &path, int w, int h, int channels, const uint8_t *data);
 
 // WAV, 16-bit stereo PCM. The header's sizes are 32-bit, so a file holds at
 // most TW_WAV_MAX_FRAMES frames (a little over 4 GiB); check a planned
