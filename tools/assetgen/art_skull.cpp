@@ -169,10 +169,10 @@ struct BodyPoint {
   double x, z, top, bottom, half;
 };
 constexpr BodyPoint kBody[] = {{0.0, 0.045, -0.835, -1.13, 0.052},
-                               {0.17, -0.015, -0.835, -1.115, 0.050},
-                               {0.27, -0.17, -0.845, -1.085, 0.052},
-                               {0.31, -0.40, -0.86, -1.06, 0.056},
-                               {0.45, -0.66, -0.90, -1.03, 0.040}};
+                               {0.16, -0.01, -0.835, -1.10, 0.050},
+                               {0.26, -0.16, -0.845, -1.055, 0.052},
+                               {0.31, -0.40, -0.86, -1.02, 0.054},
+                               {0.45, -0.66, -0.90, -0.985, 0.040}};
 constexpr int kBodyPoints = int(sizeof kBody / sizeof kBody[0]);
 
 // The neck of the condyle, from the ramus's back edge up to the hinge.
@@ -193,13 +193,14 @@ double mandible(V3 p) {
     double top = mixd(a.top, b.top, h), bottom = mixd(a.bottom, b.bottom, h), half = mixd(a.half, b.half, h);
     double yc = 0.5 * (top + bottom), hh = 0.5 * (top - bottom);
     double lowness = clamp01((yc - p.y) / hh);  // 0 at the middle .. 1 at the lower border
-    double w = dist - half * (0.6 + 0.6 * lowness);
+    double w = dist - half * (0.75 + 0.3 * lowness);
     double hy = std::fabs(p.y - yc) - hh;
     double slab = std::min(std::max(w + r, hy + r), 0.0) + length(V3{std::max(w + r, 0.0), std::max(hy + r, 0.0), 0}) - r;
     d = smin(d, slab, 0.04);
   }
   // chin: the mental protuberance, a low triangle at the front
-  d = smin(d, sdf_ellipsoid(p - V3{0, -1.07, 0.06}, {0.14, 0.05, 0.035}), 0.07);
+  d = smin(d, sdf_ellipsoid(p - V3{0, -1.065, 0.085}, {0.12, 0.06, 0.045}), 0.07);
+  d = smin(d, sdf_ellipsoid(s - V3{0.10, -1.09, 0.06}, {0.05, 0.04, 0.04}), 0.05);  // mental tubercles
   // ramus: a rounded blade rising from the angle, leaning back, with the
   // coronoid blade in front of it and the condyle's neck behind, the notch
   // between them
@@ -215,7 +216,16 @@ double mandible(V3 p) {
 
 // The arch of one cheek: the zygomatic bone's body under the orbit and the
 // bar back to the ear, set up once (|x| side).
-const ConeCapsule kArch(V3{0.53, -0.37, -0.12}, V3{0.64, -0.32, -0.70}, 0.036, 0.03);
+// It bows outward halfway back and is taller than it is thick (two bars
+// stacked and blended), so it reads as a bridge over the temporal fossa
+// and not as a rod.
+const ConeCapsule kArchFront(V3{0.53, -0.37, -0.12}, V3{0.665, -0.34, -0.40}, 0.036, 0.030);
+const ConeCapsule kArchBack(V3{0.665, -0.34, -0.40}, V3{0.64, -0.32, -0.70}, 0.030, 0.030);
+double arch(V3 s) {
+  double a = std::min(kArchFront(s), kArchBack(s));
+  V3 up{s.x, s.y - 0.035, s.z};
+  return smin(a, std::min(kArchFront(up), kArchBack(up)) + 0.006, 0.03);
+}
 // The brow ridge over the inner half of each orbit.
 const ConeCapsule kBrow(V3{0.04, 0.045, 0.045}, V3{0.30, 0.055, 0.0}, 0.05, 0.028);
 const ConeCapsule kNasal(V3{0.0, -0.01, 0.07}, V3{0.0, -0.225, 0.155}, 0.030, 0.042);
@@ -231,9 +241,11 @@ double orbit(V3 s) {
 }
 
 // The nasal aperture (s as above): pear-shaped, narrow at the top.
+// From the nasal bones down to the floor of the nose at about y -0.53 it
+// widens to 0.26 across, the two halves leaning out so the top is a point.
 double nasal_aperture(V3 s) {
-  double nose = sdf_ellipsoid(rot_z(s - V3{0.045, -0.40, 0.18}, -0.30), {0.06, 0.16, 0.34});
-  return std::min(nose, sdf_ellipsoid(s - V3{0.0, -0.46, 0.18}, {0.12, 0.075, 0.34}));
+  double nose = sdf_ellipsoid(rot_z(s - V3{0.05, -0.37, 0.18}, -0.26), {0.07, 0.175, 0.34});
+  return smin(nose, sdf_ellipsoid(s - V3{0.0, -0.46, 0.18}, {0.135, 0.085, 0.34}), 0.03);
 }
 
 double cranium(V3 p) {
@@ -260,8 +272,8 @@ double cranium(V3 p) {
   // temporal fossa: the side of the head hollowed below the temporal line,
   // from behind the orbit's outer rim back over the ear, where the jaw
   // muscle lay; the arch bridges it
-  d = ssub(d, sdf_ellipsoid(rot_x(s - V3{0.80, -0.22, -0.50}, 0.30), {0.29, 0.58, 0.52}), 0.06);
-  d = smin(d, kArch(s), 0.05);
+  d = ssub(d, sdf_ellipsoid(rot_x(s - V3{0.85, -0.24, -0.50}, 0.30), {0.29, 0.56, 0.52}), 0.07);
+  d = smin(d, arch(s), 0.05);
   // the orbits
   d = ssub(d, orbit(s), 0.025);
   // nasal aperture, with the septum a thin plate set back inside it
@@ -373,7 +385,7 @@ UvSample shade_skull(const SkullView &v, double px, double py) {
   // Deep in the orbits and the nose no light reaches: bone more than a
   // few hundredths inside their cuts fades to black.
   s *= 1.0 - 0.92 * cavity({std::fabs(lp.x), lp.y, lp.z});
-  out.shade = clamp01(1.32 * s / (s + 0.31) + 0.22 * o.rim * o.ao);
+  out.shade = clamp01(1.35 * s / (s + 0.31) + 0.22 * o.rim * o.ao);
   out.covered = true;
   // Spherical texture coordinates about the middle of the skull, the seam
   // at the back of the head: two tiles around, about one texel per pixel
