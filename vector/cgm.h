@@ -102,8 +102,12 @@ struct cgm_textinfo {
   int32_t hasvdc;
   int32_t text, images, markers;
   int32_t approximated;  // colours given the nearest held one
+  int32_t ended;         // 1 when the picture's end element (ENDPIC or ENDMF) was read
 };
 extern cgm_textinfo cgm_lastinfo;
+// Elements the last clear-text read took in whole (up to their terminator),
+// also when it failed: where a damaged file stopped making sense.
+extern int32_t cgm_textread;
 
 // Reader state kept between calls of the clear-text reader: file colour
 // index (0..99) to picture colour entry, and the point list of the element

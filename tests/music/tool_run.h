@@ -1,7 +1,7 @@
 // Running the module tool from a test: a shell command line, its exit
-// status and what it printed, with per-test file names that also carry the
-// process id (ctest runs the tests in parallel, and other build trees on the
-// same machine may run the same tests at the same time).
+// status and what it printed, with per-test file names in a folder of the
+// test program's own (ctest runs the tests in parallel, and other build
+// trees on the same machine may run the same tests at the same time).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -27,9 +28,23 @@ inline std::string slurp(const std::string &path) {
   return s.str();
 }
 
+// The test program's own folder, made at first use and removed with
+// everything in it when the program exits.
+struct ToolTempDir {
+  std::string path;
+  ToolTempDir() {
+    std::string pattern = testing::TempDir() + "modtool_XXXXXX";
+    if (mkdtemp(pattern.data())) path = pattern;
+  }
+  ~ToolTempDir() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+};
+
 inline std::string temp(const std::string &name) {
-  return testing::TempDir() + "modtool_" + std::to_string(getpid()) + "_" +
-         testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+  static ToolTempDir dir;
+  return dir.path + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
 }
 
 // Runs `line` with sh; its standard output and error are captured unless
