@@ -10,11 +10,12 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "common/temp_dir.h"
 
 struct ToolRun {
   int status;  // exit status, or 128 + the signal that ended the shell
@@ -28,23 +29,8 @@ inline std::string slurp(const std::string &path) {
   return s.str();
 }
 
-// The test program's own folder, made at first use and removed with
-// everything in it when the program exits.
-struct ToolTempDir {
-  std::string path;
-  ToolTempDir() {
-    std::string pattern = testing::TempDir() + "modtool_XXXXXX";
-    if (mkdtemp(pattern.data())) path = pattern;
-  }
-  ~ToolTempDir() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
-  }
-};
-
 inline std::string temp(const std::string &name) {
-  static ToolTempDir dir;
-  return dir.path + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+  return test_temp_dir("modtool") + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
 }
 
 // Runs `line` with sh; its standard output and error are captured unless

@@ -12,10 +12,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "common/temp_dir.h"
 #include "refplayers/modbuild.h"
 #include "refplayers/players.h"
 
@@ -181,10 +181,8 @@ TEST(ShortModule, LastSampleShortPlaysAsSilence) {
   EXPECT_GT(mono_correlation(ref_cut, openmpt_render(silent, kPatternFrames)), 0.999)
       << "libopenmpt plays the short module unlike the one padded with silence";
 
-  char dir_template[] = "/tmp/refplayers_short_XXXXXX";
-  const char *dir_made = mkdtemp(dir_template);
-  ASSERT_NE(dir_made, nullptr);
-  const std::string dir = dir_made;
+  const std::string dir = test_temp_dir("refplayers");
+  ASSERT_FALSE(dir.empty());
   auto render = [&](const std::string &name, const std::vector<uint8_t> &bytes, std::string &err) {
     EXPECT_TRUE(write_file(dir + "/" + name + ".mod", bytes));
     const std::string cmd = std::string(MODTOOL_EXE) + " render " + dir + "/" + name + ".mod -o " + dir + "/" + name +
@@ -211,7 +209,6 @@ TEST(ShortModule, LastSampleShortPlaysAsSilence) {
   const std::vector<uint8_t> shorter(whole.begin(), whole.end() - 1024 - 1);
   EXPECT_EQ(render("shorter", shorter, err), 2);
   EXPECT_NE(err.find("truncated"), std::string::npos) << err;
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -79,8 +79,8 @@ int load_checked(const std::string &path, modfile_info &info) {
   }
   if (info.missing) {
     // The loader reads the claimed length: the missing end plays as silence.
-    std::fprintf(stderr, "modtool: %s: the last sample is %zu bytes short; they play as silence\n", path.c_str(),
-                 info.missing);
+    std::fprintf(stderr, "modtool: %s: the last sample is %zu %s short; %s as silence\n", path.c_str(), info.missing,
+                 info.missing == 1 ? "byte" : "bytes", info.missing == 1 ? "it plays" : "they play");
     image.resize(info.claimed, 0);
   }
   return 0;
