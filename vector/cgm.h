@@ -134,6 +134,8 @@ void cgm_free(cgm_picture *pic);
 // Clipped to the frame. Screen positions are expected within +-65535.
 void cgm_render(const cgm_picture *pic, uint8_t *fb, cgm_xform xform);
 
-// Span scratch of the triangle filler: [0] leftmost, [1] rightmost x of the
-// current triangle per row, 16.16 pixels. Valid during one triangle.
+// Span scratch of the triangle filler for corners beyond the worms' range
+// (the small triangles' spans never leave registers): [0] leftmost, [1]
+// rightmost x of the current triangle per row, 16.16 pixels. Valid during
+// one triangle.
 extern int32_t cgm_spans[2][200];
