@@ -9,6 +9,7 @@ ULV_PACKAGES=(
   libxmp-dev libopenmpt-dev fig2dev xvfb xdotool sox libx11-dev
   clang libclang-rt-14-dev dpkg-dev
   xfig-libs
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev ffmpeg
 )
 
 # The armel cross-build (build-armel.sh) and the runs under qemu: only

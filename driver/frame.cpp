@@ -13,7 +13,6 @@ void demo_startup_effects() {
   halftone_init(FRAME_W, FRAME_H);
   wurms_init();
   init_maf();
-  panorama_init();
 }
 
 void demo_convert_models() {

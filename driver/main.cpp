@@ -8,14 +8,24 @@
 
 #include <SDL.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #ifndef ULV_VERSION
 #define ULV_VERSION "unknown"
 #endif
 
 namespace {
+
+// --help and --version: what they print must reach standard output (not a
+// full disk or a closed pipe), or the run fails with the reason.
+int finish_stdout() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::fclose(stdout) == 0) return 0;
+  std::fprintf(stderr, "ulvenor: cannot write standard output: %s\n", std::strerror(errno));
+  return 1;
+}
 
 // The frame loop: a frame every LOOP_FRAME_MS, sleeping in between, until
 // the end of the timeline, Escape or a stop signal. Returns the exit value.
@@ -47,10 +57,10 @@ int main(int argc, char **argv) {
   switch (parse_options(argc, argv, opt, stderr)) {
     case demo_action::help:
       print_usage(stdout);
-      return 0;
+      return finish_stdout();
     case demo_action::version:
       std::puts("Ulvenor Tarquel " ULV_VERSION);
-      return 0;
+      return finish_stdout();
     case demo_action::usage_error:
       print_usage(stderr);
       return 2;

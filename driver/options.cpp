@@ -16,11 +16,16 @@ int scale_value(const char *s) {
 }  // namespace
 
 demo_action parse_options(int argc, char **argv, demo_options &o, FILE *err) {
+  bool scale_given = false;
   for (int i = 1; i < argc; i++) {
     const char *a = argv[i];
     if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) return demo_action::help;
     if (!std::strcmp(a, "--version")) return demo_action::version;
     if (!std::strcmp(a, "--fullscreen")) {
+      if (o.fullscreen) {
+        std::fprintf(err, "ulvenor: --fullscreen given twice\n");
+        return demo_action::usage_error;
+      }
       o.fullscreen = true;
       continue;
     }
@@ -37,6 +42,11 @@ demo_action parse_options(int argc, char **argv, demo_options &o, FILE *err) {
       std::fprintf(err, "ulvenor: unknown argument '%s'\n", a);
       return demo_action::usage_error;
     }
+    if (scale_given) {
+      std::fprintf(err, "ulvenor: --scale given twice\n");
+      return demo_action::usage_error;
+    }
+    scale_given = true;
     o.scale = scale_value(value);
     if (!o.scale) {
       std::fprintf(err, "ulvenor: --scale takes a number from 1 to %d, not '%s'\n", SCREEN_MAXSCALE, value);

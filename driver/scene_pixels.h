@@ -15,9 +15,10 @@
 constexpr uint32_t UV_UNCOVERED = 0xFFFF;
 
 // Panorama mask: factor m over the pixel p. 255 keeps p, any other m scales
-// it to m * p >> 8 (so 0 gives 0). As a multiplier 255 is 256, so a scene
-// can keep the weights in a table and run the same arithmetic on every pixel.
-inline uint16_t mask_weight(uint8_t m) { return m == 255 ? 256 : m; }
+// it to m * p >> 8 (so 0 gives 0). As a multiplier 255 is 256, so every
+// pixel runs the same arithmetic; 255 becomes 256 without a test, as only
+// m + 1 = 256 carries into bit 8.
+inline uint16_t mask_weight(uint8_t m) { return uint16_t(m + ((m + 1) >> 8)); }
 inline uint8_t mask_pixel(uint8_t p, uint8_t m) { return uint8_t((mask_weight(m) * p) >> 8); }
 
 // Overlay picture over the pixel under it: index 255 is transparent.

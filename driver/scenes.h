@@ -19,7 +19,6 @@ void uv_greets(int32_t pos, int32_t now, int32_t greets_start);
 void strip_scroll(const uint8_t *strip, int32_t now);  // clears vbuf, strip in rows 80..159
 void panorama_window(int32_t now);                      // rows 0..198 of vbuf
 void panorama_mask(int32_t now);                        // rows 0..198 of vbuf
-void panorama_init();  // the mask's multipliers; once at start-up (else the first mask builds them)
 void overlay_rosic(uint8_t *out);                       // index 255 of rosic is transparent
 
 // Model scenes.

@@ -1,10 +1,12 @@
 // Strip, panorama and overlay scenes: byte copies and one test per byte.
+#include <cstdint>
 #include <cstring>
 
 #include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/scene_pixels.h"
 #include "driver/scenes.h"
+#include "maths/words.h"
 
 void strip_scroll(const uint8_t *strip, int32_t now) {
   std::memset(vbuf, 0, FRAME_BYTES);
@@ -27,31 +29,34 @@ void panorama_window(int32_t now) {
   for (int y = 0; y < 199; y++) std::memcpy(vbuf + y * FRAME_W, takamehta + c + 800 * y, FRAME_W);
 }
 
-namespace {
-
-// The mask's bytes as multipliers (mask_weight), so every pixel takes the
-// same arithmetic and no test.
-uint16_t mask_weights[sizeof etumehta];
-bool mask_ready;
-
-}  // namespace
-
-void panorama_init() {
-  for (size_t i = 0; i < sizeof etumehta; i++) mask_weights[i] = mask_weight(etumehta[i]);
-  mask_ready = true;
-}
-
+// The mask read as it is stored, one byte a pixel (the picture's own 160 KB
+// rather than a table of multipliers twice its size), each byte made its
+// multiplier in registers (mask_weight).
 void panorama_mask(int32_t now) {
-  if (!mask_ready) panorama_init();
   const int m0 = (now / 10) % 800;  // twice the panorama's speed
   for (int y = 0; y < 199; y++) {
-    const uint16_t *m = mask_weights + m0 + 800 * y;
+    const uint8_t *m = etumehta + m0 + 800 * y;
     uint8_t *p = vbuf + y * FRAME_W;
-    for (int x = 0; x < FRAME_W; x++) p[x] = uint8_t((m[x] * p[x]) >> 8);  // 0 gives 0
+    for (int x = 0; x < FRAME_W; x++) p[x] = uint8_t((mask_weight(m[x]) * p[x]) >> 8);  // 0 gives 0
   }
 }
 
+// Four pixels a word where both pictures are word-aligned: the lanes of
+// rosic that are not 255 replace those under them (overlay_pixel per lane).
 void overlay_rosic(uint8_t *out) {
-  for (int i = 0; i < FRAME_BYTES; i++)
-    out[i] = overlay_pixel(out[i], rosic[i]);
+  static_assert(FRAME_BYTES % 4 == 0);
+  if (reinterpret_cast<uintptr_t>(out) % 4 != 0 || reinterpret_cast<uintptr_t>(rosic) % 4 != 0) {
+    for (int i = 0; i < FRAME_BYTES; i++) out[i] = overlay_pixel(out[i], rosic[i]);
+    return;
+  }
+  uint8_t *o = static_cast<uint8_t *>(__builtin_assume_aligned(out, 4));
+  const uint8_t *r = static_cast<const uint8_t *>(__builtin_assume_aligned(rosic, 4));
+  for (int i = 0; i < FRAME_BYTES; i += 4) {
+    uint32_t over, under;
+    std::memcpy(&over, r + i, 4);
+    std::memcpy(&under, o + i, 4);
+    const uint32_t mine = nonzero_lanes(~over);  // lanes where over != 255
+    const uint32_t w = (over & mine) | (under & ~mine);
+    std::memcpy(o + i, &w, 4);
+  }
 }

@@ -122,10 +122,9 @@ uint8_t *letters(int32_t pos, int32_t now) {
   const int32_t q = (pos - ht) / 100, r = (pos - ht) % 100;
   // Grows by 80 every 16 rows of music and by 1 every 80 ms.
   const int32_t amount = d + 80 * ((64 * q + r) / 16);
-  std::memcpy(auxbuf, vbuf, FRAME_BYTES);
-  halftone(auxbuf, vbuf, amount);
-  overlay_rosic(auxbuf);
-  return auxbuf;
+  halftone(vbuf, vbuf, amount);  // in place: no copy of the frame
+  overlay_rosic(vbuf);
+  return vbuf;
 }
 
 void portraits(int32_t pos, int32_t now) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -20,6 +21,10 @@ int dot[7][7];
 // dot inside the picture can be added eight bytes at a time. Built at init:
 // the ramp and the shape do not depend on the level.
 uint8_t cell_add[256][7][8];
+
+// Every cell's brightness of the current call, in drawing order: all are
+// sampled before the first dot is drawn, so dst may be src itself.
+std::vector<uint8_t> cell_bright;
 
 int rim_ramp(int d) { return (21760 - 256 * d) / 85; }
 
@@ -86,6 +91,7 @@ void halftone_init(int width, int height) {
       dot[dy + 3][dx + 3] = r > 3.5 ? -1 : static_cast<int>((r + 0.25) * 85.33333333333333);
     }
   build_cell_adds();
+  cell_bright.assign(size_t((height + 4) / 5) * size_t((width + 5) / 6 + 1), 0);
 }
 
 void halftone(uint8_t *dst, const uint8_t *src, int level) {
@@ -97,9 +103,13 @@ void halftone(uint8_t *dst, const uint8_t *src, int level) {
     const int v = k * level;
     bright[k] = static_cast<uint8_t>(v < 65280 ? v / 255 : 255);
   }
+  uint8_t *b = cell_bright.data();
+  for (int n = 0, yc = 0; yc < pic_height; n++, yc += 5)
+    for (int xc = 3 * (n % 2); xc < pic_width; xc += 6) *b++ = bright[cell_sample(src, xc, yc)];
+  b = cell_bright.data();
   for (int n = 0, yc = 0; yc < pic_height; n++, yc += 5) {
     for (int xc = 3 * (n % 2); xc < pic_width; xc += 6) {
-      const int p = bright[cell_sample(src, xc, yc)];
+      const int p = *b++;
       if (p < 4) continue;
       if (xc >= 3 && xc + 4 < pic_width && yc >= 3 && yc + 3 < pic_height)
         draw_inner_cell(dst, xc, yc, cell_add[p]);

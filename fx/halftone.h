@@ -11,7 +11,9 @@
 extern void halftone_init(int width, int height);
 
 // Adds the dot screen of `src` onto `dst` (not cleared first), each pixel
-// saturating at 255. Both are width x height bytes and must not overlap.
+// saturating at 255. Both are width x height bytes; dst may be src itself
+// (the dots' brightness is sampled before any is drawn), else they must not
+// overlap.
 // level scales brightness: bright = k * level / 255, capped at 255; 255
 // keeps the source's own brightness. A negative level counts as 0 (nothing
 // is drawn).

@@ -3,10 +3,15 @@
 #include "music/mzx.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "replayer/pt.h"
 #include "sound/dsp16.h"
@@ -62,6 +67,29 @@ void silent_catch_up() {
   if (device_dropped) SDL_UnlockAudio();
 }
 
+// Why no device opened, for the one line that says so. SDL's disk driver
+// says only that it could not open its file: the file and the system's
+// reason are found here, by trying to open it the same way.
+void no_device_reason(char *out, size_t cap) {
+  const char *driver = std::getenv("SDL_AUDIODRIVER");
+  if (driver && !std::strcmp(driver, "disk")) {
+    const char *file = std::getenv("SDL_DISKAUDIOFILE");
+    if (!file || !*file) file = "sdlaudio.raw";  // SDL's default name
+    int fd = open(file, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      close(fd);
+      unlink(file);  // made only to learn the reason: none
+    } else if (errno != EEXIST || (fd = open(file, O_WRONLY | O_CLOEXEC)) < 0) {
+      std::snprintf(out, cap, "cannot write the disk sound file %s: %s", file, std::strerror(errno));
+      return;
+    } else {
+      close(fd);
+    }
+  }
+  const char *sdl = SDL_GetError();
+  std::snprintf(out, cap, "%s", sdl && *sdl ? sdl : "the sound system gave no reason");
+}
+
 }  // namespace
 
 int mzx_init(int rate, int frames) {
@@ -74,7 +102,9 @@ int mzx_init(int rate, int frames) {
     sd_null_init(rate, frames);
     prepare_mixer(rate, frames);
     clock_kind = Clock::silent;
-    std::fputs("Ulvenor Tarquel: no sound device, the demo plays without sound\n", stderr);
+    char reason[512];
+    no_device_reason(reason, sizeof reason);
+    std::fprintf(stderr, "Ulvenor Tarquel: no sound device (%s), the demo plays without sound\n", reason);
     return 0;
   }
   clock_kind = Clock::device;

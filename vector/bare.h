@@ -26,7 +26,8 @@ enum { BARE_SPAN_LEFT, BARE_SPAN_RIGHT, BARE_SPAN_LEFT_Z, BARE_SPAN_RIGHT_Z };
 extern int32_t bare_spans[4][200];
 
 // Depth of each frame pixel (row * 320 + column), eye-space z in 16.16;
-// larger (less negative) is nearer. Cleared to BARE_ZCLEAR.
+// larger (less negative) is nearer. Cleared to BARE_ZCLEAR. Read-only
+// outside this module: the clear rewrites only what bare_render wrote.
 constexpr int32_t BARE_ZCLEAR = -100000000;
 extern int32_t bare_zbuf[320 * 200];
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "assets/frame.h"
+#include "maths/words.h"
 #include "vector/bare.h"
 #include "vector/bare_fixed.h"
 #include "vector/fdiv.h"
@@ -12,7 +13,7 @@ using namespace bare_fixed;
 
 int32_t bare_verts[1000][3];
 int32_t bare_spans[4][200];
-int32_t bare_zbuf[320 * 200];
+alignas(32) int32_t bare_zbuf[320 * 200];
 
 namespace {
 
@@ -22,6 +23,13 @@ constexpr int32_t kRightEdge = FRAME_W << 16;  // first x (16.16) past the scree
 constexpr int32_t kLastColumn = (FRAME_W - 1) << 16;
 constexpr int32_t kNoLeft = 100000000;  // span reset values, beyond any screen x
 constexpr int32_t kNoRight = -100000000;
+
+// The z-buffer written since the last clear, per row: eight-entry groups
+// zbuf_lo..zbuf_hi (none when lo > hi). Until the first clear every entry
+// counts as written.
+constexpr int kGroups = FRAME_W / 8;
+int16_t zbuf_lo[FRAME_H], zbuf_hi[FRAME_H];
+bool zbuf_cleared;
 
 struct ScreenPoint {
   int32_t x, y, z;  // integer screen position, eye-space depth (16.16)
@@ -125,6 +133,8 @@ void fill_row(int y, uint8_t *framebuffer, const uint8_t *colours) {
   if (r >= kRightEdge) r = kLastColumn;
   const int xs = l >> 16, xe = r >> 16;
   if (xe < xs) return;  // a row no edge reached
+  if (xs / 8 < zbuf_lo[y]) zbuf_lo[y] = int16_t(xs / 8);
+  if (xe / 8 > zbuf_hi[y]) zbuf_hi[y] = int16_t(xe / 8);
   const int32_t zl = bare_spans[BARE_SPAN_LEFT_Z][y];
   // Divides by the pixel count, not the step count.
   const int32_t dz = fdiv(sub(bare_spans[BARE_SPAN_RIGHT_Z][y], zl), xe - xs + 1);
@@ -156,12 +166,21 @@ ScreenPoint screen_point(int k) { return {bare_verts[k][0], bare_verts[k][1], ba
 
 }  // namespace
 
-// Sixteen words a step: the target pairs the stores into doubleword
-// stores and spreads the loop's own cost over them.
+// Only the groups of eight entries written since the last clear (the
+// rest hold BARE_ZCLEAR already), each group as one burst of eight words:
+// a frame's models cover a part of the screen, and the lines they left are
+// mostly not cached any more.
 void bare_clearzbuf() {
-  static_assert(FRAME_W * FRAME_H % 16 == 0);
-  for (int32_t *z = bare_zbuf, *end = bare_zbuf + FRAME_W * FRAME_H; z != end; z += 16)
-    for (int k = 0; k < 16; k++) z[k] = BARE_ZCLEAR;
+  static_assert(FRAME_W % 8 == 0);
+  const uint32_t c = uint32_t(BARE_ZCLEAR);
+  for (int y = 0; y < FRAME_H; y++) {
+    const int lo = zbuf_cleared ? zbuf_lo[y] : 0, hi = zbuf_cleared ? zbuf_hi[y] : kGroups - 1;
+    uint32_t *row = reinterpret_cast<uint32_t *>(bare_zbuf + FRAME_W * y);
+    for (int g = lo; g <= hi; g++) store_words8(row + 8 * g, c, c, c, c, c, c, c, c);
+    zbuf_lo[y] = kGroups;
+    zbuf_hi[y] = -1;
+  }
+  zbuf_cleared = true;
 }
 
 void bare_render(const int32_t *model, uint8_t *framebuffer, const uint8_t *colours) {

@@ -102,8 +102,12 @@ struct cgm_textinfo {
   int32_t hasvdc;
   int32_t text, images, markers;
   int32_t approximated;  // colours given the nearest held one
+  int32_t ended;         // 1 when the picture's end element (ENDPIC or ENDMF) was read
 };
 extern cgm_textinfo cgm_lastinfo;
+// Elements the last clear-text read took in whole (up to their terminator),
+// also when it failed: where a damaged file stopped making sense.
+extern int32_t cgm_textread;
 
 // Reader state kept between calls of the clear-text reader: file colour
 // index (0..99) to picture colour entry, and the point list of the element
@@ -130,6 +134,8 @@ void cgm_free(cgm_picture *pic);
 // Clipped to the frame. Screen positions are expected within +-65535.
 void cgm_render(const cgm_picture *pic, uint8_t *fb, cgm_xform xform);
 
-// Span scratch of the triangle filler: [0] leftmost, [1] rightmost x of the
-// current triangle per row, 16.16 pixels. Valid during one triangle.
+// Span scratch of the triangle filler for corners beyond the worms' range
+// (the small triangles' spans never leave registers): [0] leftmost, [1]
+// rightmost x of the current triangle per row, 16.16 pixels. Valid during
+// one triangle.
 extern int32_t cgm_spans[2][200];

@@ -78,16 +78,14 @@ void edge(int64_t xt, int ra, int64_t xb, int rb, int rbot) {
 // the nearest pixel, exact halves going down (2.5 px is column 2).
 int32_t span_pixel(int32_t v) { return (v >> 16) + ((v & 0xFFFF) > 0x8000); }
 
-// One row of a triangle: stores the span ends in the scratch tables and
-// fills the pixels between them, rounded and clipped to the frame. Runs of
+// One row of a triangle: fills the pixels between the span ends, rounded
+// and clipped to the frame (the ends need no table: nothing reads them). Runs of
 // up to 16 pixels (every row of a worm's link) are stored byte by byte in
 // place, which on the target is cheaper than a call of memset; the
 // attribute keeps the compiler from turning the stores back into one (and
 // triangle32 carries it too, so that this inlines there).
 [[gnu::optimize("no-tree-loop-distribute-patterns")]] inline void span_row(uint8_t *fb, int r, int32_t left,
                                                                      int32_t right, uint8_t colour) {
-  cgm_spans[0][r] = left;
-  cgm_spans[1][r] = right;
   // Both ends lie within +-SPAN_FAR, so the rounding sum cannot overflow.
   int32_t xl = (left + 0x7FFF) >> 16, xr = (right + 0x7FFF) >> 16;
   if (xr < 0 || xl >= FRAME_W) return;
@@ -141,10 +139,7 @@ inline uint32_t edge_x(int32_t xt, int rt, int32_t step, int r) {
   const int ra = row[a], rb = row[b], rc = row[c];
   const int top = ra < 0 ? 0 : ra, bot = rc > FRAME_H - 1 ? FRAME_H - 1 : rc;
   if (bot < top) return;
-  if (ra == rc) {  // no edge crosses a row: the spans keep their far values
-    for (int r = top; r <= bot; r++) cgm_spans[0][r] = SPAN_FAR, cgm_spans[1][r] = -SPAN_FAR;
-    return;
-  }
+  if (ra == rc) return;  // no edge crosses a row: nothing to fill
   const int32_t xa = X[a] * 16384, xb = X[b] * 16384, xc = X[c] * 16384;
   const int32_t sl = fdiv(xc - xa, rc - ra);
   const int32_t s1 = ra < rb ? fdiv(xb - xa, rb - ra) : 0, s2 = rb < rc ? fdiv(xc - xb, rc - rb) : 0;

@@ -18,6 +18,8 @@
 // Limits, each refused with a message rather than overrun: cgm_limits.points
 // points per element, file colour indices 0..cgm_limits.colrindex, 199
 // colour entries, coordinates within +-(2^30 - 1).
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -33,6 +35,7 @@ int32_t cgm_colrmap[100];
 int32_t cgm_points[500][2];
 cgm_textlimits cgm_limits = {500, 99, 160, 0};
 cgm_textinfo cgm_lastinfo;
+int32_t cgm_textread;
 
 namespace {
 
@@ -87,13 +90,15 @@ struct Lexer {
       }
   }
 
-  // Skips the rest of the element and its terminator.
-  void skip_element() {
+  // Skips the rest of the element and its terminator; false when the file
+  // ends first.
+  bool skip_element() {
     for (int c = peek(); c != EOF; c = peek()) {
       get();
-      if (c == ';' || c == '/') return;
+      if (c == ';' || c == '/') return true;
       if (c == '\'' || c == '"') skip_string(c);
     }
+    return false;
   }
 
   // A name: letters, digits and '_'. Longer than the buffer holds, it is
@@ -280,6 +285,7 @@ struct Reader {
   std::vector<Curve> curves;
   std::vector<Hatch> hatches;
   int64_t generated = 0;  // points made at the end, against GENERATED_MAX
+  int32_t complete = 0;   // elements read up to their terminator
 
   explicit Reader(FILE *f) : lx{f} {
     lim = cgm_limits;
@@ -847,22 +853,24 @@ cgm_picture *fail_with(cgm_picture *pic, const char *msg) {
 cgm_picture *Reader::read() {
   if (!lx.name(name, sizeof name) || std::strcmp(name, "BEGMF") != 0)
     return fail_with(nullptr, "not a clear-text CGM file");
-  lx.skip_element();
+  complete += lx.skip_element();
   // Up to the first colour table only the declared extent matters.
   for (;;) {
     if (!lx.name(name, sizeof name)) return fail_with(nullptr, "no colour table");
     if (!std::strcmp(name, "colrtable")) break;
     if (!std::strcmp(name, "vdcext")) vdcext();
-    lx.skip_element();
+    complete += lx.skip_element();
   }
   pic = static_cast<cgm_picture *>(std::calloc(1, sizeof(cgm_picture)));
   if (!pic) return fail_with(nullptr, "out of memory");
   tail = &pic->elements;
   initial_colours();
-  lx.skip_element();
+  if (!error) complete += lx.skip_element();
   while (!error && lx.name(name, sizeof name)) {
     dispatch();
-    if (!error) lx.skip_element();
+    if (error || !lx.skip_element()) break;
+    complete++;
+    if (!strcasecmp(name, "ENDPIC") || !strcasecmp(name, "ENDMF")) info.ended = 1;
   }
   if (!error && std::ferror(lx.f)) fail("read error");
   if (!error) finish();
@@ -875,7 +883,9 @@ cgm_picture *Reader::read() {
 
 cgm_picture *cgm_readtextf(FILE *f) {
   Reader rd(f);
-  return rd.read();
+  cgm_picture *pic = rd.read();
+  cgm_textread = rd.complete;
+  return pic;
 }
 
 cgm_picture *cgm_readtext(const char *path) {

@@ -10,6 +10,9 @@
 // differences come in threes: sound, drawing, presentation. At the end,
 // standard output has a line "frame POS SCENE" for every frame, then
 // "sound FRAMES RATE" for the sound made.
+//
+// Given a scene's name, only that scene's frames are marked (the frames
+// before it run unmarked), and the run stops after its last frame.
 #include <SDL.h>
 
 #include <cstdio>
@@ -63,31 +66,62 @@ void startup() {
 
 }  // namespace
 
-// ulvenor-framecount [FPS]: frames at FPS frames per second of virtual time
-// (default 50, as ulvenor-capture).
+// ulvenor-framecount [FPS [SCENE]]: frames at FPS frames per second of
+// virtual time (default 50, as ulvenor-capture), of the whole demo or of
+// the scene named SCENE.
 int main(int argc, char **argv) {
   const int fps = argc > 1 ? std::atoi(argv[1]) : 50;
-  if (fps < 1 || fps > 1000) {
-    std::fprintf(stderr, "usage: ulvenor-framecount [FPS 1..1000]\n");
+  int only = -1;
+  if (argc > 2)
+    for (int s = 0; s < SCENES; s++)
+      if (std::strcmp(argv[2], scene_table[s].name) == 0) only = s;
+  if (fps < 1 || fps > 1000 || argc > 3 || (argc > 2 && only < 0)) {
+    std::fprintf(stderr, "usage: ulvenor-framecount [FPS 1..1000 [SCENE]]\n");
     return 2;
   }
   startup();
   int64_t frames = 0;
+  int64_t sound_start = 0, sound_end = 0;  // sound made between the first and last marks
+  bool closed = false;  // the last mark has been made
   for (int64_t k = 0; k < int64_t(sizeof positions / sizeof positions[0]); k++) {
     const int32_t now = int32_t(k * 1000 / fps);
-    ulv_mark();
-    advance_music(int64_t(now) * RATE / 1000);
-    const int32_t pos = mzx_position();
-    ulv_mark();
+    int32_t pos;
+    if (only >= 0 && frames == 0) {
+      // Before the scene: its frames are played and drawn unmarked (the
+      // scenes' state carries over). The scene's first frame's share of the
+      // sound is not counted (two marks with nothing between).
+      advance_music(int64_t(now) * RATE / 1000);
+      pos = mzx_position();
+      if (scene_of(pos) != only) {
+        convert_frame(demo_frame(pos, now), static_cast<uint8_t *>(scr->pixels), scr->pitch);
+        continue;
+      }
+      sound_start = produced;
+      ulv_mark();
+      ulv_mark();
+    } else {
+      sound_end = produced;
+      ulv_mark();
+      advance_music(int64_t(now) * RATE / 1000);
+      pos = mzx_position();
+      if (only >= 0 && scene_of(pos) != only) {
+        closed = true;  // the mark above ends the scene's last frame
+        break;
+      }
+      ulv_mark();
+    }
     const uint8_t *out = demo_frame(pos, now);
     ulv_mark();
     convert_frame(out, static_cast<uint8_t *>(scr->pixels), scr->pitch);
     positions[frames++] = pos;
     if (demo_done(pos, 0)) break;
   }
-  ulv_mark();
+  if (!closed) {
+    sound_end = produced;
+    ulv_mark();
+  }
   for (int64_t k = 0; k < frames; k++)
     std::printf("frame %d %s\n", int(positions[k]), scene_table[scene_of(positions[k])].name);
-  std::printf("sound %lld %d\n", static_cast<long long>(produced), RATE);
+  std::printf("sound %lld %d\n", static_cast<long long>(sound_end - sound_start), RATE);
   return std::fclose(stdout) == 0 ? 0 : 1;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "common/temp_dir.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ void write_still(const std::string &dir, int pos, F value) {
 }
 
 std::string run(const std::string &args) {
-  const std::string out = testing::TempDir() + "artfigures_" + std::to_string(getpid()) + ".out";
+  const std::string out = test_temp_dir("artfigures") + "/run.out";
   const int rc = std::system((std::string(ARTFIGURES_EXE) + " " + args + " >" + out + " 2>&1").c_str());
   EXPECT_EQ(rc, 0) << args;
   std::ifstream f(out);
@@ -47,7 +48,7 @@ std::string run(const std::string &args) {
 }
 
 std::string fresh_dir(const char *name) {
-  const std::string dir = testing::TempDir() + name + "_" + std::to_string(getpid());
+  const std::string dir = test_temp_dir("artfigures") + "/" + name;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
@@ -95,7 +96,7 @@ TEST(ArtFigures, ClippingAndMedianOfTheSkull) {
 TEST(ArtFigures, UnreadableStillIsAnError) {
   const std::string dir = fresh_dir("artfigures_bad");
   std::ofstream(dir + "/shot-450.png") << "not a png";
-  const std::string out = testing::TempDir() + "artfigures_bad_" + std::to_string(getpid()) + ".out";
+  const std::string out = test_temp_dir("artfigures") + "/bad.out";
   const int rc = std::system((std::string(ARTFIGURES_EXE) + " " + dir + " >" + out + " 2>&1").c_str());
   EXPECT_NE(rc, 0);
 }

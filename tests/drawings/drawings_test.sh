@@ -3,11 +3,12 @@
 # -L cgm, cgmtool --info for element and triangle counts, cgmtool --page at
 # the size of fig2dev -L png's picture, and cgm_coverage for how much of
 # fig2dev's drawn pixels cgmtool draws too.
-# Arguments: CGMTOOL CGM_COVERAGE WORK_DIR
+# Arguments: CGMTOOL CGM_COVERAGE
 set -u
-tool=$1 coverage=$2 work=$3
+tool=$1 coverage=$2
 lib=/usr/share/xfig/Libraries
-rm -rf "$work" && mkdir -p "$work" || exit 1
+work=$(mktemp -d "${TMPDIR:-/tmp}/cgmtool_drawings.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
 failures=0
 fail() {
   echo "FAIL: $*"

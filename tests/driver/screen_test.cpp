@@ -175,6 +175,8 @@ TEST(Options, WrongArgumentsSayWhatIsWrongInOneLine) {
       {"--scale", "0"}, {"--scale", "9"},  {"--scale", "3x"}, {"--scale", "-1"}, {"--scale", ""},
       {"--scale=10"},   {"--scale"},       {"--scale", "+2"}, {"--fullscreen", "x"}, {"-s"},
       {"--Scale", "2"}, {"--scale=", "2"},
+      // Given twice: which one was meant is not for the demo to guess.
+      {"--scale", "2", "--scale", "3"}, {"--scale=2", "--scale", "2"}, {"--fullscreen", "--fullscreen"},
   };
   for (const auto &args : wrong) {
     Parsed p = parse(args);

@@ -47,14 +47,17 @@ read -r w h _ < <("$CHECK" png "$E2E_TMP/s/shot-40.png") || fail "shot-40.png is
 mv "$E2E_TMP/new/deeper" "$E2E_TMP/cap" || fail "cannot move the first capture"
 keep "$E2E_TMP/cap" "$E2E_TMP/before" || fail "cannot keep a copy of the first capture"
 
-# A full disk: 20 MB may be written, positions 0..150 need 146 MB.
-rc=0
-(ulimit -f 20000 && trap '' XFSZ && exec "$CAPTURE" --quiet --out "$E2E_TMP/cap" --to 150) 2>"$E2E_TMP/err" || rc=$?
-[ "$rc" = 1 ] || fail "a capture past the file size limit exited $rc"
-[ "$(cat "$E2E_TMP/err")" = "ulvenor-capture: cannot write $E2E_TMP/cap/video.y4m: File too large" ] ||
-  fail "on a full disk it said: $(cat "$E2E_TMP/err")"
-unchanged "$E2E_TMP/cap" "$E2E_TMP/before" || fail "a failed capture changed the earlier one"
-no_parts "$E2E_TMP/cap" "full disk"
+# A full disk: 20 MB may be written, positions 0..150 need 146 MB. With
+# SIGXFSZ ignored and at its default (which would kill the tool silently).
+for xfsz in "trap '' XFSZ" "trap - XFSZ"; do
+  rc=0
+  (ulimit -f 20000 && eval "$xfsz" && exec "$CAPTURE" --quiet --out "$E2E_TMP/cap" --to 150) 2>"$E2E_TMP/err" || rc=$?
+  [ "$rc" = 1 ] || fail "a capture past the file size limit ($xfsz) exited $rc"
+  [ "$(cat "$E2E_TMP/err")" = "ulvenor-capture: cannot write $E2E_TMP/cap/video.y4m: File too large" ] ||
+    fail "on a full disk ($xfsz) it said: $(cat "$E2E_TMP/err")"
+  unchanged "$E2E_TMP/cap" "$E2E_TMP/before" || fail "a failed capture changed the earlier one"
+  no_parts "$E2E_TMP/cap" "full disk ($xfsz)"
+done
 
 # Too little room: refused before the first frame.
 mkdir -p "$E2E_TMP/small"
@@ -71,9 +74,10 @@ else
   echo "no private mount namespace here: the free-space refusal is not checked"
 fi
 
-# Ctrl-C and SIGTERM once the first frames are written: the earlier
-# capture stays, the unfinished files go, the tool says so.
-for sig in INT TERM; do
+# Ctrl-C, SIGTERM, a closed terminal (SIGHUP) and SIGQUIT once the first
+# frames are written: the earlier capture stays, the unfinished files go,
+# the tool says so and exits 128 + the signal.
+for sig in INT TERM HUP QUIT; do
   "$CAPTURE" --quiet --out "$E2E_TMP/cap" 2>"$E2E_TMP/err" &
   pid=$!
   # Looks often (at most 60 s): the capture runs on at full speed until
@@ -85,13 +89,37 @@ for sig in INT TERM; do
   kill -"$sig" "$pid"
   rc=0
   wait "$pid" || rc=$?
-  want=$([ "$sig" = INT ] && echo 130 || echo 143)
-  [ "$rc" = "$want" ] || fail "SIG$sig: exit status $rc, want $want"
-  grep -q "^ulvenor-capture: \(interrupted\|terminated\), unfinished output removed$" "$E2E_TMP/err" ||
+  case $sig in
+    INT) want="130 interrupted" ;;
+    TERM) want="143 terminated" ;;
+    HUP) want="129 hung up (terminal closed)" ;;
+    QUIT) want="131 quit" ;;
+  esac
+  [ "$rc" = "${want%% *}" ] || fail "SIG$sig: exit status $rc, want ${want%% *}"
+  [ "$(cat "$E2E_TMP/err")" = "ulvenor-capture: ${want#* }, unfinished output removed" ] ||
     fail "SIG$sig: it said '$(cat "$E2E_TMP/err")'"
   unchanged "$E2E_TMP/cap" "$E2E_TMP/before" || fail "SIG$sig changed the earlier capture"
   no_parts "$E2E_TMP/cap" "SIG$sig"
 done
+
+# A run of stills stopped half-way lands none of them: each still waits
+# under its temporary name until the last is taken.
+shots=()
+for p in $(seq 0 100 2900); do shots+=(--shot "$p"); done
+mkdir -p "$E2E_TMP/stills"
+"$CAPTURE" --quiet --out "$E2E_TMP/stills" "${shots[@]}" 2>"$E2E_TMP/err" &
+pid=$!
+for i in $(seq 3000); do
+  [ "$(find "$E2E_TMP/stills" -name '.shot-*part' | wc -l)" -ge 3 ] && break
+  sleep 0.02
+done
+kill -INT "$pid"
+rc=0
+wait "$pid" || rc=$?
+[ "$rc" = 130 ] || fail "stills stopped by SIGINT: exit status $rc"
+[ "$(cat "$E2E_TMP/err")" = "ulvenor-capture: interrupted, unfinished output removed" ] ||
+  fail "stills stopped by SIGINT: it said '$(cat "$E2E_TMP/err")'"
+[ -z "$(ls -A "$E2E_TMP/stills")" ] || fail "stills stopped by SIGINT left $(ls -A "$E2E_TMP/stills" | head -n 5)"
 
 # Standard output that cannot be written is a failure.
 for args in --help --version; do

@@ -6,7 +6,8 @@
 # (SDL's disk driver told to wait 100 s per block: it plays no block, or one
 # when its thread starts after the device is unpaused) is given up after
 # 2 s: the silent clock plays instead, with one line on standard error, and
-# SIGTERM still ends the run at once with status 0.
+# SIGTERM still ends the run at once with status 0. A disk sound file that
+# cannot be written is named in the line, with the system's reason.
 # usage: nosound_test.sh ULVENOR E2E_CHECK
 ULVENOR=$1
 CHECK=$2
@@ -65,3 +66,19 @@ grep -v -e '^WARNING: You are using the SDL disk writer audio driver!$' -e '^ Wr
 [ "$(wc -l <"$E2E_TMP/err.own")" = 1 ] || fail "mute device: standard error should be one line: $(cat "$E2E_TMP/err.own")"
 grep -qi "sound" "$E2E_TMP/err.own" || fail "mute device: standard error does not mention the sound: $(cat "$E2E_TMP/err.own")"
 echo "mute device given up: picture after $((i * 5)) ds ($mute_lit per mille lit), SIGTERM: exit 0"
+
+# A disk sound file that cannot be made: the one line names it and why.
+SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$E2E_TMP/missing/sound.raw" \
+  "$ULVENOR" >/dev/null 2>"$E2E_TMP/err" &
+DEMO_PID=$!
+for i in $(seq 100); do
+  grep -q "no sound device" "$E2E_TMP/err" && break
+  sleep 0.1
+done
+kill -TERM "$DEMO_PID"
+wait_exit "$DEMO_PID" 10 || fail "unwritable disk sound file: SIGTERM did not end it within 10 s"
+DEMO_PID=""
+grep -v -e '^WARNING: You are using the SDL disk writer audio driver!$' "$E2E_TMP/err" >"$E2E_TMP/err.own"
+want="Ulvenor Tarquel: no sound device (cannot write the disk sound file $E2E_TMP/missing/sound.raw: No such file or directory), the demo plays without sound"
+[ "$(cat "$E2E_TMP/err.own")" = "$want" ] || fail "unwritable disk sound file: standard error is '$(cat "$E2E_TMP/err.own")'"
+echo "unwritable disk sound file: named with the reason"

@@ -95,4 +95,28 @@ for out in "$T/song.mod" "$T/alias.wav"; do
     "$MODTOOL" render "$T/song.mod" -o "$out"
 done
 [ "$(sha256sum <"$T/song.mod")" = "$sum" ] || fail "the module was changed"
+# A render ended by a signal, or past a file size limit (SIGXFSZ at its
+# default, which would kill it silently), leaves no file and says why.
+mkdir "$T/sig"
+for sig in HUP QUIT; do  # SIGINT and SIGTERM: the module tool's own tests
+  "$MODTOOL" render "$T/song.mod" -o "$T/sig/long.wav" --seconds 1800 2>"$T/err" &
+  pid=$!
+  for i in $(seq 3000); do
+    [ -n "$(find "$T/sig" -name '.long.wav*part' -size +1M)" ] && break
+    sleep 0.02
+  done
+  kill -"$sig" "$pid"
+  rc=0
+  wait "$pid" || rc=$?
+  want=$([ "$sig" = HUP ] && echo "129 hung up (terminal closed)" || echo "131 quit")
+  [ "$rc" = "${want%% *}" ] || fail "render stopped by SIG$sig: exit $rc, want ${want%% *}"
+  [ "$(cat "$T/err")" = "modtool: ${want#* }, unfinished output removed" ] ||
+    fail "render stopped by SIG$sig said '$(cat "$T/err")'"
+  [ -z "$(ls -A "$T/sig")" ] || fail "render stopped by SIG$sig left $(ls -A "$T/sig")"
+done
+rc=0
+(ulimit -f 1000 && trap - XFSZ && exec "$MODTOOL" render "$T/song.mod" -o "$T/sig/big.wav" --seconds 60) 2>"$T/err" || rc=$?
+[ "$rc" = 1 ] && [ "$(cat "$T/err")" = "modtool: cannot write $T/sig/big.wav: File too large" ] ||
+  fail "a render past the file size limit: exit $rc, said '$(cat "$T/err")'"
+[ -z "$(ls -A "$T/sig")" ] || fail "a render past the file size limit left $(ls -A "$T/sig")"
 echo "tool outputs: written into, streamed or refused as they should"

@@ -1,5 +1,6 @@
 // The module file path of modtool, shared by the libFuzzer target and the
-// corpus regression test: the file check, then the loader and the replayer
+// corpus regression test: the file check (and the padding of a short last
+// sample), then the loader and the replayer
 // start-up (mzx_get), then a few hundred replayer ticks mixed through the
 // audio callback, as `modtool render` runs them.
 #pragma once
@@ -90,6 +91,7 @@ inline result run(const uint8_t *data, size_t size) {
   // The loader rewrites its image and the mixer keeps pointers into it: an
   // exact-size copy makes any read past the checked bytes visible to ASan.
   std::vector<uint8_t> image(bytes.begin(), bytes.end());
+  image.resize(info.claimed, 0);  // a short last sample padded with silence, as modtool does
   const bool wide = size % 4 == 1;
   mzx_init_offline(wide ? 44100 : 8000, BLOCK);
   rng_reset();

@@ -94,4 +94,18 @@ TEST(HalftoneSmall, DotsAreClippedAtTheRightAndBottomEdges) {
   EXPECT_EQ(at(0, 3), 189);  // (0, 0) at dot entry 277
 }
 
+// In place (dst = src, as the demo draws it) gives what a copy does: every
+// dot's brightness comes from the picture before any dot.
+TEST_F(Halftone, InPlaceEqualsDrawingOntoACopy) {
+  std::vector<uint8_t> pic(64000);
+  uint32_t seed = 12345;
+  for (uint8_t &b : pic) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+  for (int level : {40, 255, 700, 65280}) {
+    std::vector<uint8_t> src(pic), copy(pic);
+    halftone(copy.data(), src.data(), level);
+    halftone(src.data(), src.data(), level);
+    EXPECT_EQ(src, copy) << level;
+  }
+}
+
 }  // namespace

@@ -149,6 +149,8 @@ TEST(ModToolInput, EndlessHugeAndNonFileInputsAreRefusedAtOnce) {
   ASSERT_EQ(shell("truncate -s 2G " + sparse).status, 0);
   const std::string dir = temp("folder.mod");
   mkdir(dir.c_str(), 0777);
+  const std::string fifo = temp("fifo.mod");  // no writer: read as empty, never waited for
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   const std::string limit = "";  // the sanitizers reserve more address space than any limit allows
 #else
@@ -158,6 +160,8 @@ TEST(ModToolInput, EndlessHugeAndNonFileInputsAreRefusedAtOnce) {
       {"/dev/zero", "is a device"},
       {"/dev/urandom", "is a device"},
       {dir, "is a directory"},
+      {"/proc/self/status", "a file of the kernel's /proc, not a module file"},
+      {fifo, "a FIFO or pipe with nothing written into it, not a module file"},
       {sparse, "2147483648 bytes, larger than any module can be"}};
   for (const auto &[path, problem] : cases) {
     ToolRun r = shell(limit + "timeout 20 " + MODTOOL_EXE + " info " + path);
@@ -174,6 +178,7 @@ TEST(ModToolInput, EndlessHugeAndNonFileInputsAreRefusedAtOnce) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("M.K. (4 channels)"), std::string::npos) << r.out;
   std::remove(sparse.c_str());
+  std::remove(fifo.c_str());
   rmdir(dir.c_str());
 }
 

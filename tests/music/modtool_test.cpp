@@ -38,13 +38,13 @@ void expect_rejected(const std::string &path, const std::string &problem) {
 
 TEST(ModTool, RejectsTruncatedFiles) {
   std::vector<uint8_t> m = song().build();
-  m.pop_back();  // one byte short of the last sample
+  m.resize(m.size() - 256 - 1);  // the only sample gone, and a byte of the patterns
   expect_rejected(write("short.mod", m), "truncated");
   m.resize(2 * 1024 + 1084 - 1);  // patterns cut
   expect_rejected(write("nopattern.mod", m), "truncated");
   m.resize(1000);  // not even a header
   expect_rejected(write("tiny.mod", m), "truncated");
-  expect_rejected(write("empty.mod", {}), "truncated");
+  expect_rejected(write("empty.mod", {}), "an empty file, not a module file");
 }
 
 TEST(ModTool, RejectsUnknownTags) {
@@ -126,7 +126,12 @@ TEST(ModTool, ArgumentsAndUsage) {
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_NE(r.err.find("usage: modtool"), std::string::npos) << args;
   }
-  ToolRun r = modtool("--help");
+  // A refused count names the real limit, and the limit itself is taken.
+  ToolRun r = modtool("timeline " + mod + " --rows 999999999");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("modtool: --rows needs a whole number from 1 to 100000000\n", 0), 0u) << r.err;
+  EXPECT_EQ(modtool("timeline " + mod + " --rows 100000000").status, 0);
+  r = modtool("--help");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("usage: modtool"), std::string::npos);
   r = modtool("--version");

@@ -1,7 +1,7 @@
 // Running the module tool from a test: a shell command line, its exit
-// status and what it printed, with per-test file names that also carry the
-// process id (ctest runs the tests in parallel, and other build trees on the
-// same machine may run the same tests at the same time).
+// status and what it printed, with per-test file names in a folder of the
+// test program's own (ctest runs the tests in parallel, and other build
+// trees on the same machine may run the same tests at the same time).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "common/temp_dir.h"
 
 struct ToolRun {
   int status;  // exit status, or 128 + the signal that ended the shell
@@ -28,8 +30,7 @@ inline std::string slurp(const std::string &path) {
 }
 
 inline std::string temp(const std::string &name) {
-  return testing::TempDir() + "modtool_" + std::to_string(getpid()) + "_" +
-         testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+  return test_temp_dir("modtool") + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
 }
 
 // Runs `line` with sh; its standard output and error are captured unless

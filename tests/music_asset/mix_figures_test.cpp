@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 
 #include "figures.h"
@@ -174,6 +175,7 @@ TEST(MixMeasure, ReadsOnlySixteenBitStereoWav) {
   err.clear();
   EXPECT_TRUE(mf_read_wav(path, err).empty());
   EXPECT_FALSE(err.empty());
+  std::remove(path.c_str());
 }
 
 // The render of our own replayer and mixer, made by the build, against the

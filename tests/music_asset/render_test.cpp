@@ -81,7 +81,9 @@ TEST(ReferencePlayer, RenderHasItsAccentsAndHeadroom) {
   EXPECT_NEAR(frames_per_row, 4864, 8);
   const std::string path = ULV_TEST_OUT "/nothing_openmpt.wav";
   ASSERT_TRUE(write_wav(path, all));
-  expect_good_render(measure_wav(path, kAccentPositions, frames_per_row));
+  const WavReport report = measure_wav(path, kAccentPositions, frames_per_row);
+  std::remove(path.c_str());
+  expect_good_render(report);
 }
 
 // The render of our own replayer and mixer, made by the build.
@@ -107,6 +109,7 @@ TEST(AccentMeasure, FindsBurstsOnlyWhereTheyAre) {
   const std::string path = ULV_TEST_OUT "/accent_probe.wav";
   ASSERT_TRUE(write_wav(path, s));
   WavReport r = measure_wav(path, {332, 1248, 400, 900});
+  std::remove(path.c_str());
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.frames, frames);
   EXPECT_EQ(r.clipped, 2);

@@ -7,9 +7,15 @@
 // (arpeggio, vibrato, tone portamento, retrigger) are not played here, nor
 // tempo changes (libopenmpt applies them one tick later).
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 
+#include "common/temp_dir.h"
 #include "refplayers/modbuild.h"
 #include "refplayers/players.h"
 
@@ -150,6 +156,59 @@ TEST(Sound, SampleOffset) {
     b.cell(0, r + 3, 3, 3, period(24 - r / 16), 0x9, 2);
   }
   expect_correlated("sample offset", b, b.without(0x9));
+}
+
+// A module whose last sample is a few bytes short (a download cut off):
+// both reference players play it with the missing end as silence, and so
+// must modtool, with one warning line; a module missing more than its last
+// sample stays refused.
+TEST(ShortModule, LastSampleShortPlaysAsSilence) {
+  ModBuilder b = instruments();
+  for (int r = 0; r < 64; r += 8) b.cell(0, r, 0, 3, period(r / 8)).cell(0, r + 4, 1, 2, period(12 + r / 8));
+  const std::vector<uint8_t> whole = b.build();
+  constexpr size_t kShort = 7;
+  const std::vector<uint8_t> cut(whole.begin(), whole.end() - kShort);
+  std::vector<uint8_t> silent = whole;
+  std::fill(silent.end() - kShort, silent.end(), 0);
+
+  xmp_context ctx = xmp_create_context();
+  EXPECT_EQ(xmp_load_module_from_memory(ctx, cut.data(), long(cut.size())), 0) << "libxmp refuses the short module";
+  xmp_free_context(ctx);
+  // libopenmpt shortens the sample (and its loop) instead of padding it:
+  // the same sound within a rounding step, not the same bytes.
+  const std::vector<int16_t> ref_cut = openmpt_render(cut, kPatternFrames);
+  ASSERT_EQ(ref_cut.size(), kPatternFrames * 2) << "libopenmpt stopped early";
+  EXPECT_GT(mono_correlation(ref_cut, openmpt_render(silent, kPatternFrames)), 0.999)
+      << "libopenmpt plays the short module unlike the one padded with silence";
+
+  const std::string dir = test_temp_dir("refplayers");
+  ASSERT_FALSE(dir.empty());
+  auto render = [&](const std::string &name, const std::vector<uint8_t> &bytes, std::string &err) {
+    EXPECT_TRUE(write_file(dir + "/" + name + ".mod", bytes));
+    const std::string cmd = std::string(MODTOOL_EXE) + " render " + dir + "/" + name + ".mod -o " + dir + "/" + name +
+                            ".wav --seconds 3 2>" + dir + "/" + name + ".err";
+    const int rc = std::system(cmd.c_str());
+    std::ifstream f(dir + "/" + name + ".err");
+    std::stringstream text;
+    text << f.rdbuf();
+    err = text.str();
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  };
+  auto slurp = [&](const std::string &name) {
+    std::ifstream f(dir + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  std::string err;
+  EXPECT_EQ(render("silent", silent, err), 0);
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(render("cut", cut, err), 0);
+  EXPECT_EQ(err, "modtool: " + dir + "/cut.mod: the last sample is 7 bytes short; they play as silence\n");
+  EXPECT_GT(slurp("cut.wav").size(), 500000u);
+  EXPECT_EQ(slurp("cut.wav"), slurp("silent.wav"));
+  // One byte past the last sample's start: the sample before it is short.
+  const std::vector<uint8_t> shorter(whole.begin(), whole.end() - 1024 - 1);
+  EXPECT_EQ(render("shorter", shorter, err), 2);
+  EXPECT_NE(err.find("truncated"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -110,24 +110,26 @@ TEST_F(Timeline, HalftoneStartsAtAmountZeroAndGrowsWithRowsAndTime) {
   const Frame before = tl::snapshot(draw_scene(1999, t0 + 500));
   EXPECT_EQ(halftone_start, -1);
   // First halftone frame: amount 0 draws no dots, so the picture is the
-  // one the letter wave showed at the same moment, now in auxbuf.
+  // one the letter wave showed at the same moment, drawn over in vbuf.
   const uint8_t *out = draw_scene(2000, t0 + 500);
-  ASSERT_EQ(out, auxbuf);
+  ASSERT_EQ(out, vbuf);
   EXPECT_EQ(halftone_start, t0 + 500);
   EXPECT_EQ(tl::snapshot(out), before);
 
   // amount = (now - halftone_start) / 80 + 80 * ((64 q + r) / 16).
   auto expect_amount = [&](int32_t pos, int32_t now, int amount) {
-    draw_scene(pos, now);
+    std::memcpy(vbuf, drose, FRAME_BYTES);
+    letter_wave(now, letters_start);
     const Frame letters = tl::snapshot(vbuf);  // drose with the letters
+    draw_scene(pos, now);
     Frame want = letters;
     halftone(want.data(), letters.data(), amount);
     overlay_rosic(want.data());
-    EXPECT_EQ(tl::snapshot(auxbuf), want) << "pos " << pos << " amount " << amount;
+    EXPECT_EQ(tl::snapshot(vbuf), want) << "pos " << pos << " amount " << amount;
     Frame lower = letters;
     halftone(lower.data(), letters.data(), amount - 6);
     overlay_rosic(lower.data());
-    EXPECT_NE(tl::snapshot(auxbuf), lower) << "pos " << pos;
+    EXPECT_NE(tl::snapshot(vbuf), lower) << "pos " << pos;
   };
   expect_amount(2016, t0 + 500 + 79, 80);
   expect_amount(2016, t0 + 500 + 800, 90);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "common/temp_dir.h"
 #include "vector/cgm.h"
 
 namespace {
@@ -32,7 +33,7 @@ struct Compact {
 
 // Named after the running test: ctest runs tests in parallel.
 std::string temp_path(const char *name) {
-  return std::string(ULV_BINARY_DIR) + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+  return test_temp_dir("cgm_test") + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
          name;
 }
 

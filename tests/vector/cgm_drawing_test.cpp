@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "vector/cgm.h"
 #include "vector/cgm_shape.h"
 
@@ -17,7 +18,7 @@ namespace {
 // Reads `text` (a whole file) with the given limits; the demo's limits are
 // restored afterwards.
 cgm_picture *read_with(const std::string &text, cgm_textlimits limits = {500, 99, 160, 0}) {
-  std::string path = std::string(ULV_BINARY_DIR) + "/" +
+  std::string path = test_temp_dir("cgm_test") + "/" +
                      ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_drawing.cgm";
   FILE *f = std::fopen(path.c_str(), "wb");
   std::fwrite(text.data(), 1, text.size(), f);

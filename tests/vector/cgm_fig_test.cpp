@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "vector/cgm.h"
 
 namespace {
 
 cgm_picture *convert(const char *name) {
   std::string fig = std::string(ULV_SOURCE_DIR) + "/tests/vector/fig/" + name + ".fig";
-  std::string cgm = std::string(ULV_BINARY_DIR) + "/" + name + ".cgm";
+  std::string cgm = test_temp_dir("cgm_test") + "/" + name + ".cgm";
   std::string cmd = "fig2dev -L cgm '" + fig + "' '" + cgm + "'";
   int rc = std::system(cmd.c_str());
   EXPECT_EQ(rc, 0) << cmd;

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <string>
 
+#include "common/temp_dir.h"
 #include "vector/cgm.h"
 
 namespace {
 
 // A file name of the running test's own: ctest runs tests in parallel.
 std::string own_path(const char *name) {
-  return std::string(ULV_BINARY_DIR) + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+  return test_temp_dir("cgm_test") + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
          name;
 }
 
@@ -210,7 +211,7 @@ TEST(CgmText, RefusesBrokenFiles) {
   EXPECT_EQ(read_raw("begmf 'x'; colrtable 1 0 0 0;"), nullptr);
   EXPECT_EQ(read_raw("BEGMF 'x'; polygon (0,0) (1,0) (0,1);"), nullptr);  // no colour table
   EXPECT_EQ(read_raw("BEGMF 'x'; colrtable 1 0 0"), nullptr);
-  EXPECT_EQ(cgm_readtext((std::string(ULV_BINARY_DIR) + "/no_such_drawing.cgm").c_str()), nullptr);
+  EXPECT_EQ(cgm_readtext((test_temp_dir("cgm_test") + "/no_such_drawing.cgm").c_str()), nullptr);
 
   EXPECT_EQ(read("polygon (0,0) (1,0) (0,"), nullptr);        // ends inside a point
   EXPECT_EQ(read("polygon (0,0) (1,0) (0,1)"), nullptr);      // ends before ';'

@@ -3,10 +3,11 @@
 # that are no picture, outputs that would replace the input, warnings for
 # what is skipped or dropped, a drawing converted by fig2dev drawn to PNG,
 # and the compact form written back byte for byte.
-# Arguments: CGMTOOL SOURCE_DIR ASSET_DIR WORK_DIR
+# Arguments: CGMTOOL SOURCE_DIR ASSET_DIR
 set -u
-tool=$1 src=$2 assets=$3 work=$4
-rm -rf "$work" && mkdir -p "$work" || exit 1
+tool=$1 src=$2 assets=$3
+work=$(mktemp -d "${TMPDIR:-/tmp}/cgmtool_cli.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
 failures=0
 check() {  # check WHAT EXPECTED ACTUAL
   if [ "$2" != "$3" ]; then echo "FAIL: $1: expected '$2', got '$3'"; failures=$((failures + 1)); fi
@@ -27,6 +28,34 @@ printf 'BEGMF x; colrtable 1 0 0 0; polygon (0,0) (1,' > "$work/broken.cgm"
 check "broken file message lines" 1 "$(wc -l < "$work/err")"
 grep -q "broken.cgm: .*point" "$work/err"; check "broken file message names the fault" 0 $?
 
+# A drawing cut short between elements or inside one (the colour table, a
+# later colour definition, a point list) is refused with how far it read,
+# never drawn as the part that came.
+printf 'BEGMF "t"; colrtable 1 255 0 0 0 255 0; fillcolr 1; intstyle solid;\npolygon (0,0) (100,0) (100,100);\ncolrtable 3 0 0 255 9 9 9;\nfillcolr 2; polygon (0,0) (-100,0) (-100,-100);\nENDPIC; ENDMF;\n' > "$work/whole.cgm"
+"$tool" "$work/whole.cgm" -o "$work/whole.png" --info > "$work/out"; check "the whole drawing" 0 $?
+grep -q "^  2 elements" "$work/out"; check "the whole drawing has 2 elements" 0 $?
+cut_at() {  # cut_at TEXT EXPECTED-MESSAGE: the drawing up to the end of TEXT's first occurrence
+  head -c "$(($(grep -bo "$1" "$work/whole.cgm" | head -n 1 | cut -d: -f1) + ${#1}))" "$work/whole.cgm" > "$work/cut.cgm"
+  "$tool" "$work/cut.cgm" -o "$work/cut.png" 2> "$work/err"; check "cut after '$1' status" 2 $?
+  check "cut after '$1' says" "cgmtool: $work/cut.cgm: $2" "$(cat "$work/err")"
+  [ ! -e "$work/cut.png" ]; check "cut after '$1' draws nothing" 0 $?
+}
+short="before the picture's end (ENDPIC or ENDMF)"
+cut_at 'colrtable 1 255 0' "end of file inside the colour table (after 1 whole element)"
+cut_at '0 255 0;' "cut short after 2 whole elements, $short"
+cut_at '(100,100);' "cut short after 5 whole elements, $short"
+cut_at 'colrtable 3 0 0 255 9' "cut short after 5 whole elements, $short"
+cut_at '(-100,0)' "end of file inside a point list (after 7 whole elements)"
+cut_at 'ENDPIC' "cut short after 8 whole elements, $short"
+
+# A FIFO with no writer is not waited for; one with a writer is read.
+mkfifo "$work/fifo"
+timeout 10 "$tool" "$work/fifo" --info > /dev/null 2> "$work/err"; check "a FIFO with no writer" 2 $?
+check "a FIFO with no writer says" "cgmtool: $work/fifo: a FIFO or pipe with nothing written into it, not a picture" "$(cat "$work/err")"
+"$tool" /dev/stdin --info < "$work/whole.cgm" > "$work/out"; check "standard input from a file" 0 $?
+cat "$work/whole.cgm" | "$tool" /dev/stdin --info > "$work/out"; check "a pipe" 0 $?
+grep -q "^  2 elements" "$work/out"; check "a pipe is read whole" 0 $?
+
 grep -q "^Drawn: polygon, rect, line" "$work/help"; check "--help says what is drawn" 0 $?
 grep -q "^edge widths and colours. Skipped, with one warning line per file: text" "$work/help"
 check "--help says what is skipped" 0 $?
@@ -43,7 +72,7 @@ done
 check "a FIG file is pointed to fig2dev" 0 $?
 
 # Outputs naming the input are refused and the input stays as it was.
-printf 'BEGMF x; colrtable 1 0 0 0 255 0 0;\nlinecolr 2; line (0,0)(9,9);\ntext (1,1) final %s;\n' "'a line (1,1) (2,2);'" > "$work/lines.cgm"
+printf 'BEGMF x; colrtable 1 0 0 0 255 0 0;\nlinecolr 2; line (0,0)(9,9);\ntext (1,1) final %s;\nENDPIC; ENDMF;\n' "'a line (1,1) (2,2);'" > "$work/lines.cgm"
 cp "$work/lines.cgm" "$work/lines.orig"
 "$tool" "$work/lines.cgm" -o "$work/lines.cgm" 2> /dev/null; check "-o naming the input" 2 $?
 "$tool" "$work/lines.cgm" --compact "$work/./lines.cgm" 2> /dev/null; check "--compact naming the input" 2 $?

@@ -2,7 +2,7 @@
 # cli_check.sh NAME VERSION TOOL [WRONG-ARGS...]: checks how a tool answers
 # its command line. --help prints a usage line, options and an example on
 # standard output and exits 0; --version prints "NAME VERSION" and exits 0;
-# no arguments, an unknown option and each WRONG-ARGS case (one case per
+# both fail with the reason when standard output cannot take them; no arguments, an unknown option and each WRONG-ARGS case (one case per
 # argument, words split on blanks) exit 2 with a usage line on standard
 # error and nothing on standard output.
 name=$1 version=$2 tool=$3
@@ -21,6 +21,12 @@ grep -q '^example: ' "$out" || fail "--help gives no example"
 "$tool" --version >"$out" 2>"$err"; rc=$?
 [ $rc -eq 0 ] || fail "--version exits $rc"
 [ "$(cat "$out")" = "$name $version" ] || fail "--version prints '$(cat "$out")', not '$name $version'"
+
+for args in --help --version; do
+  "$tool" $args >/dev/full 2>"$err"; rc=$?
+  [ $rc -ne 0 ] || fail "$args into a full disk exits 0"
+  grep -q "cannot write standard output: No space left on device" "$err" || fail "$args into a full disk says '$(cat "$err")'"
+done
 
 wrong() {
   "$tool" "$@" >"$out" 2>"$err"; rc=$?

@@ -6,6 +6,9 @@
 // callback blocks as the device asks for them, over every audio frame that
 // has played by then. The output is the same bytes on every run.
 //
+// With --video the picture and sound are encoded as they are made into one
+// file (encoder.h) instead.
+//
 // Every option is checked before the first frame is drawn, and the
 // destination's free space against an estimate of the output; the files
 // are written under temporary names and renamed into place together at
@@ -14,6 +17,7 @@
 #include <SDL.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +37,9 @@
 #include "replayer/pt.h"
 #include "sound/dsp16.h"
 #include "tools/writers/writers.h"
+#ifdef ULV_VIDEO
+#include "tools/capture/encoder.h"
+#endif
 
 namespace {
 
@@ -44,8 +52,11 @@ const int32_t END_POS = scene_table[SCENE_END].first;
 
 struct Options {
   std::string out;
-  int fps = 50;
-  int scale = 1;
+  std::string video;  // --video FILE
+  int fps = 50;  // 60 with --video
+  int scale = 1;  // 3 with --video
+  bool fps_given = false, scale_given = false;
+  bool lossless = false;
   int from = 0;
   int to = 3000;
   bool from_given = false, to_given = false;
@@ -57,7 +68,8 @@ struct Options {
 [[noreturn]] void usage_error(const std::string &what) {
   std::fprintf(stderr, "ulvenor-capture: %s\n", what.c_str());
   std::fprintf(stderr,
-               "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
+               "usage: ulvenor-capture --video FILE [--scale N] [--fps N] [--from POS] [--to POS] [--lossless] [--quiet] [--bench]\n"
+               "       ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
                "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
                "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n");
   std::exit(2);
@@ -66,15 +78,24 @@ struct Options {
 void help() {
   std::printf(
       "ulvenor-capture: render the demo offline to video, sound and still pictures\n\n"
-      "usage: ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
+      "usage: ulvenor-capture --video FILE [--scale N] [--fps N] [--from POS] [--to POS] [--lossless] [--quiet] [--bench]\n"
+      "       ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
       "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
       "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n\n"
+      "  --video FILE  encode picture and sound into FILE as they are made; its extension\n"
+      "                chooses .mp4 (H.264 + AAC), .mkv (H.264 + FLAC) or .webm (VP9 + Opus),\n"
+      "                4:2:0 at constant quality; --scale 3 and --fps 60 unless given;\n"
+      "                a progress line on a terminal; with --bench, where the time went;\n"
+      "                a FIFO or device is written into as it is made (an .mp4 fragmented)\n"
+      "  --lossless    with --video FILE.mkv: H.264 4:4:4 at qp 0 and FLAC, which decode\n"
+      "                to exactly the frames and samples that --out writes\n"
       "  --out DIR     write DIR/video.y4m (YUV4MPEG2, 4:4:4) and DIR/audio.wav (44100 Hz,\n"
       "                16-bit stereo), or with --shot only DIR/shot-POS.png; DIR is\n"
       "                created when missing, earlier files are replaced only when\n"
       "                the new ones are complete\n"
-      "  --fps N       video frames per second (default 50)\n"
-      "  --scale N     enlarge the 320x240 picture N times, nearest neighbour (default 1)\n"
+      "  --fps N       video frames per second (default 50, 60 with --video)\n"
+      "  --scale N     enlarge the 320x240 picture N times, nearest neighbour (default 1,\n"
+      "                3 with --video)\n"
       "  --from POS    first music position to write (order x 100 + row, rows 0..63, default 0)\n"
       "  --to POS      last music position to write (default 3000, the end)\n"
       "  --shot POS    write the first frame at or after POS as DIR/shot-POS.png\n"
@@ -82,6 +103,7 @@ void help() {
       "  --bench       draw the whole demo as fast as possible and print the cost per scene;\n"
       "                with --shot, also write those stills (not timed)\n"
       "  --help, --version\n\n"
+      "example: ulvenor-capture --video ulvenor.mp4\n"
       "example: ulvenor-capture --out cap --scale 3 && ffmpeg -i cap/video.y4m -i cap/audio.wav out.mkv\n");
 }
 
@@ -117,8 +139,10 @@ void check_ranges(const Options &o) {
 
 Options parse(int argc, char **argv) {
   Options o;
+  std::set<std::string> seen;  // options given so far: each but --shot may come once
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
+    if (a != "--shot" && a.size() > 1 && a[0] == '-' && !seen.insert(a).second) usage_error(a + " given twice");
     auto value = [&](const char *what) -> const char * {
       if (i + 1 >= argc) usage_error(std::string(what) + " needs a value");
       return argv[++i];
@@ -131,10 +155,17 @@ Options parse(int argc, char **argv) {
       std::exit(0);
     } else if (a == "--out") {
       o.out = value("--out");
+    } else if (a == "--video") {
+      o.video = value("--video");
+      if (o.video.empty()) usage_error("--video needs a file name");
+    } else if (a == "--lossless") {
+      o.lossless = true;
     } else if (a == "--fps") {
       o.fps = number(value("--fps"), 1, 1000, "--fps");
+      o.fps_given = true;
     } else if (a == "--scale") {
       o.scale = number(value("--scale"), 1, 16, "--scale");
+      o.scale_given = true;
     } else if (a == "--from") {
       o.from = number(value("--from"), 0, 99999, "--from");
       o.from_given = true;
@@ -151,8 +182,16 @@ Options parse(int argc, char **argv) {
       usage_error("unknown argument: " + a);
     }
   }
-  if (o.out.empty() && (!o.bench || !o.shots.empty())) usage_error("--out DIR is required");
-  if (o.bench && !o.out.empty() && o.shots.empty()) usage_error("--bench writes only stills: --out needs --shot");
+  if (!o.video.empty()) {
+    if (!o.out.empty()) usage_error("--video FILE and --out DIR are two ways to record: give one");
+    if (!o.shots.empty()) usage_error("--shot writes stills into --out DIR, not --video");
+    if (!o.fps_given) o.fps = 60;
+    if (!o.scale_given) o.scale = 3;
+  } else {
+    if (o.lossless) usage_error("--lossless is for --video FILE");
+    if (o.out.empty() && (!o.bench || !o.shots.empty())) usage_error("--out DIR is required");
+    if (o.bench && !o.out.empty() && o.shots.empty()) usage_error("--bench writes only stills: --out needs --shot");
+  }
   check_ranges(o);
   std::sort(o.shots.begin(), o.shots.end());
   o.shots.erase(std::unique(o.shots.begin(), o.shots.end()), o.shots.end());
@@ -189,12 +228,20 @@ double row_seconds() {
   return speed * 2.5 / tempo;
 }
 
-// Bytes of video and sound for the positions from..to.
-uint64_t estimate_bytes(const Options &o) {
+// Seconds of music in the positions from..to.
+double range_seconds(const Options &o) {
   int rows = 0;
   for (int p = o.from; p <= o.to; p++) rows += p % 100 < 64;
-  const double seconds = rows * row_seconds();
-  const uint64_t frames = uint64_t(std::ceil(seconds * o.fps)) + 1;
+  return rows * row_seconds();
+}
+
+// Video frames in the positions from..to, at most one too many.
+uint64_t estimate_frames(const Options &o) { return uint64_t(std::ceil(range_seconds(o) * o.fps)) + 1; }
+
+// Bytes of video and sound for the positions from..to.
+uint64_t estimate_bytes(const Options &o) {
+  const double seconds = range_seconds(o);
+  const uint64_t frames = estimate_frames(o);
   const uint64_t video = 64 + frames * tw_y4m_frame_bytes(WIN_W * o.scale, WIN_H * o.scale);
   return video + 44 + uint64_t(std::ceil(seconds)) * RATE * 4;
 }
@@ -474,11 +521,155 @@ int capture(const Options &o) {
   return c.video ? finish_video(c) : 0;
 }
 
+// ---- video ---------------------------------------------------------------
+
+#ifdef ULV_VIDEO
+
+double cpu_seconds(clockid_t clock) {
+  timespec t;
+  clock_gettime(clock, &t);
+  return double(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+std::string clock_text(double seconds) {
+  const long s = long(seconds);
+  char t[32];
+  std::snprintf(t, sizeof t, "%ld:%02ld", s / 60, s % 60);
+  return t;
+}
+
+struct Recording {
+  const Options &o;
+  Music music;
+  venc_stream *enc = nullptr;
+  std::vector<uint32_t> yuv_table;  // Y, U and V of every window pixel value
+  std::vector<uint8_t> planes;
+  int64_t frames = 0, total = 0;  // total: the estimate, for the progress line
+  int64_t first_sample = -1, end_sample = 0, fed = 0;  // sound frames of the recorded range
+  double draw_cpu = 0, convert_cpu = 0, encode_cpu = 0;  // this thread's CPU seconds
+  bool progress = false;
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now(), shown;
+
+  explicit Recording(const Options &opts) : o(opts) {}
+};
+
+// The sound made so far, up to the end of the last frame recorded, to the
+// encoder: the samples that --out would put in the WAV.
+void feed_sound(Recording &r) {
+  const int64_t made = int64_t(r.music.pcm.size() / 4);
+  const int64_t upto = std::min(r.end_sample, made);
+  if (upto <= r.fed) return;
+  venc_sound(r.enc, reinterpret_cast<const int16_t *>(r.music.pcm.data()) + 2 * r.fed, size_t(upto - r.fed));
+  r.fed = upto;
+}
+
+void record_frame(Recording &r, int64_t k, int32_t now) {
+  const double t0 = cpu_seconds(CLOCK_THREAD_CPUTIME_ID);
+  tw_y4m_planes16(window_row(0), size_t(scr->pitch) / 2, WIN_W, WIN_H, r.o.scale, r.yuv_table, r.planes);
+  const double t1 = cpu_seconds(CLOCK_THREAD_CPUTIME_ID);
+  if (r.first_sample < 0) r.fed = r.first_sample = int64_t(now) * RATE / 1000;
+  r.end_sample = (k + 1) * 1000 / r.o.fps * RATE / 1000;
+  venc_picture(r.enc, r.planes.data());
+  feed_sound(r);
+  r.encode_cpu += cpu_seconds(CLOCK_THREAD_CPUTIME_ID) - t1;
+  r.convert_cpu += t1 - t0;
+  r.frames++;
+}
+
+// "frame 1234 of 12697  skull  0:41 elapsed, about 6:02 left  81 MB",
+// twice a second at most.
+void show_progress(Recording &r, int32_t pos) {
+  const auto t = std::chrono::steady_clock::now();
+  if (!r.progress || r.frames == 0 || t - r.shown < std::chrono::milliseconds(500)) return;
+  r.shown = t;
+  r.total = std::max(r.total, r.frames);
+  const double spent = std::chrono::duration<double>(t - r.started).count();
+  const double left = spent * double(r.total - r.frames) / double(r.frames);
+  std::fprintf(stderr, "\rframe %lld of %lld  %-16s  %s elapsed, about %s left  %s   ", (long long)r.frames,
+               (long long)r.total, scene_table[scene_of(pos)].name, clock_text(spent).c_str(),
+               clock_text(left).c_str(), size_text(venc_bytes(r.enc)).c_str());
+  tw_line_open(true);
+}
+
+// Where the time of a recording went: drawing against encoding.
+void print_video_bench(const Recording &r, double wall, double process_cpu, double thread_cpu, uint64_t bytes) {
+  const double others = std::max(0.0, process_cpu - thread_cpu);
+  const double draw = r.draw_cpu, conv = r.convert_cpu, enc = r.encode_cpu;
+  auto line = [&](const char *what, double cpu) {
+    std::printf("  %-40s %8.2f s  %5.1f %%\n", what, cpu, process_cpu > 0 ? 100 * cpu / process_cpu : 0.0);
+  };
+  std::printf("%lld frames of %dx%d at %d fps in %.2f s, %.1f frames per second; CPU %.2f s\n",
+              (long long)r.frames, WIN_W * r.o.scale, WIN_H * r.o.scale, r.o.fps, wall, r.frames / wall,
+              process_cpu);
+  line("drawing (music, demo, 16-bit window)", draw);
+  line("conversion to YUV planes", conv);
+  line("encoders and muxer, on the main thread", enc);
+  line("encoders' own threads", others);
+  line("the rest of the main thread", std::max(0.0, thread_cpu - draw - conv - enc));
+  std::printf("file: %s, %llu bytes\n", r.o.video.c_str(), (unsigned long long)bytes);
+}
+
+int record(const Options &o) {
+  venc_check(o.video, o.lossless);
+  tw_catch_signals();
+  startup();
+  Recording r(o);
+  venc_params p;
+  p.width = WIN_W * o.scale;
+  p.height = WIN_H * o.scale;
+  p.fps = o.fps;
+  p.rate = RATE;
+  p.lossless = o.lossless;
+  r.enc = venc_open(o.video, p);
+  tw_y4m_table(r.yuv_table, pixel_rgb);
+  r.music.pcm.reserve(size_t(240) * RATE * 4);
+  r.total = int64_t(estimate_frames(o));
+  r.progress = !o.quiet && isatty(2);
+  const double cpu0 = cpu_seconds(CLOCK_PROCESS_CPUTIME_ID), thread0 = cpu_seconds(CLOCK_THREAD_CPUTIME_ID);
+  for (int64_t k = 0;; k++) {
+    const int32_t now = int32_t(k * 1000 / o.fps);
+    const double t0 = cpu_seconds(CLOCK_THREAD_CPUTIME_ID);
+    const int32_t pos = draw_frame(r.music, now);
+    r.draw_cpu += cpu_seconds(CLOCK_THREAD_CPUTIME_ID) - t0;
+    if (pos >= o.from && pos <= o.to) record_frame(r, k, now);
+    show_progress(r, pos);
+    if (demo_done(pos, 0) || pos > o.to) break;
+  }
+  if (r.progress) std::fprintf(stderr, "\n");
+  tw_line_open(false);
+  if (r.frames == 0) {
+    venc_discard(r.enc);
+    std::fprintf(stderr, "ulvenor-capture: no frame at %d fps falls between positions %d and %d\n", o.fps, o.from,
+                 o.to);
+    return 1;
+  }
+  const double t0 = cpu_seconds(CLOCK_THREAD_CPUTIME_ID);
+  feed_sound(r);
+  const uint64_t bytes = venc_finish(r.enc);
+  r.encode_cpu += cpu_seconds(CLOCK_THREAD_CPUTIME_ID) - t0;
+  if (o.bench) {
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - r.started).count();
+    print_video_bench(r, wall, cpu_seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0,
+                      cpu_seconds(CLOCK_THREAD_CPUTIME_ID) - thread0, bytes);
+  }
+  return 0;
+}
+
+#else
+
+int record(const Options &) {
+  std::fprintf(stderr, "ulvenor-capture: built without FFmpeg's libraries: --video is not available\n");
+  return 1;
+}
+
+#endif
+
 }  // namespace
 
 int main(int argc, char **argv) {
   tw_program("ulvenor-capture");
   const Options o = parse(argc, argv);
+  if (!o.video.empty()) return record(o);
   if (!o.out.empty()) make_folder(o.out);
   tw_catch_signals();
   startup();

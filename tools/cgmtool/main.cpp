@@ -35,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -96,10 +97,12 @@ void parse_size(const std::string &v, Options &o) {
 
 Options parse_args(int argc, char **argv) {
   Options o;
+  std::set<std::string> seen;  // options given so far: each may come once
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     if (a == "--help" || a == "-h") help(), std::exit(0);
     if (a == "--version") std::printf("cgmtool %s\n", CGMTOOL_VERSION), std::exit(0);
+    if (a.size() > 1 && a[0] == '-' && !seen.insert(a).second) usage_error(a + " given twice");
     if (a == "-o" || a == "--compact" || a == "--size") {
       if (i + 1 >= argc) usage_error(a + " needs a value");
       std::string v = argv[++i];
@@ -127,15 +130,21 @@ void check_outputs(const Options &o) {
   if (!o.png_out.empty() && tw_same_file(o.png_out, o.compact_out)) fail(o.png_out, "named by both -o and --compact");
 }
 
-// The whole input, at most MAX_INPUT bytes, read in bounded memory whatever
-// it is (a device or pipe is read only up to the limit).
+// The whole input, at most MAX_INPUT bytes, read in bounded memory: a
+// regular file, or a pipe or FIFO read only up to the limit. A device or a
+// socket is refused unread (a terminal or /dev/zero would never end).
 std::vector<uint8_t> read_input(const std::string &file) {
-  int fd = open(file.c_str(), O_RDONLY);
+  // Non-blocking, so that opening a FIFO with no writer does not wait.
+  int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) fail(file, std::strerror(errno));
   struct stat st;
   if (fstat(fd, &st) != 0) fail(file, std::strerror(errno));
   if (S_ISDIR(st.st_mode)) fail(file, "is a directory, not a picture");
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) fail(file, "is a device, not a picture");
+  if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) fail(file, "is not a regular file, a pipe or a FIFO");
   if (S_ISREG(st.st_mode) && uint64_t(st.st_size) > MAX_INPUT) fail(file, "larger than 64 MB, refused");
+  // Reads wait for the writer's bytes from here on.
+  if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) fail(file, std::strerror(errno));
   std::vector<uint8_t> bytes;
   size_t got = 0;
   for (;;) {
@@ -149,6 +158,7 @@ std::vector<uint8_t> read_input(const std::string &file) {
   }
   close(fd);
   bytes.resize(got);
+  if (got == 0 && S_ISFIFO(st.st_mode)) fail(file, "a FIFO or pipe with nothing written into it, not a picture");
   if (got == 0) fail(file, "empty file, not a picture");
   return bytes;
 }
@@ -180,7 +190,14 @@ cgm_picture *read_clear_text(const std::string &file, std::vector<uint8_t> &b, c
   if (!f) fail(file, std::strerror(errno));
   cgm_picture *pic = cgm_readtextf(f);
   std::fclose(f);
-  if (!pic) fail(file, cgm_errorstr);
+  const std::string read = std::to_string(cgm_textread) + (cgm_textread == 1 ? " whole element" : " whole elements");
+  if (!pic) fail(file, cgm_errorstr + (" (after " + read + ")"));
+  // A drawing cut between two elements reads as a smaller drawing: only its
+  // missing end tells.
+  if (!cgm_lastinfo.ended) {
+    cgm_free(pic);
+    fail(file, "cut short after " + read + ", before the picture's end (ENDPIC or ENDMF)");
+  }
   return pic;
 }
 

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ constexpr int RATE = 44100;
 constexpr uint64_t MAX_FRAMES = uint64_t(RATE) * 60 * 30;
 // The longest --seconds whose WAV its 32-bit header can describe.
 constexpr uint64_t MAX_SECONDS = TW_WAV_MAX_FRAMES / RATE;
+// The most rows `timeline --rows` prints (the song ends long before).
+constexpr long MAX_ROWS = 100000000;
 
 const char USAGE[] =
     "usage: modtool info FILE.mod | render FILE.mod -o OUT.wav [--seconds S] [--bench] | "
@@ -74,6 +77,12 @@ int load_checked(const std::string &path, modfile_info &info) {
     std::fprintf(stderr, "modtool: %s: %s\n", path.c_str(), problem.c_str());
     return 2;
   }
+  if (info.missing) {
+    // The loader reads the claimed length: the missing end plays as silence.
+    std::fprintf(stderr, "modtool: %s: the last sample is %zu %s short; %s as silence\n", path.c_str(), info.missing,
+                 info.missing == 1 ? "byte" : "bytes", info.missing == 1 ? "it plays" : "they play");
+    image.resize(info.claimed, 0);
+  }
   return 0;
 }
 
@@ -98,7 +107,7 @@ int cmd_info(const std::string &path) {
   int shown = info.song_length < 128 ? info.song_length : 128;
   for (int i = 0; i < shown; ++i) std::printf(" %d", info.orders[i]);
   std::printf("\npatterns  %d\n", info.patterns);
-  std::printf("size      %zu bytes (%zu claimed)\n", image.size(), info.claimed);
+  std::printf("size      %zu bytes (%zu claimed)\n", image.size() - info.missing, info.claimed);
   std::printf("samples\n  #  %-22s %6s %4s %3s %6s %6s\n", "name", "length", "fine", "vol", "lstart",
               "llen");
   for (int k = 0; k < 31; ++k) {
@@ -228,7 +237,7 @@ bool parse_seconds(const char *s, double &out) {
 bool parse_rows(const char *s, long &out) {
   char *end;
   out = std::strtol(s, &end, 10);
-  return *s && !*end && out > 0 && out <= 100000000;
+  return *s && !*end && out > 0 && out <= MAX_ROWS;
 }
 
 // Refused before anything is rendered: the WAV header's sizes are 32-bit.
@@ -261,6 +270,7 @@ int main(int argc, char **argv) {
   double seconds = 0;
   long rows = 0;
   bool bench = false;
+  std::set<std::string> seen;  // options given so far: each may come once
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
     bool has_value = i + 1 < argc;
@@ -268,6 +278,7 @@ int main(int argc, char **argv) {
       help();
       return 0;
     }
+    if (a.size() > 1 && a[0] == '-' && !seen.insert(a).second) return usage_error((a + " given twice").c_str());
     if (cmd == "render" && a == "-o" && has_value) {
       out = argv[++i];
     } else if (cmd == "render" && a == "--seconds" && has_value) {
@@ -275,7 +286,7 @@ int main(int argc, char **argv) {
     } else if (cmd == "render" && a == "--bench") {
       bench = true;
     } else if (cmd == "timeline" && a == "--rows" && has_value) {
-      if (!parse_rows(argv[++i], rows)) return usage_error("--rows needs a whole number above 0");
+      if (!parse_rows(argv[++i], rows)) return usage_error(("--rows needs a whole number from 1 to " + std::to_string(MAX_ROWS)).c_str());
     } else if (a.size() > 1 && a[0] == '-') {
       return usage_error(("unexpected option \"" + a + "\"").c_str());
     } else if (file.empty()) {

@@ -35,6 +35,7 @@ struct modfile_info {
   int patterns;      // largest of all 128 order entries + 1
   modfile_sample samples[31];
   size_t claimed;    // bytes the header says the file holds
+  size_t missing;    // bytes missing from the end of the last sample (0 when whole)
 };
 
 // The largest file the format can describe: the header, 128 patterns of
@@ -51,6 +52,7 @@ bool modfile_read(const std::string &path, std::vector<uint8_t> &bytes, std::str
 
 // Checks the image: long enough for its header, a known format tag, every
 // order entry 127 or below, long enough for the patterns and samples the
-// header claims. Fills `info` and returns true, or returns false with a
-// one-line `problem`.
+// header claims, except that the end of the last sample (the last of
+// non-zero length) may be missing, counted in info.missing. Fills `info`
+// and returns true, or returns false with a one-line `problem`.
 bool modfile_check(const std::vector<uint8_t> &bytes, modfile_info &info, std::string &problem);

@@ -45,5 +45,9 @@ void tw_y4m_frame(tw_file &file, const uint8_t *rgb, int w0, int h0, int scale, 
 void tw_y4m_table(std::vector<uint32_t> &table, void (*rgb_of)(uint16_t pixel, uint8_t rgb[3]));
 void tw_y4m_frame16(tw_file &file, const uint16_t *pixels, size_t pitch, int w0, int h0, int scale,
                     const std::vector<uint32_t> &table, std::vector<uint8_t> &planes);
+// The planes of that frame (Y, then U, then V, each w0 * scale by
+// h0 * scale bytes, rows without padding) in `planes`, for an encoder.
+void tw_y4m_planes16(const uint16_t *pixels, size_t pitch, int w0, int h0, int scale,
+                     const std::vector<uint32_t> &table, std::vector<uint8_t> &planes);
 // Bytes of one frame of a w x h stream, marker included.
 constexpr uint64_t tw_y4m_frame_bytes(int w, int h) { return 6 + uint64_t(w) * uint64_t(h) * 3; }

@@ -99,6 +99,12 @@ void tw_y4m_table(std::vector<uint32_t> &table, void (*rgb_of)(uint16_t pixel, u
 
 void tw_y4m_frame16(tw_file &file, const uint16_t *pixels, size_t pitch, int w0, int h0, int scale,
                     const std::vector<uint32_t> &table, std::vector<uint8_t> &planes) {
+  tw_y4m_planes16(pixels, pitch, w0, h0, scale, table, planes);
+  write_frame(file, planes);
+}
+
+void tw_y4m_planes16(const uint16_t *pixels, size_t pitch, int w0, int h0, int scale,
+                     const std::vector<uint32_t> &table, std::vector<uint8_t> &planes) {
   const size_t W = size_t(w0) * scale;
   uint8_t *plane[3];
   size_planes(planes, W, size_t(h0) * scale, plane);
@@ -107,5 +113,4 @@ void tw_y4m_frame16(tw_file &file, const uint16_t *pixels, size_t pitch, int w0,
     table_row(pixels + size_t(y0) * pitch, w0, table.data(), plane[0] + at, plane[1] + at, plane[2] + at);
     enlarge_row(plane, W, w0, y0, scale);
   }
-  write_frame(file, planes);
 }
