@@ -12,7 +12,10 @@
 // first 10240 ms, while its texture is still being revealed row by row
 // (untextured bone shows only img / 4), are summed up apart, with the
 // luminance that untextured bone reaches at all. figures.sh
-// next to this file takes the stills and runs it.
+// next to this file takes the stills and runs it. With --stars-greets it
+// prints instead the spinning stars' and the greetings' figures, measured
+// on the embedded assets through the demo's renderer and pixel function
+// (star.cpp, greets.cpp).
 //
 // `ulvenor-artfigures --worms` measures, without stills, how much the
 // worms hide what must be read under them: the demo's music clock and its
@@ -37,12 +40,11 @@
 #include "music/mzx.h"
 #include "sound/dsp16.h"
 #include "vector/wurms.h"
+#include "tools/artfigures/figures.h"
 
 namespace {
 
 constexpr int STILL_W = 320, STILL_H = 240;
-// One row of the module: 6 ticks of 2.5 / 136 s, in ms.
-constexpr double ROW_MS = 6 * 2500.0 / 136;
 
 struct Figures {
   int pos;
@@ -68,10 +70,6 @@ bool scene_pictures(int pos, const uint8_t **pic, const uint8_t **uv) {
   }
   return false;
 }
-
-// Rows of music from position a to the later position b (64 rows a
-// pattern).
-int rows_between(int a, int b) { return (b / 100 - a / 100) * 64 + (b % 100 - a % 100); }
 
 // True when something that began at position `start` and lasts `ms` is
 // over at `pos`, with one row of margin.
@@ -328,9 +326,15 @@ int worm_cover() {
 
 int main(int argc, char **argv) {
   if (argc == 2 && std::strcmp(argv[1], "--worms") == 0) return worm_cover();
+  if (argc == 2 && std::strcmp(argv[1], "--stars-greets") == 0) {
+    demo_convert_models();
+    star_figures();
+    greets_figures();
+    return 0;
+  }
   bool verbose = argc > 2 && std::strcmp(argv[1], "-v") == 0;
   if (argc != 2 + verbose) {
-    std::fprintf(stderr, "usage: ulvenor-artfigures [-v] STILLS_DIR | --worms\n");
+    std::fprintf(stderr, "usage: ulvenor-artfigures [-v] STILLS_DIR | --worms | --stars-greets\n");
     return 2;
   }
   const std::string dir = argv[1 + verbose];
