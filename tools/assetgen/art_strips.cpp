@@ -1,11 +1,10 @@
 // Asset generator: the three scrolling strips (512x80, tiling at 512).
 //
-//   koottikarry1  intro: a gothic town on a canal under a moon, in rain; its
-//                 top rows stay dark because text lines are added over them
+//   koottikarry1  intro: a gothic town under a moon; its top rows stay dark
+//                 because text lines are added over them
 //   koottikarry3  worm strip: a pale graveyard in fog, bright enough that
 //                 near-black worms read over every part of it
-//   koottikarry2  outro: a dead forest against the first light, in rain, over
-//                 a flooded clearing
+//   koottikarry2  outro: a dead forest against the first light
 //
 // Every shape is drawn on a wrapping canvas and all noise is periodic, so
 // the strips scroll without a seam.
@@ -117,65 +116,14 @@ void fog(Canvas &c, double from, float fogv, float amount, uint32_t noise) {
     }
 }
 
-// Still water from row `line` down: each row mirrors the row as far above
-// the line, darkened to `keep` of its light, its columns rocked by small
-// periodic ripples that grow towards the viewer; the surface row catches a
-// faint sheen.
-void water(Canvas &c, int line, float keep, uint32_t noise) {
-  const Canvas above = c;
-  for (int y = line; y < H; y++) {
-    const double near = double(y - line + 1) / (H - line);
-    for (int x = 0; x < W; x++) {
-      const double n = fbm(x / 24.0, y / 2.0, noise, 3, 32);
-      const int dx = int(std::lround((n - 0.5) * 6 * near));
-      const float mirrored = above.get(x + dx, 2 * line - 1 - y);
-      c.at(x, y) = mirrored * keep * float(0.85 + 0.3 * n);
-    }
-  }
-  for (int x = 0; x < W; x++) c.at(x, line) += 0.05f;
-}
-
-// A broken column of light on the water under a bright source at column
-// cx: short horizontal glints, denser and wider towards the viewer.
-void glitter(Canvas &c, Rng &rng, double cx, int line, float val) {
-  for (int y = line + 1; y < H; y++) {
-    const double spread = 1.5 + 0.5 * (y - line);
-    for (int k = 0; k < 2; k++) {
-      if (rng.range(0, 2) == 0) continue;
-      const double x = cx + spread * (rng.uniform() - 0.5) * 2;
-      const double len = 1 + 2.5 * rng.uniform();
-      arch::rect(c, x - len / 2, y, x + len / 2, y + 1, val * float(0.6 + 0.4 * rng.uniform()));
-    }
-  }
-}
-
-// Rain: `n` thin streaks falling slightly to the left, lightening what
-// lies behind them by `val`; columns wrap, so the strip scrolls seamlessly.
-void rain(Canvas &c, Rng &rng, int n, int bottom, float val) {
-  for (int i = 0; i < n; i++) {
-    const double x0 = W * rng.uniform(), y0 = bottom * rng.uniform() - 4;
-    const int len = rng.range(3, 7);
-    const float a = val * float(0.5 + 0.5 * rng.uniform());
-    for (int k = 0; k < len; k++) {
-      const int y = int(y0) + k;
-      if (y < 0 || y >= bottom) continue;
-      const int x = ((int(std::floor(x0 - 0.35 * k)) % W) + W) % W;
-      c.at(x, y) += a * float(k + 1) / float(len);  // the head of a drop is its brightest part
-    }
-  }
-}
-
 void intro_strip(uint8_t *out) {
   Canvas c(W, H, true);
   sky(c, 0.02f, 0.72f, 62, 11, 0.1f);
   moon(c, 384, 20, 7, 0.12f);
   Rng rng(101);
-  town(c, rng, 60, 8, 20, 10, 22, 0.3f, 0.0f);   // distant roofs in haze
-  town(c, rng, 68, 10, 30, 14, 34, 0.02f, 0.8f);  // near houses with lit windows, on the canal
-  fog(c, 54, 0.4f, 0.6f, 12);
-  rain(c, rng, 420, 66, 0.16f);
-  water(c, 66, 0.7f, 13);                         // the canal mirrors the windows and the fog
-  glitter(c, rng, 384, 66, 0.7f);                 // the moon on the water
+  town(c, rng, 66, 8, 20, 10, 22, 0.3f, 0.0f);   // distant roofs in haze
+  town(c, rng, 76, 10, 30, 14, 34, 0.02f, 0.8f);  // near houses with lit windows
+  fog(c, 58, 0.45f, 0.7f, 12);
   arch::store(c, out);
 }
 
@@ -241,9 +189,8 @@ void outro_strip(uint8_t *out) {
     arch::capsule(c, x - 2.5, y - 1, x, y, 0.45, 0.04f);
     arch::capsule(c, x, y, x + 2.5, y - 1.2, 0.45, 0.04f);
   }
+  arch::rect(c, 0, 77, W, H, 0.01f);
   fog(c, 60, 0.45f, 0.5f, 32);
-  rain(c, rng, 520, 73, 0.14f);
-  water(c, 73, 0.5f, 33);  // a flooded clearing mirrors the first light between the trunks
   arch::store(c, out);
 }
 
