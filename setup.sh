@@ -16,6 +16,10 @@ ULV_PACKAGES=(
 # installed by the scripts that cross-build.
 ULV_ARMEL_PACKAGES=(crossbuild-essential-armel qemu-user-static qemu-user)
 
+# The web build (build-web.sh) and its browser tests: only installed by the
+# script that builds the page.
+ULV_WEB_PACKAGES=(emscripten chromium node-ws python3)
+
 # ulv_setup [PACKAGE...]: installs those of the packages (default
 # ULV_PACKAGES) that are missing.
 ulv_setup() {
