@@ -30,10 +30,18 @@ ulv_setup() {
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -q || return 1
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}" || return 1
+    ulv_as_root apt-get update -q || return 1
+    ulv_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" || return 1
+  fi
+}
+
+# ulv_as_root COMMAND [ARG...]: runs the command as root: directly when this
+# shell is root, else through sudo.
+ulv_as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  else
+    sudo "$@"
   fi
 }
 

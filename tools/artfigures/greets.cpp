@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "assets/assets.h"
-#include "driver/scene_pixels.h"
+#include "fx/scene_pixels.h"
 
 namespace {
 
