@@ -273,14 +273,14 @@ void print_cover(const Readable &r) {
 }
 
 int worm_cover() {
-  demo_reset();
-  mzx_init_offline(44100, 4096);
-  if (!mzx_get(nothing)) {
+  if (!screen_offscreen()) {
+    std::fprintf(stderr, "ulvenor-artfigures: cannot make a surface: %s\n", SDL_GetError());
+    return 1;
+  }
+  if (!demo_start(demo_sound::offline)) {
     std::fprintf(stderr, "ulvenor-artfigures: the embedded module does not load\n");
     return 1;
   }
-  demo_startup_effects();
-  mzx_start(54);
   std::vector<Readable> texts;
   std::vector<int> records, started;
   for (int k = 0; text_table[k].duration != 0; k++)
@@ -290,11 +290,9 @@ int worm_cover() {
   Readable faces[3] = {face("tamsk", 235, 45, 275, 110), face("dorl", 260, 50, 290, 110),
                        face("vesk", 250, 100, 285, 180)};
   std::vector<bool> mask;
-  static uint8_t block[4096 * 4];
-  int64_t produced = 0;
   for (int64_t f = 0;; f++) {
     const int now = int(f * 1000 / COVER_FPS);
-    while (produced <= int64_t(now) * 44100 / 1000) mix_newhand(nullptr, block, int(sizeof block)), produced += 4096;
+    mzx_render(int64_t(now) * MZX_RATE / 1000, nullptr);
     const int pos = mzx_position();
     if (pos >= scene_table[SCENE_PORTRAITS].last + 1) break;
     const scene_id scene = scene_of(pos);
