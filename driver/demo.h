@@ -28,7 +28,10 @@ struct fade_record {
   const uint8_t *to;
   int32_t state;
 };
-constexpr int FADE_RECORDS = 60;  // 59 fades and the terminator (from = null)
+constexpr int FADE_RECORDS = 1 +  // the fades of the script and the terminator (from = null)
+#define ULV_FADE(start, duration, from, to) 1 +
+#include "driver/script.def"
+    0;
 extern const fade_record fade_table[FADE_RECORDS];
 extern fade_record fades[FADE_RECORDS];  // working copy
 

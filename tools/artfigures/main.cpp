@@ -57,15 +57,15 @@ struct Figures {
 bool scene_pictures(int pos, const uint8_t **pic, const uint8_t **uv) {
   if (pos % 100 >= 64) return false;  // no such row: the still shows the next pattern
   const scene_id scene = scene_of(pos);
-  if (scene == SCENE_SKULL && pos < 648) {
-    const bool second = pos >= 500 && pos % 100 < 32;
+  if (scene == SCENE_SKULL && pos < SKULL_FLICKER) {
+    const bool second = pos >= SKULL_ALTERNATE && pos % 100 < SKULL_HALF_ROW;
     *pic = second ? skulle2 : skulle;
     *uv = second ? skulle2tc : skulletc;
     return true;
   }
-  if (scene == SCENE_GARGOYLE && pos < 1748) {
-    *pic = pos < 1500 ? gargoyle : gargoyle2;
-    *uv = pos < 1500 ? gargoyletc : gargoyle2tc;
+  if (scene == SCENE_GARGOYLE && pos < GARGOYLE_FLICKER) {
+    *pic = pos < GARGOYLE_SECOND ? gargoyle : gargoyle2;
+    *uv = pos < GARGOYLE_SECOND ? gargoyletc : gargoyle2tc;
     return true;
   }
   return false;
@@ -308,10 +308,10 @@ int worm_cover() {
       for (size_t j = 0; j < records.size(); j++)
         if (started[j] != -1 && now - started[j] < text_table[records[j]].duration) texts[j].count(mask);
     } else if (scene == SCENE_PORTRAITS) {
-      const int k = pos < 2242 ? 0 : pos < 2320 ? 1 : 2;  // the timeline's choice of portrait
+      const int k = pos < PORTRAIT_DORL ? 0 : pos < PORTRAIT_VESK ? 1 : 2;  // the timeline's choice of portrait
       worm_mask(now, false, mask);
       faces[k].count(mask);
-      if (pos % 100 & 4) captions[k].count(mask);
+      if (pos % 100 & CAPTION_ROW_BIT) captions[k].count(mask);
     }
   }
   std::printf("worms over what is read (share of stroke or face pixels under a worm, over the frames it shows)\n");
