@@ -66,7 +66,7 @@ const uint16_t *uv(const uint8_t *map) { return reinterpret_cast<const uint16_t 
 void skull(int32_t pos, int32_t now) {
   if (skull_start == -1) skull_start = now;
   if (pos >= SKULL_FLICKER && flicker_out(pos, now, SKULL_FLICKER)) return;
-  // Then the two views alternate every half pattern.
+  // From SKULL_ALTERNATE on the two views alternate every half pattern.
   const bool second = pos >= SKULL_ALTERNATE && pos % 100 < SKULL_HALF_ROW;
   uv_skull(second ? skulle2 : skulle, uv(second ? skulle2tc : skulletc), now, skull_start);
 }
