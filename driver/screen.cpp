@@ -55,6 +55,25 @@ void update_wide() {
   wide_stale = false;
 }
 
+// What the window shows now: the frame and the pixtab it was converted
+// through. A loop turn whose frame and colours are both unchanged sends
+// nothing: on SDL 1.2 over SDL2 every update uploads and renders the whole
+// window, which at 125 turns a second costs more than drawing the demo.
+uint8_t shown[FRAME_W * FRAME_H];
+uint16_t shown_tab[256];
+bool shown_valid = false;  // false after a mode change cleared the window
+
+// True when out through pixtab is already on the window; else records it.
+bool already_shown(const uint8_t *out) {
+  if (shown_valid && std::memcmp(shown, out, sizeof shown) == 0 &&
+      std::memcmp(shown_tab, pixtab, sizeof shown_tab) == 0)
+    return true;
+  std::memcpy(shown, out, sizeof shown);
+  std::memcpy(shown_tab, pixtab, sizeof shown_tab);
+  shown_valid = true;
+  return false;
+}
+
 // The scaled modes take the display's own depth when it is 32 bits.
 int mode_bpp(int scale, Uint32 flags) {
   if (scale == 1 && flags == 0) return 16;  // the plain window, as designed
@@ -96,6 +115,7 @@ int set_mode(bool fullscreen) {
   const int bytes = scr->format->BytesPerPixel;
   if (bytes == 4 ? !make_wide() : bytes != 2) return 0;
   screen_scale = m.scale;
+  shown_valid = false;
   screen_fullscreen = fullscreen;
   // SDL may give a larger full-screen mode than asked: centre in what it gave.
   screen_left = scr->w > AREA_W * m.scale ? (scr->w - AREA_W * m.scale) / 2 : 0;
@@ -148,6 +168,8 @@ int screen_toggle_fullscreen() {
   return 0;
 }
 
+void screen_show_again() { shown_valid = false; }
+
 const SDL_PixelFormat *screen_pixtab_format() {
   return scr->format->BytesPerPixel == 2 || !from16 ? scr->format : from16->format;
 }
@@ -161,6 +183,7 @@ void convert_frame_scaled_wide(const uint8_t *out, const uint32_t *tab, uint8_t 
 }
 
 void present(const uint8_t *out) {
+  if (already_shown(out)) return;
   uint8_t *pixels = static_cast<uint8_t *>(scr->pixels);
   if (screen_scale == 1 && screen_left == 0 && screen_top == 0 && scr->format->BytesPerPixel == 2) {
     // The plain 320x240 window. The surface's own pitch: a window whose

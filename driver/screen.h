@@ -39,8 +39,14 @@ int screen_open(int scale, bool fullscreen);
 int screen_toggle_fullscreen();
 
 // Converts `out` through pixtab into the window at the current scale and
-// updates the picture's rectangle.
+// updates the picture's rectangle; does nothing when the same frame through
+// the same pixtab is already shown (since the last mode change or
+// screen_show_again).
 void present(const uint8_t *out);
+
+// The next present sends its frame even if unchanged (the window was
+// exposed and may have lost its picture).
+void screen_show_again();
 
 // The pixel format of pixtab's values: the window's when it has 16 bits,
 // else RGB565, which present converts to the window's format (exactly as
