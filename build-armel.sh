@@ -23,12 +23,13 @@ sysroot=$out/sysroot
 dev_packages=(libsdl1.2-dev libpng-dev zlib1g-dev)
 run_packages=(libsdl1.2debian libpng16-16 libstdc++6)
 
+# Both change the system's package configuration: as root, or through sudo.
 armel_lists() {
   if ! dpkg --print-foreign-architectures | grep -qx armel; then
-    dpkg --add-architecture armel
+    ulv_as_root dpkg --add-architecture armel
   fi
   if ! apt-cache show libsdl1.2debian:armel >/dev/null 2>&1; then
-    apt-get update -q
+    ulv_as_root apt-get update -q
   fi
 }
 
@@ -80,12 +81,11 @@ deb_depends() {
 ULV_TARGETS=ulv_assetgen_run ulv_build "$host" -DCMAKE_BUILD_TYPE=Release
 
 make_sysroot
-if [ ! -f "$out/build.ninja" ]; then
-  cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/armel.cmake" -DULV_SYSROOT="$sysroot" \
-    -DULV_HOST_BUILD="$host" -DULV_DEB_DEPENDS="$(deb_depends)"
-fi
-cmake --build "$out" -j "$(nproc)"
+# Configured again whenever one of these options differs from the folder's
+# cache (another host build, new package versions), not only the first time.
+ULV_TARGETS= ulv_build "$out" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/armel.cmake" -DULV_SYSROOT="$sysroot" \
+  -DULV_HOST_BUILD="$host" -DULV_DEB_DEPENDS="$(deb_depends)"
 (cd "$out" && cpack -G DEB)
 # Each program must be a 32-bit ARM EABI5 soft-float executable.
 for exe in "$out/ulvenor" "$out/tools/capture/ulvenor-capture" "$out/tools/modtool/modtool" \

@@ -16,6 +16,10 @@ ULV_PACKAGES=(
 # installed by the scripts that cross-build.
 ULV_ARMEL_PACKAGES=(crossbuild-essential-armel qemu-user-static qemu-user)
 
+# The web build (build-web.sh) and its browser tests: only installed by the
+# script that builds the page.
+ULV_WEB_PACKAGES=(emscripten chromium node-ws python3)
+
 # ulv_setup [PACKAGE...]: installs those of the packages (default
 # ULV_PACKAGES) that are missing.
 ulv_setup() {
@@ -26,10 +30,18 @@ ulv_setup() {
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -q || return 1
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}" || return 1
+    ulv_as_root apt-get update -q || return 1
+    ulv_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" || return 1
+  fi
+}
+
+# ulv_as_root COMMAND [ARG...]: runs the command as root: directly when this
+# shell is root, else through sudo.
+ulv_as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  else
+    sudo "$@"
   fi
 }
 

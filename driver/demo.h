@@ -9,17 +9,14 @@
 #include <cstdint>
 
 #include "assets/frame.h"
+#include "driver/screen.h"
 
 // Rows of the window above the picture (and below it: 240 - 200 - 20).
 constexpr int FRAME_TOP = 20;
 
-// The window (320x240x16 unless scaled, driver/screen.h), set at start-up
-// and again when it switches to or from full screen.
-extern SDL_Surface *scr;
 extern uint8_t vbuf[FRAME_BYTES];
 // 256x256 texture, depth colour table (first 256 bytes) or second frame.
 extern uint8_t auxbuf[65536];
-extern uint16_t pixtab[256];   // screen pixel value of each palette index
 extern uint8_t workpal[768];   // interpolated palette of the fade being computed
 
 // One palette cross-fade. state: -1 waiting, the `now` of its first frame
@@ -35,18 +32,8 @@ constexpr int FADE_RECORDS = 60;  // 59 fades and the terminator (from = null)
 extern const fade_record fade_table[FADE_RECORDS];
 extern fade_record fades[FADE_RECORDS];  // working copy
 
-// pixtab[k] = SDL_MapRGB(format, p[3k], p[3k+1], p[3k+2]), format being the
-// 16-bit window's (RGB565 under a 32-bit window, driver/screen.h).
-void map_palette(const uint8_t *pal);
-// Maps the palette of the last map_palette again, for a new window whose
-// pixel format may differ. Reads workpal when the last mapping was a fade
-// step (nothing else writes it).
-void remap_palette();
 // Advances the fade schedule for this frame; may rewrite workpal and pixtab.
 void run_fades(int32_t pos, int32_t now);
-// Converts `out` (a 320x200 frame) through pixtab into rows 20..219 of
-// `pixels` (16-bit pixels, `pitch` bytes per row).
-void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch);
 
 // Builds the effects' tables (halftone, worms, box blur), in that order,
 // then the panorama mask's multipliers.

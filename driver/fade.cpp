@@ -1,17 +1,10 @@
-// Palette fades and presentation.
+// Palette fades.
 #include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/screen.h"
-#include "maths/words.h"
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
-SDL_Surface *scr;
-uint8_t vbuf[FRAME_BYTES];
-uint8_t auxbuf[65536];
-uint16_t pixtab[256];
 uint8_t workpal[768];
 
 // The fade schedule in table order; when fades overlap, the later record
@@ -49,18 +42,6 @@ const fade_record fade_table[FADE_RECORDS] = {
     {2920, 4000, pal_green, pal_black, -1},  {0, 0, nullptr, nullptr, -1},
 };
 fade_record fades[FADE_RECORDS];
-
-namespace {
-const uint8_t *mapped = pal_black;  // the palette pixtab was last mapped from
-}  // namespace
-
-void map_palette(const uint8_t *pal) {
-  mapped = pal;
-  const SDL_PixelFormat *f = screen_pixtab_format();
-  for (int k = 0; k < 256; k++) pixtab[k] = uint16_t(SDL_MapRGB(f, pal[3 * k], pal[3 * k + 1], pal[3 * k + 2]));
-}
-
-void remap_palette() { map_palette(mapped); }
 
 namespace {
 
@@ -105,44 +86,4 @@ void run_fades(int32_t pos, int32_t now) {
       f->state = -2;
     }
   }
-}
-
-namespace {
-
-// pixtab widened to words for the conversion: an indexed word load takes
-// the scaled index in the instruction, a halfword load needs an extra add
-// on the target.
-uint32_t pixwords[256];
-
-// One row of 320 pixels, 16 a step: two pixels leave as one aligned word,
-// the first in the low half as little-endian memory wants it, and the
-// step's eight words as one burst (the surface is written, never read, so
-// its lines are not cached). Neither inlined nor cloned for its constant
-// argument: with the table's address in a register the target loads each
-// entry in one instruction, base plus scaled index.
-[[gnu::noinline, gnu::noclone]] void convert_row_words(const uint8_t *src, uint32_t *dst, const uint32_t *tab) {
-  static_assert(FRAME_W % 16 == 0);
-  for (const uint8_t *end = src + FRAME_W; src != end; src += 16, dst += 8)
-    store_words8(dst, tab[src[0]] | tab[src[1]] << 16, tab[src[2]] | tab[src[3]] << 16,
-                 tab[src[4]] | tab[src[5]] << 16, tab[src[6]] | tab[src[7]] << 16,
-                 tab[src[8]] | tab[src[9]] << 16, tab[src[10]] | tab[src[11]] << 16,
-                 tab[src[12]] | tab[src[13]] << 16, tab[src[14]] | tab[src[15]] << 16);
-}
-
-}  // namespace
-
-void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch) {
-  const bool words = std::endian::native == std::endian::little &&
-                     reinterpret_cast<uintptr_t>(pixels) % 4 == 0 && pitch % 4 == 0;
-  if (!words) {
-    for (int y = 0; y < FRAME_H; y++) {
-      uint16_t *row = reinterpret_cast<uint16_t *>(pixels + (y + FRAME_TOP) * pitch);
-      const uint8_t *src = out + y * FRAME_W;
-      for (int x = 0; x < FRAME_W; x++) row[x] = pixtab[src[x]];
-    }
-    return;
-  }
-  for (int k = 0; k < 256; k++) pixwords[k] = pixtab[k];
-  for (int y = 0; y < FRAME_H; y++)
-    convert_row_words(out + y * FRAME_W, reinterpret_cast<uint32_t *>(pixels + (y + FRAME_TOP) * pitch), pixwords);
 }

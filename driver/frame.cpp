@@ -9,6 +9,9 @@
 
 #include <cstring>
 
+uint8_t vbuf[FRAME_BYTES];
+uint8_t auxbuf[65536];
+
 void demo_startup_effects() {
   halftone_init(FRAME_W, FRAME_H);
   wurms_init();

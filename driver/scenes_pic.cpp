@@ -4,8 +4,8 @@
 
 #include "assets/assets.h"
 #include "driver/demo.h"
-#include "driver/scene_pixels.h"
 #include "driver/scenes.h"
+#include "fx/scene_pixels.h"
 #include "maths/words.h"
 
 void strip_scroll(const uint8_t *strip, int32_t now) {

@@ -7,8 +7,8 @@
 
 #include "assets/assets.h"
 #include "driver/demo.h"
-#include "driver/scene_pixels.h"
 #include "driver/scenes.h"
+#include "fx/scene_pixels.h"
 #include "maths/cr.h"
 
 namespace {

@@ -19,6 +19,12 @@
 
 constexpr int SCREEN_MAXSCALE = 8;
 
+// The window (320x240x16 unless scaled), set by screen_open and again when
+// it switches to or from full screen; the capture and the tests set an
+// off-screen surface of their own.
+extern SDL_Surface *scr;
+extern uint16_t pixtab[256];  // screen pixel value of each palette index
+
 extern int screen_scale;       // 1..SCREEN_MAXSCALE
 extern int screen_left;        // window pixels left of the picture area
 extern int screen_top;         // window rows above the picture area
@@ -37,6 +43,18 @@ int screen_open(int scale, bool fullscreen);
 // Switches between the window and full screen. On failure it returns to the
 // mode it had; returns 0 (scr null) only when neither can be set.
 int screen_toggle_fullscreen();
+
+// pixtab[k] = SDL_MapRGB(format, p[3k], p[3k+1], p[3k+2]), format being
+// screen_pixtab_format().
+void map_palette(const uint8_t *pal);
+// Maps the palette of the last map_palette again, for a new window whose
+// pixel format may differ. Reads workpal when the last mapping was a fade
+// step (nothing else writes it).
+void remap_palette();
+
+// Converts `out` (a 320x200 frame) through pixtab into rows 20..219 of
+// `pixels` (16-bit pixels, `pitch` bytes per row).
+void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch);
 
 // Converts `out` through pixtab into the window at the current scale and
 // updates the picture's rectangle; does nothing when the same frame through

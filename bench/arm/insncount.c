@@ -22,42 +22,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-/* ---- the plugin interface (qemu 7.2, API version 1) ------------------- */
-#define QEMU_PLUGIN_EXPORT __attribute__((visibility("default")))
-#define QEMU_PLUGIN_VERSION 1
-typedef uint64_t qemu_plugin_id_t;
-typedef struct qemu_info_t {
-  const char *target_name;
-  struct {
-    int min;
-    int cur;
-  } version;
-  bool system_emulation;
-  union {
-    struct {
-      int smp_vcpus;
-      int max_vcpus;
-    } system;
-  };
-} qemu_info_t;
-struct qemu_plugin_tb;
-struct qemu_plugin_insn;
-enum qemu_plugin_cb_flags { QEMU_PLUGIN_CB_NO_REGS, QEMU_PLUGIN_CB_R_REGS, QEMU_PLUGIN_CB_RW_REGS };
-enum qemu_plugin_op { QEMU_PLUGIN_INLINE_ADD_U64 };
-typedef void (*qemu_plugin_udata_cb_t)(qemu_plugin_id_t id, void *userdata);
-typedef void (*qemu_plugin_vcpu_udata_cb_t)(unsigned int vcpu_index, void *userdata);
-typedef void (*qemu_plugin_vcpu_tb_trans_cb_t)(qemu_plugin_id_t id, struct qemu_plugin_tb *tb);
-void qemu_plugin_register_vcpu_tb_trans_cb(qemu_plugin_id_t id, qemu_plugin_vcpu_tb_trans_cb_t cb);
-void qemu_plugin_register_vcpu_tb_exec_inline(struct qemu_plugin_tb *tb, enum qemu_plugin_op op, void *ptr,
-                                              uint64_t imm);
-void qemu_plugin_register_vcpu_insn_exec_cb(struct qemu_plugin_insn *insn, qemu_plugin_vcpu_udata_cb_t cb,
-                                            enum qemu_plugin_cb_flags flags, void *userdata);
-size_t qemu_plugin_tb_n_insns(const struct qemu_plugin_tb *tb);
-struct qemu_plugin_insn *qemu_plugin_tb_get_insn(const struct qemu_plugin_tb *tb, size_t idx);
-uint64_t qemu_plugin_insn_vaddr(const struct qemu_plugin_insn *insn);
-const char *qemu_plugin_insn_symbol(const struct qemu_plugin_insn *insn);
-void qemu_plugin_register_atexit_cb(qemu_plugin_id_t id, qemu_plugin_udata_cb_t cb, void *userdata);
-void qemu_plugin_outs(const char *string);
+#include "qemu-plugin-api.h"
 
 QEMU_PLUGIN_EXPORT int qemu_plugin_version = QEMU_PLUGIN_VERSION;
 /* ----------------------------------------------------------------------- */

@@ -1,6 +1,7 @@
 /* The part of qemu's public TCG plugin interface our cycle model uses, as
  * qemu 7.2 documents it (plugin API version 1). Debian 12 ships no
- * qemu-plugin.h, so the declarations are written out here; qemu-arm
+ * qemu-plugin.h, so the declarations are written out here (for the cycle
+ * model and the instruction counter); qemu-arm
  * resolves them from its own executable when it loads the plugin. */
 #ifndef ULV_QEMU_PLUGIN_API_H
 #define ULV_QEMU_PLUGIN_API_H
@@ -37,6 +38,7 @@ typedef uint32_t qemu_plugin_meminfo_t;
 
 enum qemu_plugin_cb_flags { QEMU_PLUGIN_CB_NO_REGS, QEMU_PLUGIN_CB_R_REGS, QEMU_PLUGIN_CB_RW_REGS };
 enum qemu_plugin_mem_rw { QEMU_PLUGIN_MEM_R = 1, QEMU_PLUGIN_MEM_W, QEMU_PLUGIN_MEM_RW };
+enum qemu_plugin_op { QEMU_PLUGIN_INLINE_ADD_U64 };
 
 typedef void (*qemu_plugin_udata_cb_t)(qemu_plugin_id_t id, void *userdata);
 typedef void (*qemu_plugin_vcpu_udata_cb_t)(unsigned int vcpu_index, void *userdata);
@@ -63,5 +65,10 @@ unsigned int qemu_plugin_mem_size_shift(qemu_plugin_meminfo_t info);
 bool qemu_plugin_mem_is_store(qemu_plugin_meminfo_t info);
 
 void qemu_plugin_outs(const char *string);
+
+void qemu_plugin_register_vcpu_tb_exec_inline(struct qemu_plugin_tb *tb, enum qemu_plugin_op op, void *ptr,
+                                              uint64_t imm);
+void qemu_plugin_register_vcpu_insn_exec_cb(struct qemu_plugin_insn *insn, qemu_plugin_vcpu_udata_cb_t cb,
+                                            enum qemu_plugin_cb_flags flags, void *userdata);
 
 #endif

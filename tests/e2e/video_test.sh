@@ -42,8 +42,8 @@ within() { awk -v a="$1" -v b="$2" 'BEGIN { d = a - b; exit !(d <= 0.0177 && d >
 # Each container: its codecs, the size, every frame, and picture and sound
 # ending together where the WAV ends. Nothing on standard error when it is
 # not a terminal.
-for spec in "mp4 h264 yuv420p aac 44100" "mkv h264 yuv420p flac 44100" "webm vp9 yuv420p opus 48000"; do
-  read -r ext vcodec pix acodec rate <<<"$spec"
+for want in "mp4 h264 yuv420p aac 44100" "mkv h264 yuv420p flac 44100" "webm vp9 yuv420p opus 48000"; do
+  read -r ext vcodec pix acodec rate <<<"$want"
   f="$T/short.$ext"
   run "--video .$ext" 0 "" "$CAPTURE" --video "$f" "${RANGE[@]}"
   got=$(ffprobe -v error -count_frames -show_entries stream=codec_type,codec_name,pix_fmt,width,height,sample_rate,nb_read_frames \

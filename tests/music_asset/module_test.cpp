@@ -161,4 +161,47 @@ TEST_F(Module, EverySampleIsPlayed) {
   for (int k = 1; k <= 31; k++) EXPECT_TRUE(heard[k]) << "sample " << k << " is never played";
 }
 
+// The groove lives in the volume column: hats, snare and lead are each
+// heard at four levels or more (a note without a set-volume plays at its
+// sample's volume), and at least a third of the hats are off that level.
+// The crash, the bass channel's hit, rings: no note cuts it within four
+// rows. The four-channel tricks are there: arpeggio chords (effect 0 with
+// a parameter) and sample offsets.
+TEST_F(Module, AccentsGhostsTricksAndARingingCrash) {
+  const int hat = 3, snare = 2, lead = 15, crash = 5, bass_channel = 1;
+  std::vector<Cmd> all = cells(m);
+  std::vector<std::vector<int>> levels(32);
+  int hats = 0, hats_off = 0, crashes = 0, arpeggios = 0, offsets = 0;
+  for (int i = 0; i < 30; i++) {  // the song as the demo plays it
+    const int pat = m[952 + i];
+    for (const Cmd &c : all) {
+      if (c.pattern != pat) continue;
+      arpeggios += c.cmd == 0 && c.param != 0;
+      offsets += c.cmd == 9 && c.param != 0 && c.sample;
+      if (!c.sample || !c.period) continue;
+      const int own = m[20 + 30 * (c.sample - 1) + 25];
+      const int level = c.cmd == 0xC ? c.param : own;
+      auto &l = levels[c.sample];
+      if (std::find(l.begin(), l.end(), level) == l.end()) l.push_back(level);
+      if (c.sample == hat) {
+        hats++;
+        hats_off += level != own;
+      }
+      if (c.sample == crash && c.channel == bass_channel && c.row + 4 < 64) {
+        crashes++;
+        for (int r = c.row + 1; r < c.row + 4; r++)
+          EXPECT_EQ(all[(pat * 64 + r) * 4 + bass_channel].period, 0)
+              << "crash in pattern " << pat << " row " << c.row << " cut at row " << r;
+      }
+    }
+  }
+  EXPECT_GE(levels[hat].size(), 4u);
+  EXPECT_GE(levels[snare].size(), 4u);
+  EXPECT_GE(levels[lead].size(), 4u);
+  EXPECT_GE(3 * hats_off, hats) << hats_off << " of " << hats << " hats off their sample's volume";
+  EXPECT_GE(crashes, 10);
+  EXPECT_GE(arpeggios, 20);
+  EXPECT_GE(offsets, 4);
+}
+
 }  // namespace

@@ -12,3 +12,4 @@ for p in $(seq 300 647) $(seq 1300 1747); do
 done
 "$build/tools/capture/ulvenor-capture" --out "$stills" "${shots[@]}" --quiet
 "$build/tools/artfigures/ulvenor-artfigures" ${ARTFIG_VERBOSE:+-v} "$stills"
+"$build/tools/artfigures/ulvenor-artfigures" --stars-greets

@@ -12,7 +12,17 @@
 // first 10240 ms, while its texture is still being revealed row by row
 // (untextured bone shows only img / 4), are summed up apart, with the
 // luminance that untextured bone reaches at all. figures.sh
-// next to this file takes the stills and runs it.
+// next to this file takes the stills and runs it. With --stars-greets it
+// prints instead the spinning stars' and the greetings' figures, measured
+// on the embedded assets through the demo's renderer and pixel function
+// (star.cpp, greets.cpp).
+//
+// `ulvenor-artfigures --worms` measures, without stills, how much the
+// worms hide what must be read under them: the demo's music clock and its
+// worms run at the capture's 50 frames per second, and for every caption
+// (the worm strip's text lines, the portraits' flashing captions) and every
+// bust's face, the share of its pixels a worm covers, summed over the
+// frames it is on screen.
 #include <png.h>
 
 #include <algorithm>
@@ -27,12 +37,14 @@
 #include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/timeline.h"
+#include "music/mzx.h"
+#include "sound/dsp16.h"
+#include "vector/wurms.h"
+#include "tools/artfigures/figures.h"
 
 namespace {
 
 constexpr int STILL_W = 320, STILL_H = 240;
-// One row of the module: 6 ticks of 2.5 / 136 s, in ms.
-constexpr double ROW_MS = 6 * 2500.0 / 136;
 
 struct Figures {
   int pos;
@@ -58,10 +70,6 @@ bool scene_pictures(int pos, const uint8_t **pic, const uint8_t **uv) {
   }
   return false;
 }
-
-// Rows of music from position a to the later position b (64 rows a
-// pattern).
-int rows_between(int a, int b) { return (b / 100 - a / 100) * 64 + (b % 100 - a % 100); }
 
 // True when something that began at position `start` and lasts `ms` is
 // over at `pos`, with one row of margin.
@@ -190,12 +198,143 @@ void untextured_skull() {
               lum(255 >> 2));
 }
 
+
+// ---- what the worms cover --------------------------------------------------
+
+constexpr int COVER_FPS = 50;  // the capture's default rate
+constexpr int TEXT_INK = 128;  // a text or caption value at least this is stroke, less is its soft edge
+
+// Pixels a worm covers on this frame: the worms drawn over two different
+// flat backgrounds, a pixel covered when either changed (a worm's colour
+// cannot equal both).
+void worm_mask(int now, bool discs, std::vector<bool> &mask) {
+  static uint8_t a[FRAME_BYTES], b[FRAME_BYTES];
+  std::memset(a, 0, sizeof a);
+  std::memset(b, 1, sizeof b);
+  if (discs) {
+    wurms(a, now, 16), wurms(b, now, 16);
+  } else {
+    wurms2(a, now, 8), wurms2(b, now, 8);
+  }
+  mask.resize(FRAME_BYTES);
+  for (int i = 0; i < FRAME_BYTES; i++) mask[i] = a[i] != 0 || b[i] != 1;
+}
+
+// One thing to read: its pixels and, over its frames, how many of them were
+// under a worm.
+struct Readable {
+  std::string name;
+  std::vector<int> pixels;  // frame offsets
+  long shown = 0, covered = 0;
+  int frames = 0, mostly_hidden = 0;  // frames it showed; of them, frames a worm covered a quarter or more
+  void count(const std::vector<bool> &mask) {
+    long c = 0;
+    for (int i : pixels) c += mask[i];
+    shown += long(pixels.size()), covered += c, frames++;
+    mostly_hidden += 4 * c >= long(pixels.size());
+  }
+};
+
+// Stroke pixels of text line `line` laid by writer at (x, y): line column
+// u lands on frame column x + 32 + u, for u up to 287.
+Readable text_line(int record) {
+  const text_record &t = text_table[record];
+  Readable r{"text line " + std::to_string(t.text) + " at " + std::to_string(t.start), {}};
+  for (int row = 0; row < 24; row++)
+    for (int u = 0; u < 288; u++)
+      if (lapinaa[7680 * t.text + 320 * row + u] >= TEXT_INK && t.y + row >= 0 && t.y + row < FRAME_H &&
+          t.x + 32 + u >= 0 && t.x + 32 + u < FRAME_W)
+        r.pixels.push_back(FRAME_W * (t.y + row) + t.x + 32 + u);
+  return r;
+}
+
+// Stroke pixels of a portrait's caption, laid by writer2 at (0, 60).
+Readable caption(const char *name, const uint8_t *img) {
+  Readable r{std::string("caption of ") + name, {}};
+  for (int row = 0; row < 120; row++)
+    for (int c = 0; c < 196; c++)
+      if (img[196 * row + c] >= TEXT_INK) r.pixels.push_back(FRAME_W * (60 + row) + c);
+  return r;
+}
+
+// A bust's face: the box from the nose bridge to the chin, eye to ear, in
+// frame pixels (x0, y0, x1, y1 inclusive), as the portraits place it.
+Readable face(const char *name, int x0, int y0, int x1, int y1) {
+  Readable r{std::string("face of ") + name, {}};
+  for (int y = y0; y <= y1; y++)
+    for (int x = x0; x <= x1; x++) r.pixels.push_back(FRAME_W * y + x);
+  return r;
+}
+
+void print_cover(const Readable &r) {
+  std::printf("%-22s %5zu px %4d frames: %5.1f%% of it under worms, a quarter or more hidden on %5.1f%% of frames\n",
+              r.name.c_str(), r.pixels.size(), r.frames, r.shown ? 100.0 * r.covered / r.shown : 0.0,
+              r.frames ? 100.0 * r.mostly_hidden / r.frames : 0.0);
+}
+
+int worm_cover() {
+  demo_reset();
+  mzx_init_offline(44100, 4096);
+  if (!mzx_get(nothing)) {
+    std::fprintf(stderr, "ulvenor-artfigures: the embedded module does not load\n");
+    return 1;
+  }
+  demo_startup_effects();
+  mzx_start(54);
+  std::vector<Readable> texts;
+  std::vector<int> records, started;
+  for (int k = 0; text_table[k].duration != 0; k++)
+    if (scene_of(text_table[k].start) == SCENE_WORMS) records.push_back(k), texts.push_back(text_line(k));
+  started.assign(records.size(), -1);
+  Readable captions[3] = {caption("tamsk", tamsktxt), caption("dorl", dorltxt), caption("vesk", vesktxt)};
+  Readable faces[3] = {face("tamsk", 235, 45, 275, 110), face("dorl", 260, 50, 290, 110),
+                       face("vesk", 250, 100, 285, 180)};
+  std::vector<bool> mask;
+  static uint8_t block[4096 * 4];
+  int64_t produced = 0;
+  for (int64_t f = 0;; f++) {
+    const int now = int(f * 1000 / COVER_FPS);
+    while (produced <= int64_t(now) * 44100 / 1000) mix_newhand(nullptr, block, int(sizeof block)), produced += 4096;
+    const int pos = mzx_position();
+    if (pos >= scene_table[SCENE_PORTRAITS].last + 1) break;
+    const scene_id scene = scene_of(pos);
+    if (scene == SCENE_WORMS || scene == SCENE_GARGOYLE) {
+      bool any = false;
+      for (size_t j = 0; j < records.size(); j++) {
+        const text_record &t = text_table[records[j]];
+        if (pos >= t.start && started[j] == -1) started[j] = now;
+        any |= started[j] != -1 && now - started[j] < t.duration && scene == SCENE_WORMS;
+      }
+      if (!any) continue;
+      worm_mask(now, true, mask);
+      for (size_t j = 0; j < records.size(); j++)
+        if (started[j] != -1 && now - started[j] < text_table[records[j]].duration) texts[j].count(mask);
+    } else if (scene == SCENE_PORTRAITS) {
+      const int k = pos < 2242 ? 0 : pos < 2320 ? 1 : 2;  // the timeline's choice of portrait
+      worm_mask(now, false, mask);
+      faces[k].count(mask);
+      if (pos % 100 & 4) captions[k].count(mask);
+    }
+  }
+  std::printf("worms over what is read (share of stroke or face pixels under a worm, over the frames it shows)\n");
+  for (const Readable &r : texts) print_cover(r);
+  for (int k = 0; k < 3; k++) print_cover(captions[k]), print_cover(faces[k]);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--worms") == 0) return worm_cover();
+  if (argc == 2 && std::strcmp(argv[1], "--stars-greets") == 0) {
+    demo_convert_models();
+    star_figures();
+    greets_figures();
+    return 0;
+  }
   bool verbose = argc > 2 && std::strcmp(argv[1], "-v") == 0;
   if (argc != 2 + verbose) {
-    std::fprintf(stderr, "usage: ulvenor-artfigures [-v] STILLS_DIR\n");
+    std::fprintf(stderr, "usage: ulvenor-artfigures [-v] STILLS_DIR | --worms | --stars-greets\n");
     return 2;
   }
   const std::string dir = argv[1 + verbose];

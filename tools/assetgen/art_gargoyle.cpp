@@ -2,8 +2,9 @@
 //
 // A crouching winged stone creature on a ledge: horns, pointed ears, a
 // snout with fangs, forelegs gripping the ledge edge, hind legs folded,
-// wings half raised. gargoyle/gargoyletc: seen from its right, moonlight
-// from the upper left. gargoyle2/gargoyle2tc: nearly the same view, lit
+// wings half raised. gargoyle/gargoyletc: seen from its right, the head in
+// three-quarter with the jaw shut, moonlight from the upper left and in
+// front so the chest and belly read. gargoyle2/gargoyle2tc: nearly the same view, lit
 // from the upper right, the head turned round to glare at the viewer and
 // the jaw open: the stone wakes up when the pictures switch.
 //
@@ -245,6 +246,6 @@ void render_gargoyle(const GargPose &pose, const char *pic_sym, const char *uv_s
 }  // namespace
 
 void job_gargoyle() {
-  render_gargoyle({0.4, 0.15, 0.05, normalize(V3{-0.7, 0.75, 0.45})}, "gargoyle", "gargoyletc");
+  render_gargoyle({0.4, -0.05, 0.06, normalize(V3{-0.55, 0.7, 0.65})}, "gargoyle", "gargoyletc");
   render_gargoyle({0.28, -0.55, 0.3, normalize(V3{0.7, 0.75, 0.45})}, "gargoyle2", "gargoyle2tc");
 }

@@ -125,26 +125,33 @@ std::vector<Thorn> star_thorns() {
     for (int s = -1; s <= 1; s += 2) {
       V3 d{0, 0, 0};
       d[a] = s;
-      thorns.push_back({d, 2.25, 27 * kDeg, {6, 8, 10}});
+      thorns.push_back({d, 2.25, 24 * kDeg, {6, 8, 8}});
     }
   for (int i = 0; i < 8; i++)
-    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 1.85, 23 * kDeg, {6, 8}});
+    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 1.85, 20 * kDeg, {6, 6, 8}});
   return thorns;
 }
 
-// Appends the tip and the rings of one thorn.
+// Appends the tip and the rings of one thorn. The tip is blunt: the first
+// ring sits kTipStep short of the tip with radius kTipRadius, so even the
+// farthest thorn stays over two pixels wide to its end (the scene draws the
+// star 13 to 25 units away, 600 / 25 = 24 pixels a unit) instead of
+// breaking into slivers.
+constexpr double kTipRadius = 0.075, kTipStep = 0.06;
+
 void thorn_vertices(const Thorn &th, std::vector<V3> &pos) {
   pos.push_back(mul(th.axis, th.length));
   V3 u = norm(cross(th.axis, std::fabs(th.axis[0]) < 0.9 ? V3{1, 0, 0} : V3{0, 1, 0}));
   V3 w = cross(th.axis, u);
   V3 base_c = mul(th.axis, kCore * std::cos(th.cap));
   double base_r = kCore * std::sin(th.cap);
+  const double near_tip = th.length - kTipStep;
   for (size_t r = 0; r < th.rings.size(); r++) {
-    // s runs from the tip (0) to the base circle (1); the width follows
-    // s^1.6 so the flanks curve inwards.
-    double s = double(r + 1) / double(th.rings.size());
-    V3 c = add(mul(th.axis, th.length * (1 - s)), mul(base_c, s));
-    double rad = base_r * std::pow(s, 1.6);
+    // s runs from the blunt tip's ring (0) to the base circle (1); the
+    // width grows as s^1.4 so the flanks curve inwards.
+    double s = double(r) / double(th.rings.size() - 1);
+    V3 c = add(mul(th.axis, near_tip * (1 - s)), mul(base_c, s));
+    double rad = kTipRadius + (base_r - kTipRadius) * std::pow(s, 1.4);
     int n = th.rings[r];
     for (int k = 0; k < n; k++) {
       double ang = 2 * M_PI * (k + 0.5 * double(r & 1)) / n;

@@ -9,7 +9,7 @@
 //              soft edges. The middle rows, where the models spin, stay
 //              mostly clear.
 #include "art_arch_canvas.h"
-#include "driver/scene_pixels.h"
+#include "fx/scene_pixels.h"
 #include "gen.h"
 
 #include <cmath>

@@ -9,7 +9,7 @@
 //          shafts in the foreground, in shadow; the whole middle stays
 //          transparent. It never uses 255 for itself.
 #include "art_arch_canvas.h"
-#include "driver/scene_pixels.h"
+#include "fx/scene_pixels.h"
 #include "gen.h"
 
 #include <cmath>

@@ -60,6 +60,19 @@ const char *const fonts[3] = {FONT_SERIF, FONT_SERIF_ITALIC, FONT_BLACKLETTER};
 const int sizes[3] = {20, 20, 22};
 const int baseline = 17;  // ink of every face at its size stays in rows 1..23
 
+// Columns right of the screen's middle that line k is set at: the worm
+// strip's lines sit where the worms cross them least while they show
+// (measured with `ulvenor-artfigures --worms`, within 8 columns of the
+// screen's right edge); every other line is centred.
+int worm_shift(int k) {
+  switch (k) {
+    case 7: return 43;
+    case 8: return 70;
+    case 9: return 82;
+    default: return 0;
+  }
+}
+
 // Sets line k into its strip.
 void set_line(TextFont *f, int k, uint8_t *strip) {
   const Line &l = lines[k];
@@ -67,7 +80,7 @@ void set_line(TextFont *f, int k, uint8_t *strip) {
   TextBox b = text_bounds(tf, l.text);
   int last = std::min(287, 287 - l.x);  // last column the screen shows
   int w = b.x1 - b.x0;
-  int centre = 128 - l.x;               // text column at the screen's middle
+  int centre = 128 - l.x + worm_shift(k);  // text column at the line's middle
   int left = std::clamp(centre - w / 2, 0, last + 1 - w);
   if (w > last + 1 || baseline + b.y0 < 0 || baseline + b.y1 > LINE_H) {
     std::fprintf(stderr, "assetgen: text line %d does not fit\n", k);
@@ -77,23 +90,27 @@ void set_line(TextFont *f, int k, uint8_t *strip) {
 }
 
 // Caption: a name in spaced capitals over a thin rule and an italic title,
-// 196x120, 0 transparent.
-void caption(const char *sym, const char *name, const char *title, TextFont &big, TextFont &small) {
-  const int W = 196, H = 120;
+// 196x120, 0 transparent. The block is moved (sx, sy) pixels from its
+// centred place to where the portrait scene's worms cross it least while it
+// flashes (measured with `ulvenor-artfigures --worms`, 4 pixels clear of
+// the image's edges).
+void caption(const char *sym, const char *name, const char *title, TextFont &big, TextFont &small, int sx, int sy) {
+  const int W = 196, H = 120, mid = W / 2 + sx;
   uint8_t *c = asset(sym);
   TextBox nb = text_bounds(big, name, 5);
-  text_draw(big, c, W, H, (W - (nb.x1 - nb.x0)) / 2 - nb.x0, 58, name, 255, 5);
+  text_draw(big, c, W, H, (W - (nb.x1 - nb.x0)) / 2 - nb.x0 + sx, 58 + sy, name, 255, 5);
   TextBox tb = text_bounds(small, title);
-  text_draw(small, c, W, H, (W - (tb.x1 - tb.x0)) / 2 - tb.x0, 96, title);
+  text_draw(small, c, W, H, (W - (tb.x1 - tb.x0)) / 2 - tb.x0 + sx, 96 + sy, title);
   // The rule fades out towards its ends, with a small lozenge at its middle.
-  for (int x = 28; x < W - 28; x++) {
-    double d = std::abs(x - W / 2) / double(W / 2 - 28);
+  const int rule = 70 + sy;
+  for (int x = 28 + sx; x < W - 28 + sx; x++) {
+    double d = std::abs(x - mid) / double(W / 2 - 28);
     int v = int(220 * (1 - d * d));
-    c[70 * W + x] = uint8_t(std::max<int>(c[70 * W + x], v));
+    c[rule * W + x] = uint8_t(std::max<int>(c[rule * W + x], v));
   }
   for (int dy = -3; dy <= 3; dy++)
     for (int dx = -3; dx <= 3; dx++)
-      if (std::abs(dx) + std::abs(dy) <= 3) c[(70 + dy) * W + W / 2 + dx] = 255;
+      if (std::abs(dx) + std::abs(dy) <= 3) c[(rule + dy) * W + mid + dx] = 255;
 }
 
 void preview_lines() {
@@ -124,9 +141,9 @@ void job_texts() {
   TextFont big, small;
   text_open(big, FONT_SERIF, 38);
   text_open(small, FONT_SERIF_ITALIC, 22);
-  caption("tamsktxt", "TAMSK", "master of the masons", big, small);
-  caption("dorltxt", "DORL", "ringer of the bells", big, small);
-  caption("vesktxt", "VESK", "keeper of the organ", big, small);
+  caption("tamsktxt", "TAMSK", "master of the masons", big, small, 8, 13);
+  caption("dorltxt", "DORL", "ringer of the bells", big, small, -12, 14);
+  caption("vesktxt", "VESK", "keeper of the organ", big, small, -16, 8);
   text_close(big);
   text_close(small);
   std::vector<uint8_t> sheet(size_t(196 * 3 + 8) * 120, 0);

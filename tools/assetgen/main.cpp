@@ -3,7 +3,8 @@
 //   assetgen OUTDIR                 every job, then everything made from them
 //   assetgen OUTDIR --only=JOB,...  only those jobs (the build runs one job
 //                                   per rule); nothing else in OUTDIR is touched
-//   assetgen OUTDIR --catalogue     OUTDIR/assets.S and
+//   assetgen OUTDIR --catalogue     OUTDIR/assets.S, OUTDIR/assets-wasm.S (the
+//                                   web build's) and
 //                                   OUTDIR/include/assets/assets.h from the table
 //   assetgen OUTDIR --previews      the composed previews from the assets in
 //                                   OUTDIR, and the contact sheet

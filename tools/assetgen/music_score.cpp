@@ -23,7 +23,7 @@ enum Channel { DR = 0, BS = 1, CH = 2, LD = 3 };
 
 const std::vector<Sample> *instruments;  // for the volumes of fades, set by compose
 
-constexpr uint8_t CMD_PAN = 0x8, CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VIBSLIDE = 0x6, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
+constexpr uint8_t CMD_ARP = 0x0, CMD_OFFSET = 0x9, CMD_PAN = 0x8, CMD_PORTA = 0x3, CMD_VIB = 0x4, CMD_VIBSLIDE = 0x6, CMD_VOLSLIDE = 0xA, CMD_VOL = 0xC,
                   CMD_EXT = 0xE, CMD_SPEED = 0xF;
 
 // ---- the plan ---------------------------------------------------------------------
@@ -48,10 +48,10 @@ const Section kSections[] = {
     {"gargoyle: a hit with each half of each text burst, flashes, flicker-out from 1748",
      {12, 13, 14, 13, 15},
      {1300, 1316, 1400, 1416, 1432, 1500, 1516, 1600, 1616, 1632, 1700, 1732}},
-    {"letters, halftone from 2000", {16, 17, 18, 19}, {}},
+    {"letters (the march twice), halftone from 2000", {16, 16, 18, 19}, {}},
     {"portraits, changing at 2242 and 2320", {20, 21}, {2242, 2320}},
     {"church, flash at 2462", {22}, {2462}},
-    {"greetings: the theme returns", {3, 4, 5}, {2500, 2532, 2600, 2632, 2700, 2732}},
+    {"greetings: the theme returns, its climb a tone higher", {3, 4, 17}, {2500, 2532, 2600, 2632, 2700, 2732}},
     {"outro, fading over 4 s from 2920; the demo ends at 3000", {23, 24}, {}},
     {"coda, heard only when the module plays on its own, back to the start", {7, 9}, {3000}},
 };
@@ -133,9 +133,42 @@ void drums(Pattern &p, int row, const char *s, int ch = DR) {
   }
 }
 
-// The same bar of drums four times, with an optional fill in the last bar.
-void drum_bars(Pattern &p, const char *bar, const char *last = nullptr) {
-  for (int b = 0; b < 4; b++) drums(p, 16 * b, b == 3 && last ? last : bar);
+// The same bar of drums four times, with an optional fill in the last bar
+// and an optional variation in the third.
+void drum_bars(Pattern &p, const char *bar, const char *last = nullptr, const char *third = nullptr) {
+  for (int b = 0; b < 4; b++) drums(p, 16 * b, b == 3 && last ? last : b == 2 && third ? third : bar);
+}
+
+// Accents and ghost notes through the volume column, on every drum hit of
+// channel `ch` that has no command of its own. Closed hats: the eighth
+// after each half bar's downbeat (rows 2 and 10 of a bar) strong at the
+// sample's volume, keeping its panning; the other off-beat eighths lighter
+// (the third bar of a pattern pushes them a little), hats on the beat
+// lighter still and sixteenths as ghosts, alternating two levels. Snares
+// off the backbeat are lighter; a run of snares swells towards the
+// downbeat that follows it. `seed` shifts the ghosts' alternation from
+// pattern to pattern.
+void dynamics(Pattern &p, int seed, int ch = DR) {
+  for (int r = 0; r < kRows; r++) {
+    Cell &c = p.cell[r][ch];
+    if (!c.sample || c.cmd || c.param) continue;
+    const int in_bar = r % 16;
+    int vol = -1;
+    if (c.sample == S_HAT) {
+      if (r % 8 == 2) vol = -1;
+      else if (r % 8 == 6) vol = r / 16 == 2 ? 54 : 46;
+      else if (r % 4 == 0) vol = 40;
+      else vol = (r / 2 + seed) % 2 ? 30 : 22;
+    } else if (c.sample == S_SNARE && in_bar != 4 && in_bar != 12) {
+      const bool run = (r > 0 && p.cell[r - 1][ch].sample == S_SNARE) ||
+                       (r + 1 < kRows && p.cell[r + 1][ch].sample == S_SNARE);
+      vol = run ? 30 + 34 * in_bar / 15 : 44;
+    }
+    if (vol >= 0) {
+      c.cmd = CMD_VOL;
+      c.param = uint8_t(vol);
+    }
+  }
 }
 
 // Softer drums for the quiet sections: every hit of rows [from, to) without
@@ -156,12 +189,16 @@ struct ChordSet {
 const ChordSet ORGAN = {S_ORGAN_MIN, S_ORGAN_MAJ}, CHOIR = {S_CHOIR_MIN, S_CHOIR_MAJ},
                STRINGS = {S_STRINGS_MIN, S_STRINGS_MAJ};
 
-// Chords "Dm 16 Bb 16 ...": each chord sample starts on its first row.
-void chords(Pattern &p, ChordSet set_, const char *seq, int row = 0, int vol = -1) {
+// Chords "Dm 16 Bb 16 ...": each chord sample starts on its first row, at
+// volume `vol` (-1: the sample's) or, with `offset` (in 256-byte steps)
+// and no volume, that far into the sample: past a slow attack, so the
+// chord lands on its beat.
+void chords(Pattern &p, ChordSet set_, const char *seq, int row = 0, int vol = -1, int offset = 0) {
   for (const Token &t : tokens(seq)) {
     if (t.name != "-") {
       set(p, row, CH, chord_minor(t.name) ? set_.minor : set_.major, chord_note(chord_root_pc(t.name)));
       if (vol >= 0) fx(p, row, CH, CMD_VOL, vol);
+      else if (offset > 0) fx(p, row, CH, CMD_OFFSET, offset);
     }
     row += t.len;
   }
@@ -216,7 +253,22 @@ struct Voice {
   int porta = 0x0C;
   int ch = LD;
   bool fade = true;  // long notes fade a little under their vibrato
+  bool accents = true;  // the volume column shapes the phrase (see note_volume)
 };
+
+// The level of a note of `len` rows starting on `row`, as a set-volume
+// parameter, or -1 for the sample's own volume: a bar's downbeat and long
+// notes sing out, the half bar's downbeat and notes on the beat a little
+// less, off-beat eighths and sixteenths lighter, so the line has a pulse of
+// its own.
+int note_volume(uint8_t sample, int row, int len) {
+  const int full = instruments->at(sample - 1).volume;
+  if (row % 16 == 0 || len >= 8) return -1;
+  if (row % 8 == 0) return full - 4;
+  if (row % 4 == 0) return full - 9;
+  if (row % 2 == 0) return full - 15;
+  return full - 21;
+}
 
 // The singing voice, without vibrato.
 Voice sung() {
@@ -267,6 +319,10 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
         for (int r = row + 1; r < row + t.len && r < kRows; r++) fx(p, r, v.ch, CMD_PORTA, 0);
       } else {
         set(p, row, v.ch, v.sample, n);
+        if (v.accents && v.vib) {
+          const int vol = note_volume(v.sample, row, t.len);
+          if (vol >= 0) fx(p, row, v.ch, CMD_VOL, vol);
+        }
         // The depth is in period units, so the same depth is wider on high
         // notes (short periods): one step less from E-3 up.
         const int vib = n >= 52 && (v.vib & 15) > 1 ? v.vib - 1 : v.vib;
@@ -284,13 +340,15 @@ void melody(Pattern &p, const char *seq, Voice v = Voice(), int row = 0) {
   }
 }
 
-// A hit on `row`: the boom on the drums, a crash on the bass channel (the
-// boom carries the low end until the bass's next note) and a stab (an open
-// fifth) on the chords channel, rooted on `chord`; the chord that was playing
-// comes back `back` rows later (0: it does not).
-void accent(Pattern &p, int row, const char *chord, int back = 4) {
+// A hit on `row`: the boom on the drums, a crash on the bass channel and a
+// stab (an open fifth) on the chords channel, rooted on `chord`; the chord
+// that was playing comes back `back` rows later (0: it does not). The bass
+// gives the crash its moment: it rests for the `ring` rows from the hit
+// (the boom carries the low end) and comes back on the note after them.
+void accent(Pattern &p, int row, const char *chord, int back = 4, int ring = 6) {
   set(p, row, DR, S_BOOM, 48);
   set(p, row, BS, S_CRASH, 57);
+  for (int r = row + 1; r < row + ring && r < kRows; r++) p.cell[r][BS] = Cell();
   int prev = -1;
   for (int r = row; r >= 0 && prev < 0; r--)
     if (p.cell[r][CH].note != kNoNote) prev = r;
@@ -299,6 +357,24 @@ void accent(Pattern &p, int row, const char *chord, int back = 4) {
   if (back && row + back < kRows && held.note != kNoNote && p.cell[row + back][CH].note == kNoNote &&
       held.sample != S_STAB)
     p.cell[row + back][CH] = held;
+}
+
+// An arpeggio chord (effect 0) on channel `ch` over rows [from, to): the
+// held note, then `up1` and `up2` semitones above it, a tick each. The last
+// row before `to` stays free for the release of the next note.
+void arp_chord(Pattern &p, int ch, int from, int to, int up1, int up2) {
+  for (int r = from; r < to - 1 && r < kRows; r++) fx(p, r, ch, CMD_ARP, up1 << 4 | up2);
+}
+
+// A copy of `seq` on channel `ch` from `row`, in `v`'s voice at volume
+// `vol`: an echo where a channel is free, or a second line.
+void quiet_copy(Pattern &p, const char *seq, Voice v, int row, int ch, int vol) {
+  v.ch = ch;
+  v.echo = false;
+  v.accents = false;
+  melody(p, seq, v, row);
+  for (int r = row; r < kRows; r++)
+    if (p.cell[r][ch].sample == v.sample && p.cell[r][ch].cmd == 0) fx(p, r, ch, CMD_VOL, vol);
 }
 
 // Volume ramp over rows [from, to]: from gain g0 to g1 of each channel's
@@ -327,12 +403,16 @@ void ramp(Pattern &p, int from, int to, double g0, double g1, std::array<int, 4>
 
 // ---- the patterns ----------------------------------------------------------------------
 
-const char *const THEME_A = "A-2 6 D-3 2 C-3 4 A-2 4  A#2 6 A-2 2 G-2 4 F-2 4  G-2 6 A-2 2 A#2 4 C-3 4  A-2 12 --- 4";
+// The hook: one bar over D minor that the lead brings back in the theme,
+// the gargoyle, the letters, the outro and the reprise.
+#define MOTIF "A-2 2 D-3 2 F-3 3 E-3 1 D-3 2 C-3 2 D-3 4  "
+const char *const THEME_A = MOTIF "A#2 6 A-2 2 G-2 4 F-2 4  G-2 6 A-2 2 A#2 4 C-3 4  A-2 12 --- 4";
 const char *const THEME_B = "D-3 4 E-3 2 F-3 4 E-3 2 D-3 4  A#2 6 A-2 2 G-2 4 A#2 4  D-3 4 F-3 4 E-3 4 C-3 4  A-2 8 C#3 4 E-3 4";
 const char *const THEME_C = "F-3 6 E-3 2 D-3 4 A-2 4  A#2 6 C-3 2 D-3 4 F-3 4  G-3 6 F-3 2 E-3 4 D-3 4  C#3 8 A-2 4 --- 4";
+// The climb a tone higher, in E minor, turning back to A for the outro.
+const char *const THEME_C_UP = "G-3 6 F#3 2 E-3 4 B-2 4  C-3 6 D-3 2 E-3 4 G-3 4  A-3 6 G-3 2 E-3 4 C-3 4  C#3 8 A-2 4 --- 4";
 
-const char *const GROOVE = "K.h.S.h.K.hKS.o.";
-const char *const GROOVE_FILL = "K.h.S.h.K.SSMMLL";
+const char *const GROOVE = "K.hhS.hhK.hKS.o.";
 
 // Order 0: thunder, a low drone, a bell; light comes up at row 32.
 void intro_a(Pattern &p) {
@@ -354,9 +434,13 @@ void intro_a(Pattern &p) {
 // Order 1: the choir comes in with the first text (100), turns at 132.
 void intro_b(Pattern &p) {
   chords(p, CHOIR, "Dm 32 Bb 16 Gm 16");
+  melody(p, "--- 8 A-2 8  D-3 12 C-3 4  D-3 8 F-3 4 D-3 4  D-3 8 A#2 8", sung(), 0);
+  // Its echo three rows behind, quiet, on the drum channel between the
+  // bells (the bell at 32 rings on in the echo's gap).
+  quiet_copy(p, "A-2 8  D-3 12", sung(), 11, DR, 16);
+  quiet_copy(p, "F-3 4 D-3 4 D-3 8 A#2 5", sung(), 43, DR, 16);
   set(p, 0, DR, S_BELL, 50);
   set(p, 32, DR, S_BELL, 46);
-  melody(p, "--- 8 A-2 8  D-3 12 C-3 4  D-3 8 F-3 4 D-3 4  D-3 8 A#2 8", sung(), 0);
   set(p, 32, BS, S_BASS, bass_root(10));
   set(p, 48, BS, S_BASS, bass_root(7));
 }
@@ -389,29 +473,42 @@ void intro_title(Pattern &p) {
   for (int r = 48; r < 64; r += 2) set(p, r, BS, S_GROWL, bass_root(9) + (r >= 56 ? 12 : 0));
 }
 
-// A pattern of the theme: the groove under `bar` with the fill, chords of
-// `voices` and driving bass on `bass` over `prog`, the tune, a hit on D at
-// row 0 and one on `second` at 32, with a snare after it.
-void theme(Pattern &p, const char *bar, ChordSet voices, uint8_t bass, const char *prog, const char *tune,
-           const char *second) {
-  drum_bars(p, bar, GROOVE_FILL);
-  chords(p, voices, prog);
+// A pattern of the theme: the groove under `bar` with `fill` in the last
+// bar and `third` (when set) in the third, chords of `voices` and driving
+// bass on `bass` over `prog`, the tune, a hit on D at row 0 and one on
+// `second` at 32 (on `first` at 0), with a snare after it. The choir's
+// chords start past their attack.
+void theme(Pattern &p, const char *bar, const char *fill, const char *third, ChordSet voices, uint8_t bass,
+           const char *prog, const char *tune, const char *second, const char *first = "D") {
+  drum_bars(p, bar, fill, third);
+  chords(p, voices, prog, 0, -1, voices.minor == S_CHOIR_MIN ? 0x10 : 0);
   bass_drive(p, prog, bass);
   melody(p, tune);
-  accent(p, 0, "D");
+  accent(p, 0, first);
   accent(p, 32, second);
   set(p, 34, DR, S_SNARE, 57);
 }
 
 // Orders 3 and 25: the main theme drops.
-void theme_drop(Pattern &p) { theme(p, GROOVE, ORGAN, S_BASS, "Dm 16 Bb 16 C 16 A 16", THEME_A, "C"); }
+void theme_drop(Pattern &p) {
+  theme(p, GROOVE, "K.hhS.hhK.SSMMLL", nullptr, ORGAN, S_BASS, "Dm 16 Bb 16 Gm 8 C 8 A 16", THEME_A, "G");
+}
 
 // Orders 4 and 26.
-void theme_b(Pattern &p) { theme(p, GROOVE, ORGAN, S_BASS, "Dm 16 Gm 16 Bb 8 C 8 A 16", THEME_B, "A#"); }
+void theme_b(Pattern &p) {
+  theme(p, GROOVE, "K.hhS.hKSsSsHHMM", "K.hhS.hKK.hhS.oh", ORGAN, S_BASS, "Dm 16 Gm 16 Bb 8 C 8 A 16", THEME_B, "A#");
+}
 
-// Orders 5 and 27: the climb; choir takes over the chords.
+// Order 5: the climb; choir takes over the chords (the reprise lifts it, below).
 void theme_c(Pattern &p) {
-  theme(p, "K.h.S.hKK.h.S.hh", CHOIR, S_GROWL, "Dm 16 Bb 16 Gm 16 A 16", THEME_C, "G");
+  theme(p, "K.hhS.hKK.hhS.hh", "KhhhS.hKK.SSSSSS", "K.hhS.hKK.hKSshh", CHOIR, S_GROWL, "Dm 16 Bb 16 Gm 16 A 16",
+        THEME_C, "G");
+}
+
+// Order 27: the reprise's climb, a tone higher, back to A for the outro.
+void theme_lift(Pattern &p) {
+  theme(p, "K.hhS.hKK.hhS.hh", "KhhhS.hKK.SSMMLL", "K.hhS.hKK.hKSshh", CHOIR, S_GROWL, "Em 16 C 16 Am 16 A 16",
+        THEME_C_UP, "A", "E");
 }
 
 // Order 6: the last verse, the flicker-out from 48 and the break at 62.
@@ -423,6 +520,7 @@ void theme_break(Pattern &p) {
   bass_drive(p, "Dm 16 Bb 16 Gm 16");
   for (int r = 48; r < 62; r++) set(p, r, BS, S_GROWL, bass_root(9) + (r % 2 ? 12 : 0));
   melody(p, "D-3 6 C-3 2 A#2 4 A-2 4  F-2 6 G-2 2 A#2 8  G-2 8 A#2 4 D-3 4  C#3 14");
+  arp_chord(p, LD, 48, 62, 3, 8);  // C#, E, A: the A major chord on one channel
   accent(p, 0, "D");
   accent(p, 32, "G");
   set(p, 34, DR, S_SNARE, 57);
@@ -444,8 +542,8 @@ void walking_backing(Pattern &p, const char *bar, const char *fill, ChordSet voi
 // soft walking bass over `prog`.
 void calm_common(Pattern &p, const char *prog, const char *fill) {
   walking_backing(p, "K...R...S...R.R.", fill, STRINGS, prog);
-  soften(p, 0.7);
-  soften(p, 0.75, 0, kRows, BS);
+  soften(p, 0.85);
+  soften(p, 0.95, 0, kRows, BS);
 }
 
 // Orders 7, 9 and 30: calm, half-time, harp over strings.
@@ -474,14 +572,14 @@ void calm_fade(Pattern &p) {
 
 // Order 11: a new groove rising from black.
 void worm_rise(Pattern &p) {
-  const char *prog = "Dm 16 Dm 16 Eb 16 Dm 16";
+  const char *prog = "Dm 16 Bb 16 Eb 16 Dm 16";
   drum_bars(p, "K.hK.hc.K.Kh.hc.", "K..K..c.K.K.c.cc");
   drums(p, 0, "u");
   drums(p, 32, "u");
-  chords(p, ORGAN, "Dm 32 Eb 16 Dm 16");
+  chords(p, ORGAN, prog);
   const char *seq = "D-2 2 D-3 2 A-2 2 D-2 2 F-2 2 D-3 2 A-2 2 F-2 2 ";
-  std::string s;
-  for (int i = 0; i < 2; i++) s += seq;
+  std::string s = seq;
+  s += "D-2 2 D-3 2 A#2 2 D-2 2 F-2 2 D-3 2 A#2 2 F-2 2 ";
   s += "D#2 2 D#3 2 A#2 2 D#2 2 G-2 2 D#3 2 A#2 2 G-2 2 ";
   s += seq;
   melody(p, s.c_str(), plucked(S_PLUCK));
@@ -502,14 +600,15 @@ void worm_accent(Pattern &p) {
   melody(p, s.c_str(), plucked(S_PLUCK));
   bass_drive(p, "Dm 16 Bb 16 C 16", S_GROWL);
   accent(p, 48, "A", 0);
+  set(p, 48, LD, S_STAB, chord_note(9) + 12);  // the hit doubled an octave up, into the black
   set(p, 50, LD, S_RISER, 48);
   for (int r = 52; r < 64; r += 4) set(p, r, BS, S_GROWL, bass_root(9));
 }
 
 // The gargoyle's groove: driving kicks, claps on the backbeat, growl bass,
 // choir chords, the lead wailing above.
-void garg_common(Pattern &p, const char *prog, const char *tune) {
-  drum_bars(p, "K.hKS.hKK.hKS.hh", "K.hKS.hKK.SSMMLL");
+void garg_common(Pattern &p, const char *prog, const char *tune, const char *fill) {
+  drum_bars(p, "K.hKS.hKK.hKS.hh", fill, "K.hKS.hKK.hKSshh");
   chords(p, CHOIR, prog);
   bass_drive(p, prog, S_GROWL);
   melody(p, tune);
@@ -517,16 +616,16 @@ void garg_common(Pattern &p, const char *prog, const char *tune) {
 
 // Order 13: hits at 0 and 16 with the text bursts.
 void garg_a(Pattern &p) {
-  garg_common(p, "Dm 16 Dm 16 Bb 16 A 16",
-              "D-3 8 F-3 4 E-3 4  D-3 8 C-3 4 A-2~ 4  A#2 6 C-3 2 D-3 4 F-3 4  E-3 12 --- 4");
+  garg_common(p, "Dm 16 F 16 Bb 16 C 16", MOTIF "D-3 8 C-3 4 A-2~ 4  A#2 6 C-3 2 D-3 4 F-3 4  E-3 12 --- 4",
+              "K.hKS.hKK.SSMMLL");
   accent(p, 0, "D");
-  accent(p, 16, "D");
+  accent(p, 16, "D");  // D and A over the F chord
 }
 
 // Orders 14 and 16: hits at 0, 16 and 32.
 void garg_b(Pattern &p) {
   garg_common(p, "Gm 16 Dm 16 Eb 16 A 16",
-              "G-3 8 F-3 4 D-3 4  A-3 8 G-3 4 F-3 4  G-3 6 F-3 2 D#3 4 A#2 4  C#3 12 --- 4");
+              "G-3 8 F-3 4 D-3 4  A-3 8 G-3 4 F-3 4  G-3 6 F-3 2 D#3 4 A#2 4  C#3 12 --- 4", "K.hKS.hKSsSsSSSS");
   accent(p, 0, "G");
   accent(p, 16, "D");
   accent(p, 32, "D#");
@@ -535,14 +634,16 @@ void garg_b(Pattern &p) {
 // Order 15: hits at 0 and 16, the second gargoyle.
 void garg_c(Pattern &p) {
   garg_common(p, "Dm 16 Bb 16 Gm 16 A 16",
-              "A-3 8 G-3 4 F-3~ 4  F-3 8 D-3 4 C-3~ 4  D-3 6 E-3 2 F-3 4 G-3~ 4  E-3 12 --- 4");
+              "A-3 8 G-3 4 F-3~ 4  F-3 8 D-3 4 C-3~ 4  D-3 6 E-3 2 F-3 4 G-3~ 4  E-3 12 --- 4", "K.hKHHMMK.LLMMLL");
   accent(p, 0, "D");
   accent(p, 16, "A#");
 }
 
 // Order 17: hits at 0 and 32, then the flicker-out from 48.
 void garg_out(Pattern &p) {
-  garg_common(p, "Dm 16 Eb 16 Dm 16 A 16", "D-3 8 F-3 4 A-3 4  G-3 8 D#3 4 C-3 4  D-3 16  A-2 8 --- 8");
+  garg_common(p, "Dm 16 Eb 16 Dm 16 A 16", MOTIF "G-3 8 D#3 4 C-3 4  D-3 16  A-2 8 --- 8", nullptr);
+  arp_chord(p, LD, 32, 48, 3, 7);  // D minor
+  arp_chord(p, LD, 48, 56, 4, 7);  // A major
   drums(p, 48, "KSKSKSKSKSKSKS..");
   for (int r = 48; r < 62; r++) fx(p, r, DR, CMD_VOL, 64 - 3 * (r - 48));
   accent(p, 0, "D");
@@ -553,19 +654,15 @@ void garg_out(Pattern &p) {
 
 // Orders 18 and 19: the letters, a march on the organ.
 void letters_a(Pattern &p) {
-  walking_backing(p, "K.h.S.h.K.K.S.h.", "K.h.S.h.K.K.SsMM", ORGAN, "Dm 16 C 16 Bb 16 A 16");
-  melody(p, "A-2 4 A-2 2 A-2 2 D-3 8  C-3 4 E-3 4 G-3 8  F-3 4 D-3 4 A#2 4 C-3 4  C#3 12 --- 4");
+  walking_backing(p, "K.hhS.h.K.K.S.hh", "K.hhS.h.K.K.SsMM", ORGAN, "Dm 16 C 16 Bb 16 A 16");
+  melody(p, MOTIF "C-3 4 E-3 4 G-3 8  F-3 4 D-3 4 A#2 4 C-3 4  C#3 12 --- 4");
   set(p, 0, DR, S_CRASH, 57);
 }
 
-void letters_b(Pattern &p) {
-  walking_backing(p, "K.h.S.h.K.K.S.h.", "K.h.S.s.K.SSSSSS", ORGAN, "Gm 16 Dm 16 Eb 16 A 16");
-  melody(p, "A#2 4 D-3 4 G-3 8  F-3 4 D-3 4 A-2 8  G-2 4 A#2 4 D#3 8  E-3 8 C#3 4 A-2 4");
-}
 
 // Orders 20 and 21: the halftone: a sequencer line of plucks and claps.
 void halftone(Pattern &p, const char *prog, const char *seq) {
-  drum_bars(p, "K.h.c.hKK.h.c.hh", "K.h.c.hKK.c.c.cc");
+  drum_bars(p, "K.hhc.hKK.hhc.hh", "K.hhc.hKK.c.c.cc");
   chords(p, STRINGS, prog);
   bass_drive(p, prog);
   melody(p, seq, plucked(S_CELESTA));
@@ -587,14 +684,14 @@ void halftone_b(Pattern &p) {
 // Orders 22 and 23: portraits; the picture changes at 2242 and 2320.
 void portrait_a(Pattern &p) {
   walking_backing(p, "K.....h.S.....h.", "K.....h.S...K...", STRINGS, "Dm 16 Gm 16 Dm 8 Bb 8 A 16");
-  soften(p, 0.75);
+  soften(p, 0.9);
   melody(p, "D-3 8 F-3 8  D-3 8 A#2 8  A-2 8 F-2 2 --- 6 E-2 16", sung());
   accent(p, 42, "D");
 }
 
 void portrait_b(Pattern &p) {
   walking_backing(p, "K.....h.S.....h.", "K.....h.S.s.SsSS", STRINGS, "Bb 16 Gm 16 A 16 A 16", "Bb 16 Gm 16 A 32");
-  soften(p, 0.75);
+  soften(p, 0.9);
   melody(p, "D-3 12 C-3 4  A#2 4 --- 4 D-3 8  C#3 16 E-3 16", sung());
   accent(p, 20, "G");
 }
@@ -602,20 +699,22 @@ void portrait_b(Pattern &p) {
 // Order 24: the church: bells, full organ, the choir; a hit at 62.
 void church(Pattern &p) {
   chords(p, ORGAN, "Dm 16 Gm 16 A 16 Dm 16");
-  set(p, 0, DR, S_BELL, 50);
-  set(p, 16, DR, S_BELL, 43);
-  set(p, 32, DR, S_BELL, 45);
-  set(p, 48, DR, S_BELL, 50);
-  drums(p, 56, "L.L.M.H.");
   bass_walk(p, "Dm 16 Gm 16 A 16 Dm 16");
   melody(p, "A-2 8 D-3 8  D-3 8 A#2 8  C#3 8 E-3 8  D-3 14 --- 2", sung());
+  arp_chord(p, LD, 50, 62, 3, 7);  // the last note opens into the D minor chord
+  // A counter-melody on the harp between the bells, against the voice's
+  // line: falling where it rises and rising where it falls.
+  quiet_copy(p, "--- 4 F-2 4 E-2 4 D-2 4  --- 4 D-2 4 F-2 4 G-2 4  --- 4 A-2 4 G-2 4 E-2 4  --- 4 F-2 4",
+             plucked(S_HARP), 0, DR, 40);
+  for (int r = 0; r < 64; r += 16) set(p, r, DR, S_BELL, r == 16 ? 43 : r == 32 ? 45 : 50);
+  drums(p, 56, "L.L.M.H.");
   accent(p, 62, "D", 0);
 }
 
 // Order 28: the outro, choir and voice over a slow pulse.
 void outro_a(Pattern &p) {
   walking_backing(p, "K.......S.......", "K.......S...L.L.", CHOIR, "Dm 16 Bb 16 F 16 A 16");
-  soften(p, 0.7);
+  soften(p, 0.8);
   melody(p, THEME_A, sung());
   set(p, 0, DR, S_CRASH, 57);
 }
@@ -623,7 +722,7 @@ void outro_a(Pattern &p) {
 // Order 29: the last bars, fading from row 20 to silence by row 56; a bell
 // tolls into the quiet.
 void outro_end(Pattern &p) {
-  walking_backing(p, "K.......S.......", nullptr, CHOIR, "Dm 16 Gm 16 Dm 32");
+  walking_backing(p, "K.......S.......", nullptr, CHOIR, "Dm 16 Gm 16 A 16 Dm 16");
   soften(p, 0.6);
   melody(p, "F-3 8 E-3 8  D-3 8 A#2 8  A-2 16 D-3 16", sung());
   ramp(p, 20, 56, 1.0, 0.0, {S_CRASH, S_BASS, S_CHOIR_MIN, S_VOICE});
@@ -643,7 +742,7 @@ const PatternDef kPatternDefs[kPatterns] = {
     {"theme: break", theme_break}, {"calm harp", calm_a},      {"calm voice", calm_b},
     {"calm fade", calm_fade},      {"worms rise", worm_rise},  {"worms hit", worm_accent},
     {"gargoyle 1", garg_a},        {"gargoyle 2", garg_b},     {"gargoyle 3", garg_c},
-    {"gargoyle out", garg_out},    {"letters 1", letters_a},   {"letters 2", letters_b},
+    {"gargoyle out", garg_out},    {"letters", letters_a},     {"theme: climb lifted", theme_lift},
     {"halftone 1", halftone_a},    {"halftone 2", halftone_b}, {"portrait 1", portrait_a},
     {"portrait 2", portrait_b},    {"church", church},         {"outro", outro_a},
     {"outro end", outro_end},
@@ -717,6 +816,7 @@ Song compose(const std::vector<Sample> &samples) {
   for (int i = 0; i < kPatterns; i++) {
     kPatternDefs[i].build(song.patterns[i]);
     for (const Release &rel : kReleases) release_before_notes(song.patterns[i], rel.ch, rel.step);
+    dynamics(song.patterns[i], i);
     pan_cymbals(song.patterns[i]);
   }
   int pos = 0;

@@ -424,9 +424,31 @@ Sample finish_loop(const char *name, const Looped &l, double rate, int volume, u
   return finish(name, l.x, rate, volume, l.loop_start, l.loop_len, init);
 }
 
-// A looped sample of pad `p` sounding `tones`; `init` starts its phases.
-Sample looped_sample(const char *name, const Pad &p, const std::vector<Tone> &tones, uint64_t init, int volume) {
-  return finish_loop(name, pad(p, tones, init), p.rate, volume);
+// A sum of many partials peaks far above its average; a soft saturation
+// (tanh of `drive` times the sound over its peak) brings the peaks down
+// towards the body, so the sound plays louder at the same headroom, and
+// adds a little odd-harmonic edge. A memoryless curve: a loop stays a loop.
+// The curve turns a lopsided wave into one with DC, so the loop's mean is
+// taken off again (the same offset everywhere keeps the seam). drive 0
+// leaves the sound alone.
+void saturate(Looped &l, double drive) {
+  if (drive <= 0) return;
+  double peak = 1e-9;
+  for (double v : l.x) peak = std::max(peak, std::fabs(v));
+  for (double &v : l.x) v = std::tanh(drive * v / peak);
+  double mean = 0;
+  for (int i = l.loop_start; i < l.loop_start + l.loop_len; i++) mean += l.x[i];
+  mean /= l.loop_len;
+  for (double &v : l.x) v -= mean;
+}
+
+// A looped sample of pad `p` sounding `tones`, saturated by `drive`; `init`
+// starts its phases.
+Sample looped_sample(const char *name, const Pad &p, const std::vector<Tone> &tones, uint64_t init, int volume,
+                     double drive = 0) {
+  Looped l = pad(p, tones, init);
+  saturate(l, drive);
+  return finish_loop(name, l, p.rate, volume);
 }
 
 // Adds a band of noise between lo and hi Hz (a band reaching below 0 Hz
@@ -454,8 +476,9 @@ double loop_rms(const Looped &l) {
 // A looped tone with breath: noise between lo and hi Hz at `air` of the
 // tone's level (RMS), so the note has a top above its harmonics.
 Sample breathy_sample(const char *name, const Pad &p, const std::vector<Tone> &tones, uint64_t init, int volume,
-                      double lo, double hi, double air) {
+                      double lo, double hi, double air, double drive = 0) {
   Looped l = pad(p, tones, init);
+  saturate(l, drive);
   // The partials' amplitudes are uniform in [0, amp): their sum has an RMS
   // of amp x sqrt(count / 6).
   const double count = std::max(1.0, (hi - lo) * l.loop_len / p.rate);
@@ -467,19 +490,23 @@ double noise(Rng &r) { return 2 * r.uniform() - 1; }
 
 // ---- drums (C-3: 16574 Hz; metal at A-3: 27928 Hz) --------------------------------
 
+// Kick: a sine body falling to 54 Hz, and above it the beater's attack:
+// a band of noise near 3 kHz and a short knock near 1.6 kHz, so the kick
+// is heard where a small speaker has no low end.
 Sample kick() {
-  const double R = note_rate(48);
+  const double R = note_rate(48), hr = R * kOversample;
   Rng rng(11);
   double ph = 0;
-  OnePole click(3000, R * kOversample);
-  auto x = render_os(int(0.5 * R), R, [&](double t) {
-    double f = 48 + 120 * std::exp(-t / 0.03) + 300 * std::exp(-t / 0.004);
-    ph += 2 * kPi * f / (R * kOversample);
-    double body = std::sin(ph) * std::exp(-t / 0.16);
-    double c = click.lp(noise(rng)) * std::exp(-t / 0.004) * 1.5;
-    return std::tanh(1.8 * (body + c));
+  Svf click(3200, 1.2, hr);
+  auto x = render_os(int(0.45 * R), R, [&](double t) {
+    double f = 54 + 110 * std::exp(-t / 0.028) + 300 * std::exp(-t / 0.004);
+    ph += 2 * kPi * f / hr;
+    double body = std::sin(ph) * std::exp(-t / 0.12);
+    double c = 1.6 * click.bp(noise(rng)) * std::exp(-t / 0.006);
+    double knock = 0.5 * std::sin(2 * kPi * 1600 * t) * std::exp(-t / 0.008);
+    return std::tanh(1.8 * (body + c + knock));
   });
-  return finish("kick", x, R, 48);
+  return finish("kick", x, R, 60);
 }
 
 // Played at A-3 like the cymbals, so the wires reach 12 kHz.
@@ -489,15 +516,18 @@ Sample snare() {
   Svf bp(3200, 0.7, hr);
   OnePole lp(11000, hr);
   double p1 = 0, p2 = 0;
+  Svf crack_band(1900, 1.4, hr);
   auto x = render_os(int(0.42 * R), R, [&](double t) {
-    p1 += 2 * kPi * (180 + 60 * std::exp(-t / 0.01)) / hr;
-    p2 += 2 * kPi * 330 / hr;
-    double body = (std::sin(p1) + 0.5 * std::sin(p2)) * std::exp(-t / 0.05);
+    p1 += 2 * kPi * (200 + 60 * std::exp(-t / 0.01)) / hr;
+    p2 += 2 * kPi * 340 / hr;
+    double body = (std::sin(p1) + 0.5 * std::sin(p2)) * std::exp(-t / 0.04);
     double n = lp.lp(noise(rng));
     double wires = (bp.bp(n) * 1.2 + 0.8 * n) * (std::exp(-t / 0.11) + 0.12 * std::exp(-t / 0.3));
-    return std::tanh(1.4 * (0.7 * body + wires));
+    // The crack: the stick's first 15 ms, a loud band between 1 and 3 kHz.
+    double crack = 2.2 * crack_band.bp(n) * std::exp(-t / 0.015);
+    return std::tanh(1.4 * (0.55 * body + wires + crack));
   });
-  return finish("snare", x, R, 60);
+  return finish("snare", x, R, 64);
 }
 
 // Cymbal noise: white noise through a high-pass at `hp_hz` and two resonant
@@ -665,20 +695,22 @@ Sample thunder() {
 
 // ---- tonal instruments ----------------------------------------------------------
 
-// Bass: C-2 (8287 Hz) sounds C2 (65.4 Hz). A low-passed saw whose filter
-// closes during the attack; two voices 6 cents apart.
+// Bass: C-2 (8287 Hz) sounds C2 (65.4 Hz). A saw whose filter closes
+// during the attack but stays open enough for the upper harmonics to carry
+// the line on a small speaker (its fundamental is weak there); two voices 6
+// cents apart.
 Sample bass(bool growl) {
   Pad p = pad_at(36, 0.22, 1.0, 2, 7);
   // The growl leans to odd harmonics (a hollow, square-like body) with a
-  // nasal resonance near 650 Hz.
+  // nasal resonance near 650 Hz and a bite near 1.4 kHz.
   p.spectrum = [growl](double f, int k, double prog) {
-    double fc = (growl ? 900 : 420) + (growl ? 2400 : 1500) * (1 - prog) * (1 - prog);
+    double fc = (growl ? 1500 : 800) + (growl ? 2600 : 2000) * (1 - prog) * (1 - prog);
     double odd = growl && k % 2 == 0 ? 0.45 : 1.0;
-    double nasal = growl ? 1 + 2.5 * std::exp(-std::pow((f - 650) / 220, 2)) : 1.0;
-    return odd * nasal / k * lowpass_shape(f, fc, growl ? 3 : 4) * (k == 1 ? 1.4 : 1.0);
+    double nasal = growl ? 1 + 2.5 * std::exp(-std::pow((f - 650) / 220, 2)) + 1.2 * std::exp(-std::pow((f - 1400) / 400, 2))
+                         : 1 + 0.8 * std::exp(-std::pow((f - 1100) / 500, 2));
+    return odd * nasal / k * lowpass_shape(f, fc, growl ? 3 : 4);
   };
-  return looped_sample(growl ? "growl bass" : "bass", p, {{pitch(36, 0.5), 1.0}, {pitch(36, 0.25), growl ? 0.0 : 0.35}},
-                       growl ? 31 : 30, growl ? 48 : 46);
+  return looped_sample(growl ? "growl bass" : "bass", p, {{pitch(36, 0.5), 1.0}}, growl ? 31 : 30, growl ? 56 : 58, 1.6);
 }
 
 double drawbars(int k) {
@@ -689,9 +721,10 @@ double drawbars(int k) {
     case 4: return 0.5;
     case 6: return 0.25;
     case 8: return 0.3;
-    case 10: return 0.08;
-    case 12: return 0.1;
-    case 16: return 0.12;
+    case 5: return 0.2;
+    case 10: return 0.22;
+    case 12: return 0.28;
+    case 16: return 0.3;
     default: return 0.0;
   }
 }
@@ -699,23 +732,26 @@ double drawbars(int k) {
 // Chords: C-3 (16574 Hz) sounds the open voicing on C3.
 Sample organ(bool minor) {
   Pad p = pad_at(48, 0.04, 1.6, 2, 5);
-  // Dark: the drawbars through a steep low-pass, so the chord fills the low
-  // mids and leaves 500 Hz to 2 kHz to the tune.
-  p.spectrum = [](double f, int k, double) { return drawbars(k) * lowpass_shape(f, 900, 4); };
+  // The drawbars up to the 16th harmonic through a gentle low-pass near
+  // 3 kHz, with a little key-click brightness in the attack.
+  p.spectrum = [](double f, int k, double prog) {
+    return drawbars(k) * lowpass_shape(f, 3000 + 2000 * (1 - prog), 2);
+  };
   auto tones = voicing(pitch(48, 0.5), minor);
   tones.push_back({pitch(48, 0.25), 0.35});  // 16' pedal tone
-  return looped_sample(minor ? "organ minor" : "organ major", p, tones, minor ? 40 : 41, 40);
+  return looped_sample(minor ? "organ minor" : "organ major", p, tones, minor ? 40 : 41, 58, 1.8);
 }
 
 Sample choir(bool minor) {
   Pad p = pad_at(48, 0.4, 2.0, 3, 9);
   p.vib_hz = 5.2;
   p.vib_depth = 0.004;
-  // A closed "oo" rather than an open "ah": the formants sit low.
+  // An open "ah" with its formants at 700 Hz, 1.15 kHz and 2.7 kHz, so the
+  // choir sings in the band where the ear is keenest.
   p.spectrum = [](double f, int k, double prog) {
-    return vowel_oo(f) / std::sqrt(double(k)) * lowpass_shape(f, 700, 4) * (0.6 + 0.4 * prog);
+    return (vowel_ah(f) + 0.3 * vowel_oo(f)) / std::sqrt(double(k)) * lowpass_shape(f, 4000, 4) * (0.6 + 0.4 * prog);
   };
-  return looped_sample(minor ? "choir minor" : "choir major", p, voicing(pitch(48, 0.5), minor), minor ? 42 : 43, 44);
+  return looped_sample(minor ? "choir minor" : "choir major", p, voicing(pitch(48, 0.5), minor), minor ? 42 : 43, 54, 1.8);
 }
 
 Sample strings(bool minor) {
@@ -723,22 +759,23 @@ Sample strings(bool minor) {
   p.vib_hz = 5.8;
   p.vib_depth = 0.003;
   p.spectrum = [](double f, int k, double prog) {
-    return 1.0 / k * lowpass_shape(f, 800 + 400 * prog, 4) * (1 + 0.3 * std::exp(-std::pow((f - 2800) / 600, 2)));
+    return 1.0 / k * lowpass_shape(f, 2200 + 1200 * prog, 3) * (1 + 0.8 * std::exp(-std::pow((f - 2500) / 700, 2)));
   };
   return looped_sample(minor ? "strings minor" : "strings major", p, voicing(pitch(48, 0.5), minor), minor ? 44 : 45,
-                      42);
+                      54, 1.8);
 }
 
-// Singing lead: C-3 sounds C4, so the tune's fundamentals stay below 500 Hz.
-// A saw whose strong fundamental carries the note, through a soft "ah" that
-// opens slightly during the attack, and a breath of noise above 4 kHz; two
-// voices 5 cents apart. Vibrato comes from the pattern.
+// Singing lead: C-3 sounds C4. A bright saw through an open "ah" with a
+// presence peak near 2.2 kHz, so the tune's harmonics sing between 1 and
+// 4 kHz, and a breath of noise above 4 kHz; two voices 5 cents apart.
+// Vibrato comes from the pattern.
 Sample lead() {
-  Pad p = pad_at(48, 0.06, 0.5, 2, 6);
+  Pad p = pad_at(48, 0.03, 0.5, 2, 6);
   p.spectrum = [](double f, int k, double prog) {
-    return (1.0 / k) * (k == 1 ? 2.0 : 0.5) * (0.3 + vowel_ah(f)) * lowpass_shape(f, 1500 + 1500 * prog, 3);
+    const double presence = 1 + 1.5 * std::exp(-std::pow((f - 2200) / 800, 2));
+    return (1.0 / k) * (k == 1 ? 1.2 : 1.0) * (0.4 + vowel_ah(f)) * presence * lowpass_shape(f, 5000 + 1500 * prog, 3);
   };
-  return breathy_sample("lead", p, {{pitch(48, 1.0), 1.0}}, 50, 52, 4000, 7400, 0.14);
+  return breathy_sample("lead", p, {{pitch(48, 1.0), 1.0}}, 50, 62, 4000, 7400, 0.14, 1.5);
 }
 
 // Solo voice "oo" with its own slow vibrato and a breath above 4 kHz: C-3
@@ -747,15 +784,15 @@ Sample voice() {
   Pad p = pad_at(48, 0.25, 1.2, 2, 4);
   p.vib_hz = 5.0;
   p.vib_depth = 0.006;
-  p.spectrum = [](double f, int k, double) { return vowel_oo(f * 0.8) / k; };
-  return breathy_sample("voice", p, {{pitch(48, 1.0), 1.0}}, 51, 46, 4000, 7400, 0.14);
+  p.spectrum = [](double f, int k, double) { return (vowel_oo(f * 0.8) + 0.7 * vowel_ah(f)) / std::sqrt(double(k)); };
+  return breathy_sample("voice", p, {{pitch(48, 1.0), 1.0}}, 51, 58, 4000, 7400, 0.14, 1.5);
 }
 
 // Dark drone for the intro: C-2 (8287 Hz) sounds C2 and G2 with a breathy
 // band of partials on the loop's grid (noise that repeats every 3 s).
 Sample drone() {
   Pad p = pad_at(36, 0.8, 2.0, 3, 10);
-  p.spectrum = [](double f, int k, double) { return 1.0 / k * lowpass_shape(f, 500, 4); };
+  p.spectrum = [](double f, int k, double) { return 1.0 / k * lowpass_shape(f, 1200, 3); };
   Looped l = pad(p, {{pitch(36, 0.5), 1.0}, {pitch(43, 0.5), 0.6}, {pitch(36, 1.0), 0.4}}, 52);
   add_band_noise(l, p.rate, 150, 900, 0.015, 53);  // wind
   return finish_loop("drone", l, p.rate, 38);
@@ -775,14 +812,15 @@ Sample harp() {
   std::vector<Partial> ps;
   for (int k = 1; k * f < 0.45 * R; k++) ps.push_back({k * f * (1 + 0.0004 * k * k), 0.9 / (k * k * 0.5 + 0.5), 1.3 / k});
   auto x = partials(R, 1.0, ps, 0.002, 61);
-  return finish("harp", x, R, 34);
+  return finish("harp", x, R, 50);
 }
 
 Sample celesta() {
   const double R = note_rate(48), f = pitch(48, 2.0);  // C-3 sounds C5
-  std::vector<Partial> ps = {{f, 1.0, 0.7}, {f * 2, 0.2, 0.35}, {f * 4, 0.3, 0.15}, {f * 5.4, 0.1, 0.08}, {f * 8.9, 0.05, 0.05}};
+  std::vector<Partial> ps = {{f, 1.0, 0.7},        {f * 2, 0.3, 0.35},   {f * 3, 0.15, 0.25},
+                             {f * 4, 0.4, 0.18},   {f * 5.4, 0.15, 0.1}, {f * 8.9, 0.08, 0.06}};
   auto x = partials(R, 0.8, ps, 0.001, 62);
-  return finish("celesta", x, R, 32);
+  return finish("celesta", x, R, 48);
 }
 
 // Synth pluck for sequences: a pulse whose upper partials die first.
@@ -791,10 +829,10 @@ Sample pluck() {
   std::vector<Partial> ps;
   for (int k = 1; k * f < 0.45 * R; k++) {
     double a = std::fabs(std::sin(kPi * k * 0.3)) / k;
-    ps.push_back({k * f, a, 0.35 / (1 + 0.4 * k)});
+    ps.push_back({k * f, a * (k <= 6 ? 1.0 : 0.6), 0.35 / (1 + 0.15 * k)});
   }
   auto x = partials(R, 0.5, ps, 0.001, 63);
-  return finish("pluck", x, R, 40);
+  return finish("pluck", x, R, 46);
 }
 
 // Orchestral hit on an open fifth of C (no third, so it fits a major or a
@@ -812,7 +850,7 @@ Sample stab() {
     double env = (1 - std::exp(-t / 0.005)) * (0.75 * std::exp(-t / 0.16) + 0.25 * std::exp(-t / 0.6));
     double timp = std::sin(2 * kPi * 65.4 * t) * std::exp(-t / 0.5) + 0.5 * std::sin(2 * kPi * 98.1 * t) * std::exp(-t / 0.3);
     double splash = lp.lp(noise(rng)) * std::exp(-t / 0.12);
-    return std::tanh(0.35 * brass * env + 0.9 * timp + 0.7 * splash);
+    return std::tanh(1.7 * (0.35 * brass * env + 0.9 * timp + 0.7 * splash));
   });
   return finish("stab", x, R, 64);
 }

@@ -1,6 +1,6 @@
 // Previews of what the texture scenes show: each shading picture and UV map
 // composed with its texture through the scene's own pixel formula
-// (driver/scene_pixels.h) at three moments. They read several jobs' assets,
+// (fx/scene_pixels.h) at three moments. They read several jobs' assets,
 // so they are made once every job has run (the whole run) or from the
 // assets already built (--previews).
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "assets/frame.h"
-#include "driver/scene_pixels.h"
+#include "fx/scene_pixels.h"
 #include "gen.h"
 #include "sdf.h"
 

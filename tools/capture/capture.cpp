@@ -36,6 +36,7 @@
 #include "music/mzx.h"
 #include "replayer/pt.h"
 #include "sound/dsp16.h"
+#include "tools/capture/hashes.h"
 #include "tools/writers/writers.h"
 #ifdef ULV_VIDEO
 #include "tools/capture/encoder.h"
@@ -63,6 +64,7 @@ struct Options {
   std::vector<int> shots;
   bool quiet = false;
   bool bench = false;
+  std::string hashes;  // --hashes FILE
 };
 
 [[noreturn]] void usage_error(const std::string &what) {
@@ -71,7 +73,8 @@ struct Options {
                "usage: ulvenor-capture --video FILE [--scale N] [--fps N] [--from POS] [--to POS] [--lossless] [--quiet] [--bench]\n"
                "       ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
                "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
-               "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n");
+               "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n"
+               "       ulvenor-capture --hashes FILE [--fps N]\n");
   std::exit(2);
 }
 
@@ -81,7 +84,8 @@ void help() {
       "usage: ulvenor-capture --video FILE [--scale N] [--fps N] [--from POS] [--to POS] [--lossless] [--quiet] [--bench]\n"
       "       ulvenor-capture --out DIR [--fps N] [--scale N] [--from POS] [--to POS] [--quiet]\n"
       "       ulvenor-capture --out DIR [--scale N] --shot POS [--shot POS ...]\n"
-      "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n\n"
+      "       ulvenor-capture --bench [--fps N] [--out DIR --shot POS ...]\n"
+      "       ulvenor-capture --hashes FILE [--fps N]\n\n"
       "  --video FILE  encode picture and sound into FILE as they are made; its extension\n"
       "                chooses .mp4 (H.264 + AAC), .mkv (H.264 + FLAC) or .webm (VP9 + Opus),\n"
       "                4:2:0 at constant quality; --scale 3 and --fps 60 unless given;\n"
@@ -102,6 +106,9 @@ void help() {
       "  --quiet       no size estimate or progress on standard error\n"
       "  --bench       draw the whole demo as fast as possible and print the cost per scene;\n"
       "                with --shot, also write those stills (not timed)\n"
+      "  --hashes FILE write to FILE a 64-bit FNV-1a hash of every sound block (\"a K HASH\",\n"
+      "                4096 frames) and of every video frame (\"f K POS HASH\", 320x240 RGB)\n"
+      "                of the whole demo, in the order they are made; nothing else\n"
       "  --help, --version\n\n"
       "example: ulvenor-capture --video ulvenor.mp4\n"
       "example: ulvenor-capture --out cap --scale 3 && ffmpeg -i cap/video.y4m -i cap/audio.wav out.mkv\n");
@@ -178,9 +185,17 @@ Options parse(int argc, char **argv) {
       o.quiet = true;
     } else if (a == "--bench") {
       o.bench = true;
+    } else if (a == "--hashes") {
+      o.hashes = value("--hashes");
     } else {
       usage_error("unknown argument: " + a);
     }
+  }
+  if (!o.hashes.empty()) {
+    if (!o.out.empty() || !o.video.empty() || o.bench || !o.shots.empty() || o.from_given || o.to_given ||
+        o.scale != 1 || o.lossless)
+      usage_error("--hashes takes only --fps");
+    return o;
   }
   if (!o.video.empty()) {
     if (!o.out.empty()) usage_error("--video FILE and --out DIR are two ways to record: give one");
@@ -279,12 +294,18 @@ struct Music {
   std::vector<uint8_t> pcm;  // 16-bit stereo little-endian, reserved once
   int64_t produced = 0;
   bool keep = true;
+  tw_file *hashes = nullptr;  // when set, every block's hash line goes there
 
   void advance_to(int64_t played) {
     static uint8_t block[BLOCK * 4];
     while (produced <= played) {
       mix_newhand(nullptr, block, int(sizeof block));
       if (keep) pcm.insert(pcm.end(), block, block + sizeof block);
+      if (hashes) {
+        char s[64];
+        const int n = cap_block_line(s, sizeof s, long(produced / BLOCK), cap_hash(block, sizeof block, 1, 1));
+        tw_write(*hashes, s, size_t(n));
+      }
       produced += BLOCK;
     }
   }
@@ -443,6 +464,29 @@ int bench(const Options &o) {
   const bool whole = shots_complete(shots, pos);
   finish_shots(shots, whole);
   return whole ? 0 : 1;
+}
+
+// ---- hashes ----------------------------------------------------------------
+
+// The whole demo on the virtual clock, as a capture draws it, every block
+// and frame as one hash line (tools/capture/hashes.h).
+int hash_list(const Options &o) {
+  tw_file f;
+  tw_open(f, o.hashes);
+  Music music;
+  music.keep = false;
+  music.hashes = &f;
+  std::vector<uint8_t> rgb;
+  for (int64_t k = 0;; k++) {
+    const int32_t pos = draw_frame(music, int32_t(k * 1000 / o.fps));
+    window_rgb(rgb);
+    char s[64];
+    const int n = cap_frame_line(s, sizeof s, long(k), pos, cap_hash(rgb.data(), rgb.size(), 1, 1));
+    tw_write(f, s, size_t(n));
+    if (demo_done(pos, 0)) break;
+  }
+  tw_commit({&f});
+  return 0;
 }
 
 // ---- capture ---------------------------------------------------------------
@@ -673,6 +717,7 @@ int main(int argc, char **argv) {
   if (!o.out.empty()) make_folder(o.out);
   tw_catch_signals();
   startup();
+  if (!o.hashes.empty()) return hash_list(o);
   if (!o.bench && o.shots.empty()) check_space(o);
   return o.bench ? bench(o) : capture(o);
 }

@@ -1,0 +1,117 @@
+// The spinning stars' figures, from the demo's own renderer: for every
+// fourth millisecond the scene can be on screen, both models drawn as the scene
+// draws them, their coverage read from the z-buffer.
+//   cracks    background pixels that no 8-connected path of background links
+//             to the frame's border, each star drawn alone (a star's solid is
+//             star-shaped about its centre, so its silhouette has no holes:
+//             any is a crack of the rasterised mesh)
+//   between   the same with both stars drawn, as the scene shows them: the
+//             panorama seen through where they overlap
+//   slivers   covered pixels that no fully covered 2x2 block contains, each
+//             star alone: parts of the silhouette one pixel thin
+//   slivers   covered pixels that no fully covered 2x2 block contains: parts
+//             of the silhouette one pixel thin (spike tips, hairline gaps)
+#include "tools/artfigures/figures.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "assets/assets.h"
+#include "driver/scenes.h"
+#include "maths/cr.h"
+#include "driver/timeline.h"
+#include "vector/bare.h"
+
+namespace {
+
+constexpr int W = 320, H = 200;
+
+bool covered(int i) { return bare_zbuf[i] != BARE_ZCLEAR; }
+
+int enclosed_background(std::vector<int> &stack, std::vector<uint8_t> &seen) {
+  std::fill(seen.begin(), seen.end(), 0);
+  stack.clear();
+  for (int i = 0; i < W * H; i++) {
+    const int x = i % W, y = i / W;
+    if ((x == 0 || y == 0 || x == W - 1 || y == H - 1) && !covered(i)) seen[i] = 1, stack.push_back(i);
+  }
+  while (!stack.empty()) {
+    const int i = stack.back();
+    stack.pop_back();
+    const int x = i % W, y = i / W;
+    for (int dy = -1; dy <= 1; dy++)
+      for (int dx = -1; dx <= 1; dx++) {
+        const int xx = x + dx, yy = y + dy, j = yy * W + xx;
+        if (xx >= 0 && yy >= 0 && xx < W && yy < H && !seen[j] && !covered(j)) seen[j] = 1, stack.push_back(j);
+      }
+  }
+  int n = 0;
+  for (int i = 0; i < W * H; i++) n += !covered(i) && !seen[i];
+  return n;
+}
+
+int sliver_pixels() {
+  auto block = [](int x, int y) {  // the 2x2 block with top-left (x, y) all covered
+    return x >= 0 && y >= 0 && x < W - 1 && y < H - 1 && covered(y * W + x) && covered(y * W + x + 1) &&
+           covered((y + 1) * W + x) && covered((y + 1) * W + x + 1);
+  };
+  int n = 0;
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++)
+      if (covered(y * W + x) && !block(x - 1, y - 1) && !block(x, y - 1) && !block(x - 1, y) && !block(x, y)) n++;
+  return n;
+}
+
+// Star k (0 or 1) alone, placed as the scene places it.
+void one_star(int k, int now) {
+  bare_clearzbuf();
+  bare_loadidentity();
+  if (k == 0) {
+    bare_translate(float(3 * cr_sin(now * 0.0005)), 0, -19.0f);
+    bare_rotatey(float(now * (1.0 / 1500)));
+    bare_rotatex(float(now * (1.0 / 2013)));
+  } else {
+    bare_translate(float(2 * cr_sin(now * 0.0005 + 0.3)), 0, -18.5f);
+    bare_rotatez(float(-now * (1.0 / 1910)));
+    bare_rotatex(float(-now * 0.001));
+  }
+  static uint8_t frame[W * H];
+  static const uint8_t table[256] = {};
+  bare_render(reinterpret_cast<const int32_t *>(model1), frame, table);
+}
+
+}  // namespace
+
+void star_figures() {
+  // The scene's span in ms at the module's steady speed, with half a second
+  // of margin either side (a superset of the frames any clock draws).
+  const int first = int(rows_between(0, scene_table[SCENE_SPINNING].first) * ROW_MS) - 500;
+  const int last = int(rows_between(0, scene_table[SCENE_SPINNING].last + 1) * ROW_MS) + 500;
+  std::vector<int> stack;
+  std::vector<uint8_t> seen(W * H);
+  long frames = 0, cracked = 0, enclosed = 0, slivers = 0, worst_sliver = 0, between = 0, between_frames = 0;
+  int worst_enclosed = 0, worst_at = first, sliver_at = first;
+  for (int now = first; now <= last; now += 4) {
+    int e = 0, s = 0;
+    for (int k = 0; k < 2; k++) {
+      one_star(k, now);
+      e += enclosed_background(stack, seen);
+      s += sliver_pixels();
+    }
+    spin_models(scene_table[SCENE_SPINNING].first, now);
+    const int both = enclosed_background(stack, seen);
+    between += both, between_frames += both > 0;
+    frames++;
+    cracked += e > 0;
+    enclosed += e;
+    slivers += s;
+    if (e > worst_enclosed) worst_enclosed = e, worst_at = now;
+    if (s > worst_sliver) worst_sliver = s, sliver_at = now;
+  }
+  std::printf("star     %ld frames (every 4 ms, now %d..%d): cracks (background enclosed by one star) %ld px, in %ld frames, max %d (now %d)\n",
+              frames, first, last, enclosed, cracked, worst_enclosed, worst_at);
+  std::printf("star     background enclosed between the two stars: %ld px, in %ld frames\n", between, between_frames);
+  std::printf("star     1-pixel slivers: mean %.1f px a frame, max %ld (now %d)\n", double(slivers) / frames,
+              worst_sliver, sliver_at);
+}
