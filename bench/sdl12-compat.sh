@@ -6,15 +6,28 @@
 # written, and DIR is configured with it. The program finds the library
 # through its build-tree run path; run it with
 # LD_LIBRARY_PATH=DIR/sdl12-compat/lib to be sure.
-# usage: bench/sdl12-compat.sh [DIR]   (default build-compat; prints DIR/ulvenor)
+# With --unpack it only unpacks the library (what the tests that run the
+# demo on both SDL 1.2s need: the same executable loads it through
+# LD_LIBRARY_PATH) and prints DIR/sdl12-compat/lib.
+# usage: bench/sdl12-compat.sh [--unpack] [DIR]   (default build-compat; prints DIR/ulvenor)
 set -eu
+UNPACK_ONLY=0
+if [ "${1:-}" = --unpack ]; then
+  UNPACK_ONLY=1
+  shift
+fi
 DIR=${1:-build-compat}
 ROOT=$DIR/sdl12-compat
 ARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+# shellcheck source=../setup.sh
+. ./setup.sh
+ulv_setup "${ULV_COMPAT_PACKAGES[@]}" >&2
 if [ ! -f "$ROOT/lib/libSDL-1.2.so.0" ]; then
   rm -rf "$ROOT"
   mkdir -p "$ROOT/debs" "$ROOT/lib" "$ROOT/pkgconfig"
-  (cd "$ROOT/debs" && apt-get download -q libsdl1.2-compat libsdl1.2-compat-dev) >&2
+  # A clean machine may have no package lists yet: fetch them once.
+  (cd "$ROOT/debs" && { apt-get download -q libsdl1.2-compat libsdl1.2-compat-dev ||
+    { ulv_as_root apt-get update -q && apt-get download -q libsdl1.2-compat libsdl1.2-compat-dev; }; }) >&2
   for deb in "$ROOT"/debs/*.deb; do dpkg -x "$deb" "$ROOT/tree"; done
   # The packages' own libSDL.so points at a name only the system's
   # alternatives provide: link the unpacked library directly.
@@ -25,8 +38,10 @@ if [ ! -f "$ROOT/lib/libSDL-1.2.so.0" ]; then
     "$ROOT/tree/usr/lib/$ARCH/pkgconfig/sdl12_compat.pc" >"$ROOT/pkgconfig/sdl.pc"
 fi
 abs=$(cd "$ROOT" && pwd)
-# shellcheck source=../setup.sh
-. ./setup.sh
+if [ "$UNPACK_ONLY" = 1 ]; then
+  echo "$abs/lib"
+  exit 0
+fi
 PKG_CONFIG_PATH="$abs/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}" \
   ULV_TARGETS=${ULV_TARGETS:-ulvenor} ulv_build "$DIR" -DCMAKE_BUILD_TYPE=Release -DULV_TESTS=OFF >&2
 echo "$DIR/ulvenor"

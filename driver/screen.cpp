@@ -23,6 +23,7 @@ namespace {
 constexpr int AREA_W = 320, AREA_H = 240;  // the picture area at scale 1
 
 int window_scale = 1;      // the scale of the windowed mode
+bool fresh_windows;        // each switch needs a new window (see screen_open)
 int display_w, display_h;  // the desktop's size; 0 when SDL cannot tell
 int display_bpp;           // the desktop's bits per pixel; 0 when unknown
 
@@ -134,6 +135,21 @@ int set_mode(bool fullscreen) {
   return 1;
 }
 
+// The title and the hidden cursor, on every new window.
+void dress_window() {
+  SDL_WM_SetCaption("Ulvenor Tarquel", nullptr);
+  SDL_ShowCursor(0);
+}
+
+// Closes and opens SDL's video, so the next mode gets a window of its own.
+// Returns 0, with SDL's reason, when video cannot be opened again.
+int reopen_video() {
+  free_wide();
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  scr = nullptr;
+  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
 template <class Pixel>
 void scale_frame(const uint8_t *out, const Pixel *tab, uint8_t *pixels, int pitch, int scale) {
   const size_t row_bytes = size_t(FRAME_W) * scale * sizeof(Pixel);
@@ -162,12 +178,23 @@ int screen_open(int scale, bool fullscreen) {
   display_h = info ? info->current_h : 0;
   display_bpp = info && info->vfmt ? info->vfmt->BitsPerPixel : 0;
   window_scale = scale < 1 ? 1 : scale > SCREEN_MAXSCALE ? SCREEN_MAXSCALE : scale;
-  return set_mode(fullscreen);
+  // SDL 1.2 over SDL 2 (sdl12-compat, which reports 1.2.50 and later;
+  // classic SDL 1.2 ends at 1.2.15) switches to full screen by enlarging the
+  // window where it stands: without a window manager to move it, the
+  // full-screen window keeps the small one's corner and the picture runs off
+  // the display. A window made full screen from the start sits at the
+  // display's corner, so each switch there opens video afresh.
+  fresh_windows = SDL_Linked_Version()->patch >= 50;
+  if (!set_mode(fullscreen)) return 0;
+  dress_window();
+  return 1;
 }
 
 int screen_toggle_fullscreen() {
   const bool was = screen_fullscreen;
+  if (fresh_windows && !reopen_video()) return 0;
   if (set_mode(!was) || set_mode(was)) {
+    if (fresh_windows) dress_window();
     remap_palette();
     return 1;
   }

@@ -40,19 +40,6 @@ lit=$("$CHECK" enlarged "$E2E_TMP/plain.png" "$E2E_TMP/scale3.png" 3) ||
 [ "$lit" -ge 100 ] || fail "the compared frame is nearly black ($lit per mille lit)"
 echo "--scale 3: 960x720, the plain frame enlarged exactly ($lit per mille lit)"
 
-# Grabs window $1 into $2 every 0.5 s until at least $3 per mille of it
-# is lit, for at most $4 s; LIT is the last grab's share.
-wait_lit() {
-  local i stats
-  for i in $(seq $(($4 * 2))); do
-    stats=$(grab "$1" "$2") || fail "cannot grab window $1"
-    read -r _ _ _ LIT _ <<<"$stats"
-    [ "$LIT" -ge "$3" ] && return 0
-    sleep 0.5
-  done
-  return 1
-}
-
 # Full screen and back while the demo plays on its real clock. The screen
 # is 1280x1024: scale 4, the 1280x960 area 32 rows down, its picture rows
 # 32 + 80 to 32 + 880. Each step waits for what it needs to see, not a

@@ -131,3 +131,16 @@ grab_still() {
   done
   return 1
 }
+
+# Grabs window $1 into $2 every 0.5 s until at least $3 per mille of it
+# is lit, for at most $4 s; LIT is the last grab's share.
+wait_lit() {
+  local i stats
+  for i in $(seq $(($4 * 2))); do
+    stats=$(grab "$1" "$2") || fail "cannot grab window $1"
+    read -r _ _ _ LIT _ <<<"$stats"
+    [ "$LIT" -ge "$3" ] && return 0
+    sleep 0.5
+  done
+  return 1
+}
