@@ -10,16 +10,8 @@
 # usage: sdl12_test.sh ULVENOR E2E_CHECK [LIBDIR]
 ULVENOR=$1
 CHECK=$2
-LIBDIR=${3:-}
-if [ -n "$LIBDIR" ]; then
-  if [ ! -f "$LIBDIR/libSDL-1.2.so.0" ]; then
-    echo "SKIP: no sdl12-compat in $LIBDIR (bench/sdl12-compat.sh --unpack unpacks it)"
-    exit 77
-  fi
-  LIBDIR=$(cd "$LIBDIR" && pwd)
-  export LD_LIBRARY_PATH=$LIBDIR${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
-fi
 source "$(dirname "$0")/lib.sh"
+use_sdl12 "${3:-}"
 # SDL 2 says this itself when it looks for Wayland without a runtime folder.
 sdl2_noise='^error: XDG_RUNTIME_DIR is invalid or not set in the environment\.$'
 
@@ -57,22 +49,6 @@ win=$(find_window "Ulvenor Tarquel" 20) || fail "no window"
 check_library "$DEMO_PID" "--scale 2"
 wait_size "$win" 10 640x480 || fail "--scale 2: the window is $(window_size "$win")"
 wait_lit "$win" "$E2E_TMP/window.png" 100 30 || fail "the picture did not come up ($LIT per mille lit)"
-
-# Waits up to $2 seconds for the demo's window to be $1 (WxH), looking it
-# up by its title each time (sdl12-compat makes a new window for a new
-# mode); prints its id.
-wait_new_size() {
-  local i w
-  for i in $(seq $(($2 * 10))); do
-    w=$(xdotool search --name '^Ulvenor Tarquel$' 2>/dev/null | head -n 1)
-    if [ -n "$w" ] && [ "$(window_size "$w" 2>/dev/null)" = "$1" ]; then
-      echo "$w"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
 
 # Prints the top left corner of window $1 on the screen as X,Y.
 corner() {
