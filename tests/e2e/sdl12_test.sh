@@ -65,8 +65,9 @@ out=$("$CHECK" black-outside "$E2E_TMP/full.png" 0 112 1280 800) || fail "full s
 press_key "$win" alt+Return
 win=$(wait_new_size 640x480 20) || fail "no 640x480 window back from full screen"
 IFS=, read -r x y <<<"$(corner "$win")"
-[ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + 640)) -le 1280 ] && [ $((y + 480)) -le 1024 ] ||
+if [ "$x" -lt 0 ] || [ "$y" -lt 0 ] || [ $((x + 640)) -gt 1280 ] || [ $((y + 480)) -gt 1024 ]; then
   fail "back from full screen the window at $x,$y is not all on the screen"
+fi
 wait_lit "$win" "$E2E_TMP/back.png" 50 10 || fail "back from full screen: no picture ($LIT per mille lit)"
 kill -TERM "$DEMO_PID"
 wait_exit "$DEMO_PID" 10 || fail "SIGTERM did not end it within 10 s"
