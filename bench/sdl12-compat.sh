@@ -18,10 +18,11 @@ if [ "${1:-}" = --unpack ]; then
 fi
 DIR=${1:-build-compat}
 ROOT=$DIR/sdl12-compat
-ARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 # shellcheck source=../setup.sh
 . ./setup.sh
-ulv_setup "${ULV_COMPAT_PACKAGES[@]}" >&2
+# It may run before anything else is installed (.ci/run calls it first).
+ulv_setup "${ULV_COMPAT_PACKAGES[@]}" dpkg-dev >&2
+ARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 if [ ! -f "$ROOT/lib/libSDL-1.2.so.0" ]; then
   rm -rf "$ROOT"
   mkdir -p "$ROOT/debs" "$ROOT/lib" "$ROOT/pkgconfig"
