@@ -23,7 +23,8 @@ namespace {
 constexpr int AREA_W = 320, AREA_H = 240;  // the picture area at scale 1
 
 int window_scale = 1;      // the scale of the windowed mode
-bool fresh_windows;        // each switch needs a new window (see screen_open)
+bool over_sdl2;            // SDL 1.2 over SDL 2: each switch needs a new window
+                           // and each update costs a whole render (see screen_open)
 int display_w, display_h;  // the desktop's size; 0 when SDL cannot tell
 int display_bpp;           // the desktop's bits per pixel; 0 when unknown
 
@@ -71,7 +72,11 @@ uint16_t shown_tab[256];
 bool shown_valid = false;  // false after a mode change cleared the window
 
 // True when out through pixtab is already on the window; else records it.
+// Over SDL 2 only: on classic SDL 1.2 an update costs less than the two
+// 64,000-byte passes of the comparison, which on a small ARM device would
+// add to every frame that did change.
 bool already_shown(const uint8_t *out) {
+  if (!over_sdl2) return false;
   if (shown_valid && std::memcmp(shown, out, sizeof shown) == 0 &&
       std::memcmp(shown_tab, pixtab, sizeof shown_tab) == 0)
     return true;
@@ -184,7 +189,7 @@ int screen_open(int scale, bool fullscreen) {
   // full-screen window keeps the small one's corner and the picture runs off
   // the display. A window made full screen from the start sits at the
   // display's corner, so each switch there opens video afresh.
-  fresh_windows = SDL_Linked_Version()->patch >= 50;
+  over_sdl2 = SDL_Linked_Version()->patch >= 50;
   if (!set_mode(fullscreen)) return 0;
   dress_window();
   return 1;
@@ -192,9 +197,9 @@ int screen_open(int scale, bool fullscreen) {
 
 int screen_toggle_fullscreen() {
   const bool was = screen_fullscreen;
-  if (fresh_windows && !reopen_video()) return 0;
+  if (over_sdl2 && !reopen_video()) return 0;
   if (set_mode(!was) || set_mode(was)) {
-    if (fresh_windows) dress_window();
+    if (over_sdl2) dress_window();
     remap_palette();
     return 1;
   }

@@ -57,9 +57,9 @@ void remap_palette();
 void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch);
 
 // Converts `out` through pixtab into the window at the current scale and
-// updates the picture's rectangle; does nothing when the same frame through
-// the same pixtab is already shown (since the last mode change or
-// screen_show_again).
+// updates the picture's rectangle. Over SDL 2 it does nothing when the same
+// frame through the same pixtab is already shown (since the last mode change
+// or screen_show_again).
 void present(const uint8_t *out);
 
 // The next present sends its frame even if unchanged (the window was
