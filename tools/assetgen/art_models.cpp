@@ -116,8 +116,10 @@ std::vector<Tri> sphere_hull(const std::vector<V3> &p) {
 // pixel, so a wedge that opens slowly and runs near-horizontally leaves
 // single background pixels cut off from the rest of it: holes inside the
 // silhouette. With the core at 0.9 units and straight flanks every thorn's
-// half-angle is about 12 degrees (the axis thorns) or 14 (the diagonal), and
-// the wedges open fast enough that no row leaves such a pixel.
+// half-angle is about 12 degrees (the long axis thorns) or 15 (the short
+// diagonal ones), and the wedges open fast enough that no row leaves such a
+// pixel. The diagonal thorns are short so the six long points lead the
+// outline and leave open sky between them.
 struct Thorn {
   V3 axis;
   double length, cap;  // tip radius; half-angle of the base on the core (radians)
@@ -136,7 +138,7 @@ std::vector<Thorn> star_thorns() {
       thorns.push_back({d, 2.25, 24 * kDeg, {6, 8, 8}});
     }
   for (int i = 0; i < 8; i++)
-    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 1.85, 20 * kDeg, {6, 6, 8}});
+    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 1.6, 17 * kDeg, {6, 6, 8}});
   return thorns;
 }
 
@@ -145,7 +147,7 @@ std::vector<Thorn> star_thorns() {
 // farthest thorn stays over two pixels wide to its end (the scene draws the
 // star 13 to 25 units away, 600 / 25 = 24 pixels a unit) instead of
 // breaking into slivers.
-constexpr double kTipRadius = 0.075, kTipStep = 0.06;
+constexpr double kTipRadius = 0.075, kTipStep = 0.04;
 
 void thorn_vertices(const Thorn &th, std::vector<V3> &pos) {
   pos.push_back(mul(th.axis, th.length));
