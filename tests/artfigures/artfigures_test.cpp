@@ -123,3 +123,29 @@ TEST(ArtFigures, WormsLeaveTheCaptionsReadable) {
   }
   EXPECT_EQ(measured, 9) << out;  // three text lines, three captions, three faces
 }
+
+// The spinning stars through the demo's renderer, every fourth millisecond
+// of their scene: no background pixel shut inside either star's silhouette
+// (the thorns' shape keeps every wedge between two of them open to the
+// outside), and few one-pixel parts (a silhouette's topmost and rightmost
+// corners are one pixel wide whatever the shape; slender thorns and
+// needle tips would add many more: the old star had 16.1 a frame).
+TEST(ArtFigures, StarsRasteriseWithoutCracksOrSlivers) {
+  const std::string out = run("--stars-greets");
+  long frames = 0, cracks = -1;
+  const size_t at = out.find("star     ");
+  ASSERT_NE(at, std::string::npos) << out;
+  ASSERT_EQ(std::sscanf(out.c_str() + at, "star     %ld frames (every 4 ms, now %*d..%*d): cracks (background enclosed by one star) %ld px",
+                        &frames, &cracks),
+            2)
+      << out;
+  EXPECT_GT(frames, 5000);  // the whole scene, about 29 s
+  EXPECT_EQ(cracks, 0) << out;
+  double mean = -1;
+  long worst = -1;
+  const size_t sl = out.find("1-pixel slivers: ");
+  ASSERT_NE(sl, std::string::npos) << out;
+  ASSERT_EQ(std::sscanf(out.c_str() + sl, "1-pixel slivers: mean %lf px a frame, max %ld", &mean, &worst), 2) << out;
+  EXPECT_LE(mean, 12.0) << out;  // 11.7 today
+  EXPECT_LE(worst, 23) << out;   // 22 today
+}

@@ -99,24 +99,34 @@ std::vector<Tri> sphere_hull(const std::vector<V3> &p) {
   return faces;
 }
 
-// The star: 14 long slender thorns (6 on the axes, 8 on the cube
-// diagonals) from a small core, an open form whose silhouette the
-// panorama shows through between the thorns, its tips short of the
-// panorama's sky (moon, spires) most of the time, and deep (4.5 units
-// across in every direction) so the depth bands of the scene slice it
-// into rings along the thorns. Each thorn is a tip and staggered rings
-// whose radius narrows faster than a cone, so the points flare from the
-// core and end needle-sharp. The surface is a radial graph over the sphere
-// of directions: its triangulation is the hull of the unit directions,
-// then every vertex moves out to its own radius, which keeps the mesh
-// closed, simple and outward-wound.
+// The star: 14 thorns (6 on the axes, 8 on the cube diagonals) from a
+// core, an open form whose silhouette the panorama shows through between
+// the thorns, its tips short of the panorama's sky (moon, spires) most of
+// the time, and deep (4.5 units across in every direction) so the depth
+// bands of the scene slice it into rings along the thorns. Each thorn is a
+// blunt tip and staggered rings on a straight cone. The surface is a
+// radial graph over the sphere of directions: its triangulation is the
+// hull of the unit directions, then every vertex moves out to its own
+// radius, which keeps the mesh closed, simple and outward-wound.
+//
+// Why the thorns are stout cones: wherever two thorns cross on the screen
+// the background between them is a wedge whose corner opens at least as
+// fast as the two flanks converge, about twice a thorn's half-angle. The
+// rasteriser samples each row at one y and snaps every vertex to a whole
+// pixel, so a wedge that opens slowly and runs near-horizontally leaves
+// single background pixels cut off from the rest of it: holes inside the
+// silhouette. With the core at 0.9 units and straight flanks every thorn's
+// half-angle is about 12 degrees (the long axis thorns) or 15 (the short
+// diagonal ones), and the wedges open fast enough that no row leaves such a
+// pixel. The diagonal thorns are short so the six long points lead the
+// outline and leave open sky between them.
 struct Thorn {
   V3 axis;
   double length, cap;  // tip radius; half-angle of the base on the core (radians)
   std::vector<int> rings;
 };
 
-constexpr double kCore = 0.58;  // radius of the core sphere
+constexpr double kCore = 0.9;  // radius of the core sphere
 constexpr double kDeg = M_PI / 180;
 
 std::vector<Thorn> star_thorns() {
@@ -128,7 +138,7 @@ std::vector<Thorn> star_thorns() {
       thorns.push_back({d, 2.25, 24 * kDeg, {6, 8, 8}});
     }
   for (int i = 0; i < 8; i++)
-    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 1.85, 20 * kDeg, {6, 6, 8}});
+    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 1.6, 17 * kDeg, {6, 6, 8}});
   return thorns;
 }
 
@@ -137,7 +147,7 @@ std::vector<Thorn> star_thorns() {
 // farthest thorn stays over two pixels wide to its end (the scene draws the
 // star 13 to 25 units away, 600 / 25 = 24 pixels a unit) instead of
 // breaking into slivers.
-constexpr double kTipRadius = 0.075, kTipStep = 0.06;
+constexpr double kTipRadius = 0.075, kTipStep = 0.04;
 
 void thorn_vertices(const Thorn &th, std::vector<V3> &pos) {
   pos.push_back(mul(th.axis, th.length));
@@ -148,10 +158,11 @@ void thorn_vertices(const Thorn &th, std::vector<V3> &pos) {
   const double near_tip = th.length - kTipStep;
   for (size_t r = 0; r < th.rings.size(); r++) {
     // s runs from the blunt tip's ring (0) to the base circle (1); the
-    // width grows as s^1.4 so the flanks curve inwards.
+    // width grows linearly: straight flanks, no part of a thorn more
+    // slender than its mean taper.
     double s = double(r) / double(th.rings.size() - 1);
     V3 c = add(mul(th.axis, near_tip * (1 - s)), mul(base_c, s));
-    double rad = kTipRadius + (base_r - kTipRadius) * std::pow(s, 1.4);
+    double rad = kTipRadius + (base_r - kTipRadius) * s;
     int n = th.rings[r];
     for (int k = 0; k < n; k++) {
       double ang = 2 * M_PI * (k + 0.5 * double(r & 1)) / n;
