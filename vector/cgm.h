@@ -1,5 +1,6 @@
 // Vector pictures: the in-memory picture, its readers (compact bytes, compact
-// file, clear-text CGM), the compact writer and the triangle rasteriser.
+// file), the compact writer and the triangle rasteriser. The clear-text CGM
+// reader, for the build machine's programs only, is tools/cgmtext/cgm_text.h.
 //
 // Picture space: x grows right, y grows up, centred on the origin; +-65536 is
 // half the larger extent of the drawing. The compact form stores coordinates
@@ -8,8 +9,7 @@
 // Screen space: signed 32-bit quarter pixels of the 320x200 frame; value v is
 // pixel (v + 2) >> 2, and the frame centre (160, 100) is (640, 400).
 //
-// Depends only on the C and C++ standard libraries: the asset generator
-// compiles these sources too.
+// Depends only on the C and C++ standard libraries.
 #pragma once
 
 #include <cstddef>
@@ -59,62 +59,6 @@ cgm_picture *cgm_getn(const uint8_t *data, size_t size);
 // stream and leaves it open.
 cgm_picture *cgm_getfile(const char *path);
 cgm_picture *cgm_getf(FILE *f);
-
-// Clear-text CGM reader. Draws polygons, polylines (line, disjtline),
-// rectangles, circles, ellipses, circular and elliptical arcs (open, pie,
-// chord) and hatched fills; skips text, cell arrays and markers (counted in
-// cgm_textinfo). Comments (% ... %) and quoted strings are skipped wherever
-// they stand; points need no separator between them. Line attributes
-// (linewidth, linecolr) draw lines and arcs, edge attributes (edgewidth,
-// edgecolr, edgevis) draw the boundaries of filled shapes.
-// Filled polygons are split into triangles by ear clipping; polygons that
-// cross themselves, that the ear clipping cannot finish, or that have more
-// than 500 points are filled by a scan-line sweep with the nonzero winding
-// rule. Everything is normalised to picture space.
-// Null if the file cannot be opened, does not start with "BEGMF", or breaks
-// the reader's limits (see cgm_errorstr). cgm_readtextf reads an open stream
-// and leaves it open.
-cgm_picture *cgm_readtext(const char *path);
-cgm_picture *cgm_readtextf(FILE *f);
-
-// Limits and output scale of the clear-text reader. The defaults,
-// {500, 99, 160, 0}, are what the demo's own drawings need and keep the reader
-// on its fixed tables (cgm_points, cgm_colrmap); a tool raises them.
-struct cgm_textlimits {
-  int32_t points;     // most points in one element, 1..CGM_MAXPOINTS
-  int32_t colrindex;  // highest file colour index, 0..65535
-  int32_t pixels;     // output pixels per 65536 picture units (>= 1): curves
-                      // are flattened to within a quarter pixel, hatch lines
-                      // drawn 6 pixels apart
-  int32_t nearest;    // 1: once the 199 colour entries are full, a new colour
-                      // takes the nearest one held (counted in cgm_textinfo)
-                      // instead of refusing the drawing
-};
-constexpr int32_t CGM_MAXPOINTS = 4000000;
-extern cgm_textlimits cgm_limits;
-
-// Facts about the last drawing cgm_readtext returned: how drawing units map
-// to picture space (x' = (x - cx) * 65536 / half), its declared extent
-// (vdcext, when hasvdc), and the elements it skipped.
-struct cgm_textinfo {
-  int64_t cx, cy, half;
-  int32_t vdc[4];  // x0, y0, x1, y1 in drawing units
-  int32_t hasvdc;
-  int32_t text, images, markers;
-  int32_t approximated;  // colours given the nearest held one
-  int32_t ended;         // 1 when the picture's end element (ENDPIC or ENDMF) was read
-};
-extern cgm_textinfo cgm_lastinfo;
-// Elements the last clear-text read took in whole (up to their terminator),
-// also when it failed: where a damaged file stopped making sense.
-extern int32_t cgm_textread;
-
-// Reader state kept between calls of the clear-text reader: file colour
-// index (0..99) to picture colour entry, and the point list of the element
-// being read. Used while the limits stay at the demo's (500 points, index
-// 99); larger limits use tables of the reader's own.
-extern int32_t cgm_colrmap[100];
-extern int32_t cgm_points[500][2];
 
 // Compact writer: the filled elements of `pic` (outlines have no compact
 // form and are left out), coordinates divided by 4 rounding to nearest. An

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "vector/cgm.h"
+#include "tools/cgmtext/cgm_text.h"
 
 namespace fuzzcheck {
 

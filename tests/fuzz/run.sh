@@ -11,7 +11,7 @@ out=${2:-$root/build-fuzz}
 mkdir -p "$out"
 flags="-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I$root -I$root/tests/fuzz"
 for t in compact text; do
-  clang++ $flags "$here/fuzz_$t.cpp" "$root"/vector/cgm*.cpp -o "$out/fuzz_$t"
+  clang++ $flags "$here/fuzz_$t.cpp" "$root"/vector/cgm*.cpp "$root"/tools/cgmtext/*.cpp -o "$out/fuzz_$t"
 done
 for t in compact text; do
   rm -rf "$out/corpus_$t" && mkdir -p "$out/corpus_$t"

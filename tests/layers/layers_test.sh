@@ -21,7 +21,8 @@ uses() {
     fx | vector) echo "assets maths" ;;
     driver) echo "music fx vector assets maths" ;;
     tools/writers) echo "" ;;
-    tools/assetgen) echo "vector fx maths assets/frame.h tools/writers" ;;
+    tools/cgmtext) echo "vector/cgm.h" ;;
+    tools/assetgen) echo "vector fx maths assets/frame.h tools/writers tools/cgmtext" ;;
     tools/* | tests/* | bench | web) echo "*" ;;
     *) return 1 ;;
   esac

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/temp_dir.h"
-#include "vector/cgm.h"
-#include "vector/cgm_shape.h"
+#include "tools/cgmtext/cgm_text.h"
+#include "tools/cgmtext/cgm_shape.h"
 
 namespace {
 

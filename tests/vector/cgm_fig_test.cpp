@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/temp_dir.h"
-#include "vector/cgm.h"
+#include "tools/cgmtext/cgm_text.h"
 
 namespace {
 

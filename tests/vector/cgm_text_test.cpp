@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/temp_dir.h"
-#include "vector/cgm.h"
+#include "tools/cgmtext/cgm_text.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "gen.h"
-#include "vector/cgm.h"
+#include "tools/cgmtext/cgm_text.h"
 
 namespace {
 

@@ -41,7 +41,7 @@
 
 #include "assets/assets.h"
 #include "tools/writers/writers.h"
-#include "vector/cgm.h"
+#include "tools/cgmtext/cgm_text.h"
 
 namespace {
 

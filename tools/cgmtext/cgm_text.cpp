@@ -28,8 +28,8 @@
 #include <utility>
 #include <vector>
 
-#include "vector/cgm.h"
-#include "vector/cgm_shape.h"
+#include "tools/cgmtext/cgm_text.h"
+#include "tools/cgmtext/cgm_shape.h"
 
 int32_t cgm_colrmap[100];
 int32_t cgm_points[500][2];

@@ -1,7 +1,7 @@
 // Nonzero-rule fill and hatching of closed polygons in picture space, for
 // the shapes that ear clipping cannot take: polygons that cross themselves,
 // touch themselves, or are too large for its quadratic search.
-#include "vector/cgm_shape.h"
+#include "tools/cgmtext/cgm_shape.h"
 
 #include <algorithm>
 
