@@ -21,6 +21,10 @@ namespace {
 
 constexpr int32_t SPAN_FAR = 10000 << 16;  // beyond any column, 16.16
 
+// Screen positions of the corners of the element being filled, when its
+// corners are shared (indices as in cgm_element::corners).
+int corner_x[3 * CGM_SHAREDMAX], corner_y[3 * CGM_SHAREDMAX];
+
 // Quarter pixels to pixels, halves up: (v + 2) >> 2 without the sum's
 // overflow, v = 4q + r giving q + (r >= 2).
 int qpix(int v) { return (v >> 2) + ((v & 3) >> 1); }
@@ -274,10 +278,23 @@ void cgm_render(const cgm_picture *pic, uint8_t *fb, cgm_xform xform) {
     if ((e->flags & CGM_FILL) && e->ntriangles > 0) {
       const uint8_t colour = uint8_t(e->fillcolr);
       const int32_t *t = e->triangles;
+      const uint16_t *c = e->ntriangles <= CGM_SHAREDMAX ? e->corners : nullptr;
+      if (c) {  // each distinct point transformed once: the same positions
+        for (int k = 0; k < 3 * e->ntriangles; k++) {
+          if (c[k] == k)
+            xform(t[2 * k], t[2 * k + 1], &corner_x[k], &corner_y[k]);
+          else
+            corner_x[k] = corner_x[c[k]], corner_y[k] = corner_y[c[k]];
+        }
+      }
       for (int i = 0; i < e->ntriangles; i++, t += 6) {
         int X[3], Y[3];
-        for (int k = 0; k < 3; k++) xform(t[2 * k], t[2 * k + 1], &X[k], &Y[k]);
-        triangle(fb, X, Y, colour);
+        const int *px = X, *py = Y;
+        if (c)
+          px = &corner_x[3 * i], py = &corner_y[3 * i];
+        else
+          for (int k = 0; k < 3; k++) xform(t[2 * k], t[2 * k + 1], &X[k], &Y[k]);
+        triangle(fb, px, py, colour);
       }
     }
     if ((e->flags & CGM_OUTLINE) && e->npoints >= 2) {

@@ -78,6 +78,8 @@ void wurms_init() {
   cgm_free(wurms_pic2);
   wurms_pic1 = cgm_get(piece1);
   wurms_pic2 = cgm_get(piece2);
+  cgm_share_corners(wurms_pic1);  // a link's points are transformed once each
+  cgm_share_corners(wurms_pic2);
   build_arcs();
   build_path();
   for (int i = 0; i < 16; i++) {
