@@ -9,7 +9,10 @@
 #include "maths/words.h"
 
 void strip_scroll(const uint8_t *strip, int32_t now) {
-  std::memset(vbuf, 0, FRAME_BYTES);
+  // Black above and below the strip's rows 80..159, which are copied whole:
+  // in bursts of eight words, the fewest write-buffer entries on the target.
+  fill_bytes(vbuf, 80 * FRAME_W, 0);
+  fill_bytes(vbuf + 160 * FRAME_W, FRAME_BYTES - 160 * FRAME_W, 0);
   const int off = (now / 40) % 512;  // one column every 40 ms, wrapping at 512
   for (int r = 0; r < 80; r++) {
     const uint8_t *src = strip + 512 * r;
