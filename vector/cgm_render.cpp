@@ -105,7 +105,16 @@ template <bool ordered>
   for (; n > 0; n--, row += FRAME_W, p += uint32_t(dp), q += uint32_t(dq)) {
     int32_t xl = int32_t(p) >> 16, xr = int32_t(q) >> 16;
     if (!ordered && xr < xl) std::swap(xl, xr);
-    fill_bytes(row + xl, xr - xl + 1, colour);
+    const int w = xr - xl;
+    uint8_t *s = row + xl;
+    if (w < 4) {  // most rows of a link: conditional stores, no jump
+      s[0] = colour;
+      if (w > 0) s[1] = colour;
+      if (w > 1) s[2] = colour;
+      if (w > 2) s[3] = colour;
+    } else {
+      fill_bytes(s, w + 1, colour);
+    }
   }
 }
 
