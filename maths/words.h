@@ -129,3 +129,26 @@ inline void cache_line(const uint8_t *p) {
   (void)p;
 #endif
 }
+
+// The signed product of a's bottom (mul_bottom) or top (mul_top) 16-bit
+// lane and b's bottom lane: one SMULBB or SMULTB (a single cycle) where the
+// target has the DSP multiplies, which the compiler does not pick for
+// values it knows to be small and non-negative.
+inline int32_t mul_bottom(uint32_t a, uint32_t b) {
+#if defined(__ARM_FEATURE_DSP)
+  int32_t r;
+  asm("smulbb %0, %1, %2" : "=r"(r) : "r"(a), "r"(b));
+  return r;
+#else
+  return int32_t(int16_t(a)) * int32_t(int16_t(b));
+#endif
+}
+inline int32_t mul_top(uint32_t a, uint32_t b) {
+#if defined(__ARM_FEATURE_DSP)
+  int32_t r;
+  asm("smultb %0, %1, %2" : "=r"(r) : "r"(a), "r"(b));
+  return r;
+#else
+  return int32_t(int16_t(a >> 16)) * int32_t(int16_t(b));
+#endif
+}
