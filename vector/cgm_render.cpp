@@ -288,15 +288,21 @@ void cgm_render(const cgm_picture *pic, uint8_t *fb, cgm_xform xform) {
       const uint8_t colour = uint8_t(e->fillcolr);
       const int32_t *t = e->triangles;
       const uint16_t *c = e->ntriangles <= CGM_SHAREDMAX ? e->corners : nullptr;
+      bool small = false;  // every corner within triangle32's range: all taken above
       if (c) {  // each distinct point transformed once: the same positions
+        small = true;
         for (int k = 0; k < 3 * e->ntriangles; k++) {
-          if (c[k] == k)
+          if (c[k] == k) {
             xform(t[2 * k], t[2 * k + 1], &corner_x[k], &corner_y[k]);
-          else
+            small &= uint32_t(corner_x[k]) + 40000u <= 80000u && uint32_t(corner_y[k]) + 65536u <= 131071u;
+          } else {
             corner_x[k] = corner_x[c[k]], corner_y[k] = corner_y[c[k]];
+          }
         }
+        if (small)  // as triangle() decides for each
+          for (int i = 0; i < e->ntriangles; i++) triangle32(fb, &corner_x[3 * i], &corner_y[3 * i], colour);
       }
-      for (int i = 0; i < e->ntriangles; i++, t += 6) {
+      for (int i = 0; i < e->ntriangles && !small; i++, t += 6) {
         int X[3], Y[3];
         const int *px = X, *py = Y;
         if (c)

@@ -218,8 +218,9 @@ TEST(CgmCompact, EmbeddedPieces) {
 
 // Shared corners: the worms' pieces drawn with each distinct point
 // transformed once give the frames of every corner transformed, across
-// placements that cut them at every side of the frame, with one transform
-// call per distinct point.
+// placements that cut them at every side of the frame and sizes that take
+// the small and the wide triangle paths, with one transform call per
+// distinct point.
 int place_x, place_y, place_scale, place_calls;
 void placed(int x, int y, int *X, int *Y) {
   place_calls++;
@@ -251,6 +252,7 @@ TEST(CgmCompact, SharedCornersDrawTheSameFrames) {
     for (int i = 0; i < 4000; i++) {
       place_x = (i * 7919) % 1500 - 100, place_y = (i * 104729) % 1000 - 100;
       place_scale = 2000 + (i * 31) % 60000;
+      if (i % 4 == 0) place_scale *= 2;  // corners beyond the small triangles' range too
       std::fill(a.begin(), a.end(), 0);
       std::fill(b.begin(), b.end(), 0);
       place_calls = 0;
