@@ -57,8 +57,14 @@ void remap_palette();
 void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch);
 
 // Converts `out` through pixtab into the window at the current scale and
-// updates the picture's rectangle.
+// updates the picture's rectangle. Over SDL 2 it does nothing when the same
+// frame through the same pixtab is already shown (since the last mode change
+// or screen_show_again).
 void present(const uint8_t *out);
+
+// The next present sends its frame even if unchanged (the window was
+// exposed and may have lost its picture).
+void screen_show_again();
 
 // The pixel format of pixtab's values: the window's when it has 16 bits,
 // else RGB565, which present converts to the window's format (exactly as
