@@ -33,24 +33,16 @@ void panorama_window(int32_t now) {
   for (int y = 0; y < 199; y++) std::memcpy(vbuf + y * FRAME_W, takamehta + c + 800 * y, FRAME_W);
 }
 
-// The mask read as it is stored, one byte a pixel (the picture's own 160 KB
-// rather than a table of multipliers twice its size), each byte made its
-// multiplier in registers (mask_weight). Four pixels a word where the frame
-// is word-aligned (little-endian): pixels 0 and 2 and pixels 1 and 3 as two
-// words of 16-bit lanes, each lane times its multiplier (at most 255 * 256,
-// a 16 x 16-bit multiply on the target), the results' high bytes put back
-// in their lanes and stored as one word.
-void panorama_mask(int32_t now) {
-  const int m0 = (now / 10) % 800;  // twice the panorama's speed
-  const bool words = std::endian::native == std::endian::little && reinterpret_cast<uintptr_t>(vbuf) % 4 == 0;
+// Four pixels a word (the frame word-aligned, little-endian): pixels 0 and
+// 2 and pixels 1 and 3 as two words of 16-bit lanes, each lane times its
+// mask byte's multiplier (at most 255 * 256, a 16 x 16-bit multiply on the
+// target), the results' high bytes put back in their lanes and stored as
+// one word.
+void panorama_mask_words(int32_t now) {
+  const int m0 = (now / 10) % 800;
   for (int y = 0; y < 199; y++) {
     const uint8_t *m = etumehta + m0 + 800 * y;
-    uint8_t *p = vbuf + y * FRAME_W;
-    if (!words) {
-      for (int x = 0; x < FRAME_W; x++) p[x] = uint8_t((mask_weight(m[x]) * p[x]) >> 8);  // 0 gives 0
-      continue;
-    }
-    uint32_t *w = reinterpret_cast<uint32_t *>(p);
+    uint32_t *w = reinterpret_cast<uint32_t *>(vbuf + y * FRAME_W);
     for (int x = 0; x < FRAME_W; x += 4, m += 4, w++) {
       const uint32_t v = *w, even = v & 0x00FF00FFu, odd = (v >> 8) & 0x00FF00FFu;
       const uint32_t r0 = uint32_t(mul_bottom(even, mask_weight(m[0])));
@@ -59,6 +51,26 @@ void panorama_mask(int32_t now) {
       const uint32_t r3 = uint32_t(mul_top(odd, mask_weight(m[3])));
       *w = r0 >> 8 | (r1 & 0xFF00u) | (r2 >> 8) << 16 | (r3 & 0xFF00u) << 16;
     }
+  }
+}
+
+// The mask read as it is stored, one byte a pixel (the picture's own 160 KB
+// rather than a table of multipliers twice its size), each byte made its
+// multiplier in registers (mask_weight). The target, with its single-cycle
+// 16-bit multiplies, takes the word form; elsewhere the compiler does
+// better with the bytes.
+void panorama_mask(int32_t now) {
+#if defined(__ARM_FEATURE_DSP)
+  if (std::endian::native == std::endian::little && reinterpret_cast<uintptr_t>(vbuf) % 4 == 0) {
+    panorama_mask_words(now);
+    return;
+  }
+#endif
+  const int m0 = (now / 10) % 800;  // twice the panorama's speed
+  for (int y = 0; y < 199; y++) {
+    const uint8_t *m = etumehta + m0 + 800 * y;
+    uint8_t *p = vbuf + y * FRAME_W;
+    for (int x = 0; x < FRAME_W; x++) p[x] = uint8_t((mask_weight(m[x]) * p[x]) >> 8);  // 0 gives 0
   }
 }
 
