@@ -1,5 +1,4 @@
 // Ulvenor Tarquel: start-up, the frame loop and shutdown.
-#include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/loop.h"
 #include "driver/options.h"
@@ -32,7 +31,6 @@ int finish_stdout() {
 int run_frames() {
   const uint32_t start_ticks = SDL_GetTicks();
   uint32_t due = start_ticks;
-  map_palette(pal_black);
   for (;;) {
     const loop_input in = poll_input();
     for (int i = 0; i < in.toggles; i++)
@@ -91,7 +89,6 @@ int main(int argc, char **argv) {
     case demo_action::run:
       break;
   }
-  demo_reset();
   std::puts("");
   std::puts("Ulvenor Tarquel!");
   std::fflush(stdout);
@@ -114,11 +111,7 @@ int main(int argc, char **argv) {
     return 1;
   }
 
-  mzx_init(44100, 4096);
-  mzx_get(nothing);
-  demo_startup_effects();
-  demo_convert_models();
-  mzx_start(54);
+  demo_start(demo_sound::device);
   const int status = loop_wait_for_music() ? run_frames() : 0;
   if (loop_device_dropped) {
     // Closing a device that never played waits for its thread, maybe for

@@ -177,6 +177,13 @@ int screen_fit_scale(int w, int h) {
   return s < 1 ? 1 : s > SCREEN_MAXSCALE ? SCREEN_MAXSCALE : s;
 }
 
+int screen_offscreen() {
+  scr = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 16, 0xF800, 0x07E0, 0x001F, 0);
+  if (!scr) return 0;
+  std::memset(scr->pixels, 0, size_t(scr->pitch) * 240);
+  return 1;
+}
+
 int screen_open(int scale, bool fullscreen) {
   const SDL_VideoInfo *info = SDL_GetVideoInfo();
   display_w = info ? info->current_w : 0;

@@ -40,6 +40,12 @@ int screen_fit_scale(int w, int h);
 // SDL's reason in SDL_GetError().
 int screen_open(int scale, bool fullscreen);
 
+// For runs without a window (the capture, the frame counter, the tests):
+// sets scr to a new 320x240 RGB565 software surface, all pixels 0, the
+// format and layout of the plain window. Returns 1, or 0 (scr null) with
+// SDL's reason in SDL_GetError().
+int screen_offscreen();
+
 // Switches between the window and full screen. On failure it returns to the
 // mode it had; returns 0 (scr null) only when neither can be set.
 int screen_toggle_fullscreen();
