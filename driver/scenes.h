@@ -19,6 +19,7 @@ void uv_greets(int32_t pos, int32_t now, int32_t greets_start);
 void strip_scroll(const uint8_t *strip, int32_t now);  // clears vbuf, strip in rows 80..159
 void panorama_window(int32_t now);                      // rows 0..198 of vbuf
 void panorama_mask(int32_t now);                        // rows 0..198 of vbuf
+void panorama_mask_words(int32_t now);  // the same, four pixels a word (vbuf word-aligned, little-endian)
 void overlay_rosic(uint8_t *out);                       // index 255 of rosic is transparent
 
 // Model scenes.

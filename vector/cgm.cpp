@@ -173,12 +173,32 @@ size_t cgm_put(const cgm_picture *pic, uint8_t *out, size_t cap) {
   return n;
 }
 
+void cgm_share_corners(cgm_picture *pic) {
+  if (!pic) return;
+  for (cgm_element *e = pic->elements; e; e = e->next) {
+    std::free(e->corners);
+    e->corners = nullptr;
+    const int n = e->ntriangles;
+    if (!(e->flags & CGM_FILL) || n <= 0 || n > CGM_SHAREDMAX) continue;
+    uint16_t *c = static_cast<uint16_t *>(std::malloc(size_t(3 * n) * sizeof(uint16_t)));
+    if (!c) continue;
+    const int32_t *t = e->triangles;
+    for (int k = 0; k < 3 * n; k++) {
+      int j = 0;
+      while (t[2 * j] != t[2 * k] || t[2 * j + 1] != t[2 * k + 1]) j++;  // stops at k at the latest
+      c[k] = uint16_t(j);
+    }
+    e->corners = c;
+  }
+}
+
 void cgm_free(cgm_picture *pic) {
   if (!pic) return;
   for (cgm_element *e = pic->elements; e;) {
     cgm_element *next = e->next;
     std::free(e->points);
     std::free(e->triangles);
+    std::free(e->corners);
     std::free(e);
     e = next;
   }

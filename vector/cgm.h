@@ -31,6 +31,10 @@ struct cgm_element {
   int32_t *points;     // npoints pairs (x, y), picture space
   int32_t *triangles;  // ntriangles groups x0, y0, x1, y1, x2, y2, picture space
   cgm_element *next;   // next element in file order, or null
+  // Shared corners, set by cgm_share_corners (null otherwise): for each of
+  // the 3 * ntriangles corners, the index of the element's first corner at
+  // the same point; a corner's own index when it is the first.
+  uint16_t *corners;
 };
 
 struct cgm_picture {
@@ -41,7 +45,9 @@ struct cgm_picture {
 };
 
 // Point transform: picture point (x, y) to screen position (*X, *Y) in
-// quarter pixels. Called once per point use.
+// quarter pixels. Called once per point use, or once per distinct point of
+// an element with shared corners: the same point must give the same
+// position throughout one cgm_render.
 using cgm_xform = void (*)(int x, int y, int *X, int *Y);
 
 // Message of the last reader failure (a reader returned null); static text.
@@ -68,6 +74,14 @@ cgm_picture *cgm_getf(FILE *f);
 // than 199 colours, a fill colour with low byte 0xFF, a coordinate that does
 // not fit 16 bits once divided).
 size_t cgm_put(const cgm_picture *pic, uint8_t *out, size_t cap);
+
+// Finds the corners each filled element of `pic` shares (same point) and
+// records them in its `corners`, so that cgm_render transforms every
+// distinct point of the element once. Elements of more than
+// CGM_SHAREDMAX triangles, or when memory runs out, keep none (every corner
+// is transformed). Call again after changing an element's triangles.
+constexpr int32_t CGM_SHAREDMAX = 255;
+void cgm_share_corners(cgm_picture *pic);
 
 // Releases a picture and its elements (tools and tests; the demo keeps its
 // pictures for the whole run).

@@ -13,12 +13,17 @@
 #include <utility>
 
 #include "assets/frame.h"
+#include "maths/words.h"
 
 int32_t cgm_spans[2][200];
 
 namespace {
 
 constexpr int32_t SPAN_FAR = 10000 << 16;  // beyond any column, 16.16
+
+// Screen positions of the corners of the element being filled, when its
+// corners are shared (indices as in cgm_element::corners).
+int corner_x[3 * CGM_SHAREDMAX], corner_y[3 * CGM_SHAREDMAX];
 
 // Quarter pixels to pixels, halves up: (v + 2) >> 2 without the sum's
 // overflow, v = 4q + r giving q + (r >= 2).
@@ -79,39 +84,37 @@ void edge(int64_t xt, int ra, int64_t xb, int rb, int rbot) {
 int32_t span_pixel(int32_t v) { return (v >> 16) + ((v & 0xFFFF) > 0x8000); }
 
 // One row of a triangle: fills the pixels between the span ends, rounded
-// and clipped to the frame (the ends need no table: nothing reads them). Runs of
-// up to 16 pixels (every row of a worm's link) are stored byte by byte in
-// place, which on the target is cheaper than a call of memset; the
-// attribute keeps the compiler from turning the stores back into one (and
-// triangle32 carries it too, so that this inlines there).
-[[gnu::optimize("no-tree-loop-distribute-patterns")]] inline void span_row(uint8_t *fb, int r, int32_t left,
-                                                                     int32_t right, uint8_t colour) {
+// and clipped to the frame (the ends need no table: nothing reads them).
+inline void span_row(uint8_t *fb, int r, int32_t left, int32_t right, uint8_t colour) {
   // Both ends lie within +-SPAN_FAR, so the rounding sum cannot overflow.
   int32_t xl = (left + 0x7FFF) >> 16, xr = (right + 0x7FFF) >> 16;
   if (xr < 0 || xl >= FRAME_W) return;
   if (xl < 0) xl = 0;
   if (xr > FRAME_W - 1) xr = FRAME_W - 1;
-  uint8_t *p = fb + r * FRAME_W + xl;
-  const int n = xr - xl + 1;
-  switch (n) {  // one jump into a run of single stores
-    case 16: p[15] = colour; [[fallthrough]];
-    case 15: p[14] = colour; [[fallthrough]];
-    case 14: p[13] = colour; [[fallthrough]];
-    case 13: p[12] = colour; [[fallthrough]];
-    case 12: p[11] = colour; [[fallthrough]];
-    case 11: p[10] = colour; [[fallthrough]];
-    case 10: p[9] = colour; [[fallthrough]];
-    case 9: p[8] = colour; [[fallthrough]];
-    case 8: p[7] = colour; [[fallthrough]];
-    case 7: p[6] = colour; [[fallthrough]];
-    case 6: p[5] = colour; [[fallthrough]];
-    case 5: p[4] = colour; [[fallthrough]];
-    case 4: p[3] = colour; [[fallthrough]];
-    case 3: p[2] = colour; [[fallthrough]];
-    case 2: p[1] = colour; [[fallthrough]];
-    case 1: p[0] = colour; [[fallthrough]];
-    case 0: break;
-    default: std::memset(p, colour, size_t(n));
+  fill_bytes(fb + r * FRAME_W + xl, xr - xl + 1, colour);
+}
+
+// Rows `row`, `row` + FRAME_W, ... (n of them) of a triangle that needs
+// no clipping, between edges whose x (16.16, as unsigned words, rounding
+// bias 0x7FFF already added) is p and q on the first row and moves by dp
+// and dq a row. With `ordered` p is known to be the left edge on every row;
+// otherwise each row takes the lesser and greater.
+template <bool ordered>
+[[gnu::always_inline]] inline void rows_inside(uint8_t *row, int n, uint32_t p, int32_t dp, uint32_t q, int32_t dq,
+                                               uint8_t colour) {
+  for (; n > 0; n--, row += FRAME_W, p += uint32_t(dp), q += uint32_t(dq)) {
+    int32_t xl = int32_t(p) >> 16, xr = int32_t(q) >> 16;
+    if (!ordered && xr < xl) std::swap(xl, xr);
+    const int w = xr - xl;
+    uint8_t *s = row + xl;
+    if (w < 4) {  // most rows of a link: conditional stores, no jump
+      s[0] = colour;
+      if (w > 0) s[1] = colour;
+      if (w > 1) s[2] = colour;
+      if (w > 2) s[3] = colour;
+    } else {
+      fill_bytes(s, w + 1, colour);
+    }
   }
 }
 
@@ -129,8 +132,7 @@ inline uint32_t edge_x(int32_t xt, int rt, int32_t step, int r) {
 // row, and the short edges a-b and b-c, which meet at row rb; each row's
 // span is the least and greatest x of the edges crossing it, exactly what
 // the span tables collect, computed without resetting and updating them.
-[[gnu::optimize("no-tree-loop-distribute-patterns")]] void triangle32(uint8_t *fb, const int *X, const int *Y,
-                                                                       uint8_t colour) {
+void triangle32(uint8_t *fb, const int *X, const int *Y, uint8_t colour) {
   int a = 0, b = 1, c = 2;
   const int row[3] = {qpix(Y[0]), qpix(Y[1]), qpix(Y[2])};
   if (row[b] < row[a]) std::swap(a, b);
@@ -143,12 +145,45 @@ inline uint32_t edge_x(int32_t xt, int rt, int32_t step, int r) {
   const int32_t xa = X[a] * 16384, xb = X[b] * 16384, xc = X[c] * 16384;
   const int32_t sl = fdiv(xc - xa, rc - ra);
   const int32_t s1 = ra < rb ? fdiv(xb - xa, rb - ra) : 0, s2 = rb < rc ? fdiv(xc - xb, rc - rb) : 0;
+  const int32_t xmin = xa < xb ? (xa < xc ? xa : xc) : (xb < xc ? xb : xc);
+  const int32_t xmax = xa > xb ? (xa > xc ? xa : xc) : (xb > xc ? xb : xc);
   int r = top;
+  if ((xmin + 0x7FFF) >> 16 >= 0 && (xmax + 0x7FFF) >> 16 <= FRAME_W - 1) {
+    // Every x on an edge lies between its ends, so no row needs clipping:
+    // the rounding bias is added once, rows are walked by pointer, and
+    // above the middle corner the edges, both from a, keep their order
+    // (their distance is (s1 - sl) (r - ra)).
+    constexpr uint32_t BIAS = 0x7FFF;
+    uint8_t *line = fb + top * FRAME_W;
+    const int above = (rb < bot + 1 ? rb : bot + 1) - top;
+    if (above > 0) {
+      const uint32_t l = edge_x(xa, ra, sl, top) + BIAS, e = edge_x(xa, ra, s1, top) + BIAS;
+      if (s1 < sl)
+        rows_inside<true>(line, above, e, s1, l, sl, colour);
+      else
+        rows_inside<true>(line, above, l, sl, e, s1, colour);
+      r += above, line += above * FRAME_W;
+    }
+    if (r == rb && r <= bot) {  // the middle corner's row: a-c, a-b if it has rows, b-c if it has
+      int32_t lo = int32_t(edge_x(xa, ra, sl, r)), hi = lo;
+      if (ra < rb) {
+        const int32_t e = int32_t(edge_x(xa, ra, s1, r));
+        lo = e < lo ? e : lo, hi = e > hi ? e : hi;
+      }
+      if (rb < rc) lo = xb < lo ? xb : lo, hi = xb > hi ? xb : hi;
+      rows_inside<true>(line, 1, uint32_t(lo) + BIAS, 0, uint32_t(hi) + BIAS, 0, colour);
+      r++, line += FRAME_W;
+    }
+    if (r <= bot)  // rows below it: a-c and b-c
+      rows_inside<false>(line, bot - r + 1, edge_x(xa, ra, sl, r) + BIAS, sl, edge_x(xb, rb, s2, r) + BIAS, s2,
+                         colour);
+    return;
+  }
   for (; r < rb && r <= bot; r++) {  // rows above the middle corner: a-c and a-b
     const int32_t l = int32_t(edge_x(xa, ra, sl, r)), e = int32_t(edge_x(xa, ra, s1, r));
     span_row(fb, r, l < e ? l : e, l > e ? l : e, colour);
   }
-  if (r == rb && r <= bot) {  // the middle corner's row: a-c, a-b if it has rows, b-c if it has
+  if (r == rb && r <= bot) {  // the middle corner's row, as above
     int32_t lo = int32_t(edge_x(xa, ra, sl, r)), hi = lo;
     if (ra < rb) {
       const int32_t e = int32_t(edge_x(xa, ra, s1, r));
@@ -252,10 +287,29 @@ void cgm_render(const cgm_picture *pic, uint8_t *fb, cgm_xform xform) {
     if ((e->flags & CGM_FILL) && e->ntriangles > 0) {
       const uint8_t colour = uint8_t(e->fillcolr);
       const int32_t *t = e->triangles;
-      for (int i = 0; i < e->ntriangles; i++, t += 6) {
+      const uint16_t *c = e->ntriangles <= CGM_SHAREDMAX ? e->corners : nullptr;
+      bool small = false;  // every corner within triangle32's range: all taken above
+      if (c) {  // each distinct point transformed once: the same positions
+        small = true;
+        for (int k = 0; k < 3 * e->ntriangles; k++) {
+          if (c[k] == k) {
+            xform(t[2 * k], t[2 * k + 1], &corner_x[k], &corner_y[k]);
+            small &= uint32_t(corner_x[k]) + 40000u <= 80000u && uint32_t(corner_y[k]) + 65536u <= 131071u;
+          } else {
+            corner_x[k] = corner_x[c[k]], corner_y[k] = corner_y[c[k]];
+          }
+        }
+        if (small)  // as triangle() decides for each
+          for (int i = 0; i < e->ntriangles; i++) triangle32(fb, &corner_x[3 * i], &corner_y[3 * i], colour);
+      }
+      for (int i = 0; i < e->ntriangles && !small; i++, t += 6) {
         int X[3], Y[3];
-        for (int k = 0; k < 3; k++) xform(t[2 * k], t[2 * k + 1], &X[k], &Y[k]);
-        triangle(fb, X, Y, colour);
+        const int *px = X, *py = Y;
+        if (c)
+          px = &corner_x[3 * i], py = &corner_y[3 * i];
+        else
+          for (int k = 0; k < 3; k++) xform(t[2 * k], t[2 * k + 1], &X[k], &Y[k]);
+        triangle(fb, px, py, colour);
       }
     }
     if ((e->flags & CGM_OUTLINE) && e->npoints >= 2) {

@@ -73,11 +73,18 @@ void wurms_xform(int x, int y, int *X, int *Y) {
   *Y = int32_t(uint32_t(wurms_cy) + 400u - uint32_t(mul(v, wurms_scale) >> 14));
 }
 
+void wurms_xform_upright(int x, int y, int *X, int *Y) {
+  *X = int32_t(uint32_t(wurms_cx) + uint32_t(mul(x, wurms_scale) >> 14) + 640u);
+  *Y = int32_t(uint32_t(wurms_cy) + 400u - uint32_t(mul(y, wurms_scale) >> 14));
+}
+
 void wurms_init() {
   cgm_free(wurms_pic1);  // only when run again (tests): the demo runs it once
   cgm_free(wurms_pic2);
   wurms_pic1 = cgm_get(piece1);
   wurms_pic2 = cgm_get(piece2);
+  cgm_share_corners(wurms_pic1);  // a link's points are transformed once each
+  cgm_share_corners(wurms_pic2);
   build_arcs();
   build_path();
   for (int i = 0; i < 16; i++) {
@@ -95,7 +102,7 @@ void wurms(uint8_t *fb, int t, int n) {
       j = (j + 4) % PATH_LEN;
       place(wurms_path[j][0], wurms_path[j][1], i);
       wurms_scale = k < 24 ? k / 6 + 4 : 4;  // radius 4..7 px, and a small head
-      cgm_render(wurms_pic1, fb, wurms_xform);
+      cgm_render(wurms_pic1, fb, wurms_xform_upright);  // the matrix is the identity
     }
   }
 }

@@ -33,3 +33,7 @@ void wurms(uint8_t *fb, int t, int n);
 void wurms2(uint8_t *fb, int t, int n);
 // Point transform of the current link: picture (x, y) to quarter pixels.
 void wurms_xform(int x, int y, int *X, int *Y);
+// wurms_xform with the matrix left out, as the disc worms' identity matrix
+// (4096, 0, 0, 4096) gives it exactly for |x|, |y| < 2^19 (4096 x does
+// not wrap): every picture point, at most 131072 out.
+void wurms_xform_upright(int x, int y, int *X, int *Y);

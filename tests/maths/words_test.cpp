@@ -2,6 +2,7 @@
 // lane, with random values in the other three.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "maths/words.h"
@@ -23,6 +24,22 @@ TEST(Words, NonzeroLanesMarksExactlyTheNonzeroBytes) {
           if ((w >> 8 * j) & 0xFF) want |= 0xFFu << 8 * j;
         bad += nonzero_lanes(w) != want;
       }
+  EXPECT_EQ(bad, 0);
+}
+
+// Every length up to past two eight-word bursts from every alignment:
+// exactly the bytes memset writes, none beside them.
+TEST(Words, FillBytesWritesExactlyTheRun) {
+  alignas(8) uint8_t got[96], want[96];
+  int bad = 0;
+  for (int start = 0; start < 8; start++)
+    for (int n = 0; n <= 80; n++) {
+      std::memset(got, 0x5A, sizeof got);
+      std::memset(want, 0x5A, sizeof want);
+      std::memset(want + start, 0xC3, size_t(n));
+      fill_bytes(got + start, n, 0xC3);
+      bad += std::memcmp(got, want, sizeof got) != 0;
+    }
   EXPECT_EQ(bad, 0);
 }
 

@@ -216,4 +216,57 @@ TEST(CgmCompact, EmbeddedPieces) {
   cgm_free(p2);
 }
 
+// Shared corners: the worms' pieces drawn with each distinct point
+// transformed once give the frames of every corner transformed, across
+// placements that cut them at every side of the frame and sizes that take
+// the small and the wide triangle paths, with one transform call per
+// distinct point.
+int place_x, place_y, place_scale, place_calls;
+void placed(int x, int y, int *X, int *Y) {
+  place_calls++;
+  *X = place_x + int(int64_t(x) * place_scale >> 16);
+  *Y = place_y - int(int64_t(y) * place_scale >> 16);
+}
+
+TEST(CgmCompact, SharedCornersDrawTheSameFrames) {
+  for (const uint8_t *piece : {piece1, piece2}) {
+    cgm_picture *plain = cgm_get(piece), *shared = cgm_get(piece);
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(shared, nullptr);
+    cgm_share_corners(shared);
+    int corners = 0, distinct = 0;
+    for (const cgm_element *e = shared->elements; e; e = e->next) {
+      ASSERT_NE(e->corners, nullptr);
+      for (int k = 0; k < 3 * e->ntriangles; k++) {
+        const int j = e->corners[k];
+        ASSERT_LE(j, k);
+        EXPECT_EQ(e->triangles[2 * j], e->triangles[2 * k]);
+        EXPECT_EQ(e->triangles[2 * j + 1], e->triangles[2 * k + 1]);
+        distinct += j == k;
+      }
+      corners += 3 * e->ntriangles;
+    }
+    EXPECT_LT(distinct, corners);
+    std::vector<uint8_t> a(64000), b(64000);
+    int differ = 0;
+    for (int i = 0; i < 4000; i++) {
+      place_x = (i * 7919) % 1500 - 100, place_y = (i * 104729) % 1000 - 100;
+      place_scale = 2000 + (i * 31) % 60000;
+      if (i % 4 == 0) place_scale *= 2;  // corners beyond the small triangles' range too
+      std::fill(a.begin(), a.end(), 0);
+      std::fill(b.begin(), b.end(), 0);
+      place_calls = 0;
+      cgm_render(plain, a.data(), placed);
+      EXPECT_EQ(place_calls, corners);
+      place_calls = 0;
+      cgm_render(shared, b.data(), placed);
+      EXPECT_EQ(place_calls, distinct);
+      differ += a != b;
+    }
+    EXPECT_EQ(differ, 0);
+    cgm_free(plain);
+    cgm_free(shared);
+  }
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <set>
 #include <utility>
 #include <vector>
@@ -97,6 +98,23 @@ TEST(Wurms, TransformScalesRotatesAndFlipsY) {
   wurms_xform(65536, 0, &X, &Y);
   EXPECT_EQ(X, 640);
   EXPECT_EQ(Y, 400 - 44);
+}
+
+// The upright transform against the full one with the identity matrix,
+// over random points of the picture range and random placements.
+TEST(Wurms, UprightTransformIsTheIdentityMatrix) {
+  std::mt19937 rng(23);
+  wurms_mat[0] = 4096, wurms_mat[1] = 0, wurms_mat[2] = 0, wurms_mat[3] = 4096;
+  int bad = 0;
+  for (int i = 0; i < 200000; i++) {
+    wurms_scale = int32_t(rng() % 16), wurms_cx = int32_t(rng() % 4000) - 2000, wurms_cy = int32_t(rng() % 4000) - 2000;
+    const int x = int(rng() % 262145) - 131072, y = int(rng() % 262145) - 131072;
+    int X, Y, U, V;
+    wurms_xform(x, y, &X, &Y);
+    wurms_xform_upright(x, y, &U, &V);
+    bad += X != U || Y != V;
+  }
+  EXPECT_EQ(bad, 0);
 }
 
 // One outline point at picture (65536, 0): every link of a disc worm plots a
