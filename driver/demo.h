@@ -14,6 +14,8 @@
 // Rows of the window above the picture (and below it: 240 - 200 - 20).
 constexpr int FRAME_TOP = 20;
 
+// Both start on a 32-byte line of the device's data cache, so a row of 320
+// pixels is ten whole lines and word or burst accesses never straddle one.
 extern uint8_t vbuf[FRAME_BYTES];
 // 256x256 texture, depth colour table (first 256 bytes) or second frame.
 extern uint8_t auxbuf[65536];
