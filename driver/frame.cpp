@@ -16,6 +16,7 @@ void demo_startup_effects() {
   halftone_init(FRAME_W, FRAME_H);
   wurms_init();
   init_maf();
+  greets_init();
 }
 
 void demo_convert_models() {
