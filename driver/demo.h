@@ -38,7 +38,8 @@ extern fade_record fades[FADE_RECORDS];  // working copy
 void run_fades(int32_t pos, int32_t now);
 
 // Builds the effects' tables (halftone, worms, box blur), in that order,
-// then the panorama mask's multipliers, then the greetings texture's lead.
+// then the panorama mask's multipliers, the greetings texture's lead and
+// the overlay's opaque words.
 void demo_startup_effects();
 // Turns the five embedded models from big-endian to the machine's order, in
 // place. Call once.

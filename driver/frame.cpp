@@ -17,6 +17,7 @@ void demo_startup_effects() {
   wurms_init();
   init_maf();
   greets_init();
+  overlay_init();
 }
 
 void demo_convert_models() {

@@ -31,6 +31,9 @@ void strip_scroll(const uint8_t *strip, int32_t now);  // clears vbuf, strip in 
 void panorama_window(int32_t now);                      // rows 0..198 of vbuf
 void panorama_mask(int32_t now);                        // rows 0..198 of vbuf
 void overlay_rosic(uint8_t *out);                       // index 255 of rosic is transparent
+// Finds rosic's opaque words for overlay_rosic (which calls it if nobody
+// has); at start-up, so no frame pays for it.
+void overlay_init();
 
 // Model scenes.
 void spin_models(int32_t pos, int32_t now);
