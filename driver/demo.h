@@ -14,6 +14,8 @@
 // Rows of the window above the picture (and below it: 240 - 200 - 20).
 constexpr int FRAME_TOP = 20;
 
+// Both start on a 32-byte line of the device's data cache, so a row of 320
+// pixels is ten whole lines and word or burst accesses never straddle one.
 extern uint8_t vbuf[FRAME_BYTES];
 // 256x256 texture, depth colour table (first 256 bytes) or second frame.
 extern uint8_t auxbuf[65536];
@@ -54,7 +56,8 @@ enum class demo_sound {
 int demo_start(demo_sound sound);
 
 // Builds the effects' tables (halftone, worms, box blur), in that order,
-// then the panorama mask's multipliers.
+// then the panorama mask's multipliers, the greetings texture's lead and
+// the overlay's opaque words.
 void demo_startup_effects();
 // Turns the five embedded models from big-endian to the machine's order, in
 // place. Call once.

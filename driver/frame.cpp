@@ -10,13 +10,15 @@
 
 #include <cstring>
 
-uint8_t vbuf[FRAME_BYTES];
-uint8_t auxbuf[65536];
+alignas(32) uint8_t vbuf[FRAME_BYTES];
+alignas(32) uint8_t auxbuf[65536];
 
 void demo_startup_effects() {
   halftone_init(FRAME_W, FRAME_H);
   wurms_init();
   init_maf();
+  greets_init();
+  overlay_init();
 }
 
 void demo_convert_models() {

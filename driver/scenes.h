@@ -15,12 +15,26 @@ void uv_church(int32_t now);
 // church picture (row bit 4).
 void uv_greets(int32_t pos, int32_t now, int32_t greets_start);
 
+// Greetings pixels of `count` UV entries: dst[i] = 0 where uv[i] is
+// uncovered, else greets_pixel(f, uv[i], img[i]). `lead` is null or the
+// texture's first 65536 bytes after GREETS_LEAD zero bytes: with it, an
+// offset down to -GREETS_LEAD (the scene's first 200 ms) runs as fast as
+// the others. uv_greets builds it in greets_init(), called at start-up.
+constexpr int GREETS_LEAD = 4096;
+struct greets_pixels;
+void greets_span(const greets_pixels &f, const uint8_t *lead, const uint16_t *uv, const uint8_t *img, uint8_t *dst,
+                 int count);
+void greets_init();
+
 // Picture scenes.
 void strip_scroll(const uint8_t *strip, int32_t now);  // clears vbuf, strip in rows 80..159
 void panorama_window(int32_t now);                      // rows 0..198 of vbuf
 void panorama_mask(int32_t now);                        // rows 0..198 of vbuf
 void panorama_mask_words(int32_t now);  // the same, four pixels a word (vbuf word-aligned, little-endian)
 void overlay_rosic(uint8_t *out);                       // index 255 of rosic is transparent
+// Finds rosic's opaque words for overlay_rosic (which calls it if nobody
+// has); at start-up, so no frame pays for it.
+void overlay_init();
 
 // Model scenes.
 void spin_models(int32_t pos, int32_t now);

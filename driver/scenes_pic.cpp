@@ -74,15 +74,31 @@ void panorama_mask(int32_t now) {
   }
 }
 
-// Four pixels a word where both pictures are word-aligned: the lanes of
-// rosic that are not 255 replace those under them (overlay_pixel per lane).
-void overlay_rosic(uint8_t *out) {
-  static_assert(FRAME_BYTES % 4 == 0);
-  if (reinterpret_cast<uintptr_t>(out) % 4 != 0 || reinterpret_cast<uintptr_t>(rosic) % 4 != 0) {
-    for (int i = 0; i < FRAME_BYTES; i++) out[i] = overlay_pixel(out[i], rosic[i]);
-    return;
-  }
-  uint8_t *o = static_cast<uint8_t *>(__builtin_assume_aligned(out, 4));
+namespace {
+
+// rosic's opaque lanes, found once: runs of words with all four pixels
+// opaque (copied as they are) and the words with some (mixed lane by lane).
+// The frame's other words are never read or written. A picture with more
+// runs than these hold takes the whole-frame path instead.
+constexpr int OVERLAY_RUNS = 1024, OVERLAY_MIXED = 1024;
+struct word_run {
+  uint16_t first, count;  // word index in the frame (0..15999), words
+};
+word_run overlay_runs[OVERLAY_RUNS];
+uint16_t overlay_mixed[OVERLAY_MIXED];  // word index
+uint32_t overlay_lanes[OVERLAY_MIXED];  // 0xFF in the opaque lanes
+int overlay_run_count, overlay_mixed_count;
+enum { OVERLAY_UNKNOWN, OVERLAY_SPARSE, OVERLAY_DENSE } overlay_kind = OVERLAY_UNKNOWN;
+
+uint32_t rosic_word(int i) {
+  uint32_t w;
+  std::memcpy(&w, rosic + 4 * i, 4);
+  return w;
+}
+
+// Four pixels a word over the whole frame: the lanes of rosic that are not
+// 255 replace those under them (overlay_pixel per lane).
+void overlay_words(uint8_t *o) {
   const uint8_t *r = static_cast<const uint8_t *>(__builtin_assume_aligned(rosic, 4));
   for (int i = 0; i < FRAME_BYTES; i += 4) {
     uint32_t over, under;
@@ -91,5 +107,68 @@ void overlay_rosic(uint8_t *out) {
     const uint32_t mine = nonzero_lanes(~over);  // lanes where over != 255
     const uint32_t w = (over & mine) | (under & ~mine);
     std::memcpy(o + i, &w, 4);
+  }
+}
+
+// n words from src to dst, eight a burst while they last (a short run
+// costs less than a call of memcpy).
+void copy_words(uint32_t *dst, const uint32_t *src, int n) {
+  for (; n >= 8; n -= 8, dst += 8, src += 8)
+    store_words8(dst, src[0], src[1], src[2], src[3], src[4], src[5], src[6], src[7]);
+  for (; n > 0; n--) *dst++ = *src++;
+}
+
+}  // namespace
+
+void overlay_init() {
+  static_assert(FRAME_BYTES % 4 == 0 && FRAME_BYTES / 4 <= 65536);
+  overlay_run_count = overlay_mixed_count = 0;
+  overlay_kind = OVERLAY_SPARSE;
+  for (int i = 0; i < FRAME_BYTES / 4; i++) {
+    const uint32_t mine = nonzero_lanes(~rosic_word(i));
+    if (mine == 0xFFFFFFFFu) {
+      word_run *last = overlay_run_count > 0 ? &overlay_runs[overlay_run_count - 1] : nullptr;
+      if (last != nullptr && last->first + last->count == i) {
+        last->count++;
+      } else if (overlay_run_count < OVERLAY_RUNS) {
+        overlay_runs[overlay_run_count++] = {uint16_t(i), 1};
+      } else {
+        overlay_kind = OVERLAY_DENSE;
+        return;
+      }
+    } else if (mine != 0) {
+      if (overlay_mixed_count == OVERLAY_MIXED) {
+        overlay_kind = OVERLAY_DENSE;
+        return;
+      }
+      overlay_mixed[overlay_mixed_count] = uint16_t(i);
+      overlay_lanes[overlay_mixed_count++] = mine;
+    }
+  }
+}
+
+// Word-aligned frames (rosic is) take the words: the runs, then the mixed
+// words; others go byte by byte.
+void overlay_rosic(uint8_t *out) {
+  if (reinterpret_cast<uintptr_t>(out) % 4 != 0 || reinterpret_cast<uintptr_t>(rosic) % 4 != 0) {
+    for (int i = 0; i < FRAME_BYTES; i++) out[i] = overlay_pixel(out[i], rosic[i]);
+    return;
+  }
+  if (overlay_kind == OVERLAY_UNKNOWN) overlay_init();
+  uint8_t *o = static_cast<uint8_t *>(__builtin_assume_aligned(out, 4));
+  if (overlay_kind == OVERLAY_DENSE) {
+    overlay_words(o);
+    return;
+  }
+  const uint32_t *r = static_cast<const uint32_t *>(__builtin_assume_aligned(static_cast<const void *>(rosic), 4));
+  uint32_t *words = reinterpret_cast<uint32_t *>(o);
+  for (int k = 0; k < overlay_run_count; k++) {
+    const word_run run = overlay_runs[k];
+    copy_words(words + run.first, r + run.first, run.count);
+  }
+  for (int k = 0; k < overlay_mixed_count; k++) {
+    const int i = overlay_mixed[k];
+    const uint32_t mine = overlay_lanes[k];
+    words[i] = (r[i] & mine) | (words[i] & ~mine);
   }
 }

@@ -235,23 +235,77 @@ namespace {
 
 // pixtab widened to words for the conversion: an indexed word load takes
 // the scaled index in the instruction, a halfword load needs an extra add
-// on the target.
-uint32_t pixwords[256];
+// on the target. One 1 KB block of 32-byte lines.
+alignas(32) uint32_t pixwords[256];
 
-// One row of 320 pixels, 16 a step: two pixels leave as one aligned word,
-// the first in the low half as little-endian memory wants it, and the
-// step's eight words as one burst (the surface is written, never read, so
-// its lines are not cached). Neither inlined nor cloned for its constant
-// argument: with the table's address in a register the target loads each
-// entry in one instruction, base plus scaled index.
+// Sixteen pixels at src as eight words, two pixels a word, the first in
+// the low half as little-endian memory wants it, stored as one burst (on
+// ARM the device's write buffer takes it as one entry).
+inline void convert16(const uint8_t *src, uint32_t *dst, const uint32_t *tab) {
+  store_words8(dst, tab[src[0]] | tab[src[1]] << 16, tab[src[2]] | tab[src[3]] << 16,
+               tab[src[4]] | tab[src[5]] << 16, tab[src[6]] | tab[src[7]] << 16,
+               tab[src[8]] | tab[src[9]] << 16, tab[src[10]] | tab[src[11]] << 16,
+               tab[src[12]] | tab[src[13]] << 16, tab[src[14]] | tab[src[15]] << 16);
+}
+
+// One row of 320 pixels, 16 a step. Neither inlined nor cloned for its
+// constant argument: with the table's address in a register the target
+// loads each entry in one instruction, base plus scaled index.
 [[gnu::noinline, gnu::noclone]] void convert_row_words(const uint8_t *src, uint32_t *dst, const uint32_t *tab) {
   static_assert(FRAME_W % 16 == 0);
-  for (const uint8_t *end = src + FRAME_W; src != end; src += 16, dst += 8)
-    store_words8(dst, tab[src[0]] | tab[src[1]] << 16, tab[src[2]] | tab[src[3]] << 16,
-                 tab[src[4]] | tab[src[5]] << 16, tab[src[6]] | tab[src[7]] << 16,
-                 tab[src[8]] | tab[src[9]] << 16, tab[src[10]] | tab[src[11]] << 16,
-                 tab[src[12]] | tab[src[13]] << 16, tab[src[14]] | tab[src[15]] << 16);
+  for (const uint8_t *end = src + FRAME_W; src != end; src += 16, dst += 8) convert16(src, dst, tab);
 }
+
+#if defined(__arm__)
+// Four pixels at src + OFF (bytes) into the words A and B through the two
+// scratch registers, ordered so that no load's result is used by the
+// instruction after it (a byte load's result comes two cycles late).
+#define CONVERT4(A, B, OFF)                \
+  "ldrb " A ", [%[src], #" OFF "]\n\t"     \
+  "ldrb %[t0], [%[src], #" OFF "+1]\n\t"   \
+  "ldrb " B ", [%[src], #" OFF "+2]\n\t"   \
+  "ldrb %[t1], [%[src], #" OFF "+3]\n\t"   \
+  "ldr " A ", [%[tab], " A ", lsl #2]\n\t" \
+  "ldr %[t0], [%[tab], %[t0], lsl #2]\n\t" \
+  "ldr " B ", [%[tab], " B ", lsl #2]\n\t" \
+  "ldr %[t1], [%[tab], %[t1], lsl #2]\n\t" \
+  "orr " A ", " A ", %[t0], lsl #16\n\t"   \
+  "orr " B ", " B ", %[t1], lsl #16\n\t"
+
+// convert_row_words as the device runs it best: 64 pixels a step (two
+// 32-byte lines of the source when src is line-aligned, as the frames
+// are), each 16 leaving as one eight-word burst. Halfway through each
+// line the first byte of the line after it is read: its fill then finds
+// the bus idle, where at the line's first read it would wait for the burst
+// just queued to drain. So it reads the 32 bytes after the row too, which
+// must exist (the next row of the frame).
+[[gnu::noinline]] void convert_row_ahead(const uint8_t *src, uint32_t *dst, const uint32_t *tab) {
+  static_assert(FRAME_W % 64 == 0);
+  const uint8_t *const end = src + FRAME_W;
+  uint32_t t0, t1;
+  asm volatile(
+      "1:\n\t"
+      CONVERT4("r2", "r3", "0") CONVERT4("r4", "r5", "4") CONVERT4("r6", "r7", "8") CONVERT4("r8", "r9", "12")
+      "stmia %[dst]!, {r2-r9}\n\t"
+      CONVERT4("r2", "r3", "16") CONVERT4("r4", "r5", "20")
+      "ldrb %[t0], [%[src], #32]\n\t"
+      CONVERT4("r6", "r7", "24") CONVERT4("r8", "r9", "28")
+      "stmia %[dst]!, {r2-r9}\n\t"
+      CONVERT4("r2", "r3", "32") CONVERT4("r4", "r5", "36") CONVERT4("r6", "r7", "40") CONVERT4("r8", "r9", "44")
+      "stmia %[dst]!, {r2-r9}\n\t"
+      CONVERT4("r2", "r3", "48") CONVERT4("r4", "r5", "52")
+      "ldrb %[t0], [%[src], #64]\n\t"
+      CONVERT4("r6", "r7", "56") CONVERT4("r8", "r9", "60")
+      "stmia %[dst]!, {r2-r9}\n\t"
+      "add %[src], %[src], #64\n\t"
+      "cmp %[src], %[end]\n\t"
+      "bne 1b"
+      : [src] "+r"(src), [dst] "+r"(dst), [t0] "=&r"(t0), [t1] "=&r"(t1)
+      : [tab] "r"(tab), [end] "r"(end)
+      : "r2", "r3", "r4", "r5", "r6", "r7", "r8", "r9", "cc", "memory");
+}
+#undef CONVERT4
+#endif
 
 }  // namespace
 
@@ -267,8 +321,18 @@ void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch) {
     return;
   }
   for (int k = 0; k < 256; k++) pixwords[k] = pixtab[k];
-  for (int y = 0; y < FRAME_H; y++)
-    convert_row_words(out + y * FRAME_W, reinterpret_cast<uint32_t *>(pixels + (y + FRAME_TOP) * pitch), pixwords);
+  for (int y = 0; y < FRAME_H; y++) {
+    const uint8_t *src = out + y * FRAME_W;
+    uint32_t *dst = reinterpret_cast<uint32_t *>(pixels + (y + FRAME_TOP) * pitch);
+#if defined(__arm__)
+    // The last row has nothing after it to read ahead.
+    if (y + 1 < FRAME_H) {
+      convert_row_ahead(src, dst, pixwords);
+      continue;
+    }
+#endif
+    convert_row_words(src, dst, pixwords);
+  }
 }
 
 void convert_frame_scaled(const uint8_t *out, uint8_t *pixels, int pitch, int scale) {

@@ -24,7 +24,7 @@ inline uint8_t mask_pixel(uint8_t p, uint8_t m) { return uint8_t((mask_weight(m)
 // Overlay picture over the pixel under it: index 255 is transparent.
 inline uint8_t overlay_pixel(uint8_t under, uint8_t over) { return over == 255 ? under : over; }
 
-inline uint8_t clamp_index(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
+constexpr uint8_t clamp_index(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
 
 // Skull: T * img / D + img / 4, at most 255, T the texel S further on
 // (wrapping in the 256x256 texture), D in 30..170. The division is a

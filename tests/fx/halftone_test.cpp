@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "fx/guarded_frame.h"
@@ -68,6 +70,47 @@ TEST_F(Halftone, OverlappingRimsSaturate) {
   halftone(dst.data(), src.data(), 255);
   EXPECT_EQ(dst.at(3, 2), 255);  // 200 + 189
   EXPECT_EQ(dst.at(0, 199), 200);
+}
+
+// The whole screen against the dot rule applied pixel by pixel from the
+// picture before any dot: for each cell (rows 5 apart from 0, every 6th
+// pixel from 0 or 3 on odd rows) its brightness p, the mean of the samples
+// at (x - 3 | x, y - 3 | y) inside the picture scaled by level, and for
+// each pixel within radius 3.5 of it with T = trunc((r + 0.25) * 256 / 3)
+// an add of 255 below p, (21760 - 256 * (T - p)) / 85 (at most 255) below
+// p + 85; cells under 4 draw nothing, sums saturate. Random pictures, from
+// dark to bright, at levels that leave cells between none and all full.
+TEST_F(Halftone, EqualsTheDotRuleOnRandomPictures) {
+  uint32_t seed = 99;
+  auto rnd = [&seed]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int round = 0; round < 12; round++) {
+    const int level = round < 4 ? 60 + 60 * round : round < 8 ? 255 : 600 * round;
+    const int top = 64 + 16 * round;
+    std::vector<uint8_t> pic(64000), under(64000);
+    for (int i = 0; i < 64000; i++) pic[i] = uint8_t(rnd() % top), under[i] = uint8_t(rnd());
+    std::vector<int> want(under.begin(), under.end());
+    for (int n = 0, yc = 0; yc < 200; n++, yc += 5)
+      for (int xc = 3 * (n % 2); xc < 320; xc += 6) {
+        int sum = 0, count = 0;
+        for (int sy : {yc - 3, yc})
+          for (int sx : {xc - 3, xc})
+            if (sx >= 0 && sy >= 0) sum += pic[sy * 320 + sx], count++;
+        const int k = sum / count, p = std::min(k * level / 255, 255);
+        if (p < 4) continue;
+        for (int dy = -3; dy <= 3; dy++)
+          for (int dx = -3; dx <= 3; dx++) {
+            const int x = xc + dx, y = yc + dy;
+            const double r = std::sqrt(double(dx * dx + dy * dy));
+            if (x < 0 || x >= 320 || y < 0 || y >= 200 || r > 3.5) continue;
+            const int t = int((r + 0.25) * 85.33333333333333);
+            const int add = t < p ? 255 : t < p + 85 ? std::min((21760 - 256 * (t - p)) / 85, 255) : 0;
+            want[y * 320 + x] = std::min(want[y * 320 + x] + add, 255);
+          }
+      }
+    std::vector<uint8_t> got(under);
+    halftone(got.data(), pic.data(), level);
+    for (int i = 0; i < 64000; i++) ASSERT_EQ(got[i], want[i]) << "round " << round << " pixel " << i;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "fx/guarded_frame.h"
@@ -103,6 +104,38 @@ TEST_F(Writer, AdditionSaturates) {
   EXPECT_EQ(g.at(50, 59), 250);
   EXPECT_EQ(g.at(50, 180), 250);
   EXPECT_EQ(g.count(255), 196 * 120 - 1);
+}
+
+// Captions against the byte rule (every image byte added to the frame
+// byte under it, saturating; bytes outside the frame dropped): mostly black
+// random images, read from each of the four byte alignments, at windows
+// inside the frame and cut at its top, bottom and ends.
+TEST_F(Writer, SparseCaptionsEqualTheByteRule) {
+  uint32_t seed = 7;
+  auto rnd = [&seed]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+  std::vector<uint8_t> store(196 * 120 + 4), before(64000);
+  const int windows[][2] = {{0, 60}, {3, 61}, {125, 0}, {-7, -30}, {200, 150}, {1, 199}};
+  for (int align = 0; align < 4; align++)
+    for (const auto &xy : windows) {
+      uint8_t *img = store.data() + align;
+      for (int i = 0; i < 196 * 120; i++) {
+        const uint32_t r = rnd();
+        img[i] = r % 8 == 0 ? uint8_t(r >> 8) : r % 61 == 0 ? 255 : 0;
+      }
+      for (auto &b : before) b = uint8_t(rnd());
+      GuardedFrame f(0);
+      std::copy(before.begin(), before.end(), f.data());
+      writer2_image(f.data(), img, xy[0], xy[1]);
+      std::vector<int> want(before.begin(), before.end());
+      for (int r = 0; r < 120; r++)
+        for (int c = 0; c < 196; c++) {
+          const long off = 320L * (xy[1] + r) + xy[0] + c;
+          if (off >= 0 && off < 64000) want[off] = std::min(want[off] + img[196 * r + c], 255);
+        }
+      for (int i = 0; i < 64000; i++)
+        ASSERT_EQ(f.data()[i], want[i]) << "alignment " << align << " window " << xy[0] << "," << xy[1] << " at " << i;
+      EXPECT_TRUE(f.guards_intact());
+    }
 }
 
 TEST_F(Writer, OutOfRangeLinesAndCaptionsDrawNothing) {

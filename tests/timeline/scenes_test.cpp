@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fx/scene_pixels.h"
 #include "timeline/startup.h"
 
 namespace {
@@ -156,6 +157,49 @@ TEST_F(Timeline, GreetingsReadTexelZeroBeforeTheTallTexture) {
     ASSERT_EQ(vbuf[i], clamp255(((t1 * c1) >> 7) + (kirkko[i] >> 1) - ((t2 * c2) >> 9))) << i;
   }
   EXPECT_GT(shadowless, 0);
+}
+
+// greets_span against the formula, one pixel at a time, over random maps
+// and pictures with runs of uncovered entries: offsets at both ends of the
+// fast range, inside the lead, one past it, and past the top; factors at
+// the ends of what the clamp table holds and beyond; spans the fast path
+// cannot take (a count not a multiple of 8, a misaligned map). The bytes
+// after the span stay as they were.
+TEST(GreetsSpan, EqualsTheFormulaOverEveryPath) {
+  constexpr int N = 65536 + 3000, COUNT = 8192, GUARD = 16;
+  std::vector<uint8_t> tex(N), lead(GREETS_LEAD + 65536, 0), img(COUNT);
+  std::vector<uint16_t> uv(COUNT + 2);
+  std::vector<uint8_t> dst(COUNT + 4 + GUARD);
+  uint32_t seed = 1;
+  auto rnd = [&seed]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+  for (auto &t : tex) t = uint8_t(rnd());
+  std::memcpy(lead.data() + GREETS_LEAD, tex.data(), 65536);
+  const int32_t offsets[] = {0, 1, N - 65536, N - 65535, -1, -255, -GREETS_LEAD, -GREETS_LEAD - 1, 1 << 20};
+  const int factors[][2] = {{36, 204}, {204, 36}, {0, 0}, {255, 255}, {257, 257}, {258, 100}, {100, 259}, {-3, 90}};
+  int cases = 0;
+  for (int round = 0; round < 3; round++)
+    for (int32_t P1 : offsets)
+      for (int32_t P2 : offsets)
+        for (const auto &c : factors) {
+          for (int i = 0; i < COUNT + 2; i++) {
+            const uint32_t r = rnd();
+            uv[i] = r % 23 < 3 ? UNCOVERED : r % 17 == 0 ? uint16_t(r % 2 ? 0 : 0xFFFE) : uint16_t(r);
+          }
+          for (auto &p : img) p = uint8_t(rnd());
+          greets_pixels f;
+          greets_frame(f, tex.data(), N, P1, P2, c[0], c[1]);
+          const bool odd = (cases & 3) == 3;  // a shorter span, from a misaligned map entry
+          const int count = odd ? COUNT - 5 : COUNT;
+          const uint16_t *map = uv.data() + (odd ? 1 : 0);
+          std::memset(dst.data(), 0xA5, dst.size());
+          greets_span(f, cases % 5 == 4 ? nullptr : lead.data(), map, img.data(), dst.data(), count);
+          for (int i = 0; i < count; i++)
+            ASSERT_EQ(dst[i], map[i] == UNCOVERED ? 0 : greets_pixel(f, map[i], img[i]))
+                << "P1 " << P1 << " P2 " << P2 << " c " << c[0] << "," << c[1] << " pixel " << i;
+          for (size_t i = count; i < dst.size(); i++) ASSERT_EQ(dst[i], 0xA5) << "after the span, " << i;
+          cases++;
+        }
+  EXPECT_EQ(cases, 3 * 9 * 9 * 8);
 }
 
 TEST_F(Timeline, StripScrollsOneColumnPer40MsAndWrapsAt512) {
