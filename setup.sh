@@ -16,6 +16,10 @@ ULV_PACKAGES=(
 # installed by the scripts that cross-build.
 ULV_ARMEL_PACKAGES=(crossbuild-essential-armel qemu-user-static qemu-user)
 
+# SDL 1.2 over SDL 2 (bench/sdl12-compat.sh unpacks it into build-compat/,
+# leaving the system's SDL 1.2 alone): the SDL 2 it runs on.
+ULV_COMPAT_PACKAGES=(libsdl2-2.0-0)
+
 # The web build (build-web.sh) and its browser tests: only installed by the
 # script that builds the page.
 ULV_WEB_PACKAGES=(emscripten chromium node-ws python3)

@@ -28,12 +28,30 @@ struct fade_record {
   const uint8_t *to;
   int32_t state;
 };
-constexpr int FADE_RECORDS = 60;  // 59 fades and the terminator (from = null)
+constexpr int FADE_RECORDS = 1 +  // the fades of the script and the terminator (from = null)
+#define ULV_FADE(start, duration, from, to) 1 +
+#include "driver/script.def"
+    0;
 extern const fade_record fade_table[FADE_RECORDS];
 extern fade_record fades[FADE_RECORDS];  // working copy
 
 // Advances the fade schedule for this frame; may rewrite workpal and pixtab.
 void run_fades(int32_t pos, int32_t now);
+
+// How a run of the demo hears its music.
+enum class demo_sound {
+  device,   // the sound device (the front-end's silent clock when none opens)
+  offline,  // no device: the caller advances the music with mzx_render
+};
+// The demo's start-up, the same for every way of running it: the working
+// copies and the scene state (demo_reset), the music front-end at MZX_RATE
+// Hz in MZX_BLOCK-frame blocks, the embedded module loaded, the effects'
+// tables, the models in the machine's byte order, playback started with
+// mzx_start(MZX_TIMER_RATE), and pixtab mapped from pal_black (the screen
+// shows black until the first fade). Needs scr, whose format is read. Once
+// per process: the models are converted in place. Returns 1, or 0 when the
+// module does not load (the music position then never moves).
+int demo_start(demo_sound sound);
 
 // Builds the effects' tables (halftone, worms, box blur), in that order,
 // then the panorama mask's multipliers.

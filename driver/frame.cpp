@@ -5,6 +5,7 @@
 #include "driver/timeline.h"
 #include "fx/halftone.h"
 #include "fx/maf.h"
+#include "music/mzx.h"
 #include "vector/wurms.h"
 
 #include <cstring>
@@ -35,6 +36,20 @@ void demo_convert_models() {
 void demo_reset() {
   std::memcpy(fades, fade_table, sizeof fades);
   timeline_reset();
+}
+
+int demo_start(demo_sound sound) {
+  demo_reset();
+  if (sound == demo_sound::device)
+    mzx_init(MZX_RATE, MZX_BLOCK);  // no device: the silent clock plays on
+  else
+    mzx_init_offline(MZX_RATE, MZX_BLOCK);
+  const int loaded = mzx_get(nothing);
+  demo_startup_effects();
+  demo_convert_models();
+  mzx_start(MZX_TIMER_RATE);
+  map_palette(pal_black);
+  return loaded;
 }
 
 uint8_t *demo_frame(int32_t pos, int32_t now) {

@@ -1,6 +1,8 @@
 // Frame pacing, the start-up wait, the keys of a frame and the stop signals.
 #include "driver/loop.h"
 
+#include "driver/screen.h"
+
 #include "music/mzx.h"
 
 #include <SDL.h>
@@ -25,6 +27,7 @@ loop_input poll_input() {
   loop_input in{0, 0};
   SDL_Event ev;
   while (SDL_PollEvent(&ev)) {
+    if (ev.type == SDL_VIDEOEXPOSE) screen_show_again();
     if (ev.type != SDL_KEYDOWN) continue;
     if (ev.key.keysym.sym == SDLK_ESCAPE) in.escapes++;
     if (is_toggle(ev.key.keysym)) in.toggles++;

@@ -1,5 +1,4 @@
 // Ulvenor Tarquel: start-up, the frame loop and shutdown.
-#include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/loop.h"
 #include "driver/options.h"
@@ -32,7 +31,6 @@ int finish_stdout() {
 int run_frames() {
   const uint32_t start_ticks = SDL_GetTicks();
   uint32_t due = start_ticks;
-  map_palette(pal_black);
   for (;;) {
     const loop_input in = poll_input();
     for (int i = 0; i < in.toggles; i++)
@@ -48,6 +46,30 @@ int run_frames() {
     due = loop_next_due(due, SDL_GetTicks());
     loop_sleep_until(due);
   }
+}
+
+// SDL 1.2 over SDL 2 (sdl12-compat) sends every update through an SDL 2
+// renderer, by default OpenGL: without a GPU driver (Mesa's llvmpipe, as
+// under Xvfb) that renders the whole window on the CPU, several times the
+// cost of the demo. Its software renderer into the window's shared image
+// costs about what classic SDL 1.2 does, which reads none of these
+// variables. A value the user has set is kept.
+void prefer_software_renderer() {
+  setenv("SDL_RENDER_DRIVER", "software", 0);
+  setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+}
+
+// With no display, SDL 1.2 over SDL 2 picks its "offscreen" driver: a window
+// nobody sees, whose keys never come, so the run would go on until killed.
+// Returns the name of such a driver when SDL picked it unasked (not named
+// by SDL_VIDEODRIVER), else null. Classic SDL 1.2 falls back to its text
+// driver instead, which is seen.
+const char *unseen_video_driver() {
+  static char name[32];
+  if (!SDL_VideoDriverName(name, sizeof name)) return nullptr;
+  if (std::strcmp(name, "offscreen") != 0 && std::strcmp(name, "dummy") != 0) return nullptr;
+  const char *asked = std::getenv("SDL_VIDEODRIVER");
+  return asked && std::strcmp(asked, name) == 0 ? nullptr : name;
 }
 
 }  // namespace
@@ -67,12 +89,20 @@ int main(int argc, char **argv) {
     case demo_action::run:
       break;
   }
-  demo_reset();
   std::puts("");
   std::puts("Ulvenor Tarquel!");
   std::fflush(stdout);
   loop_catch_signals();
+  prefer_software_renderer();
   SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);
+  if (const char *unseen = unseen_video_driver()) {
+    std::fprintf(stderr,
+                 "ulvenor: no display to show the demo on (SDL has only its %s video driver): set DISPLAY, "
+                 "or SDL_VIDEODRIVER=dummy to play it without a picture\n",
+                 unseen);
+    SDL_Quit();
+    return 1;
+  }
   if (!screen_open(opt.scale, opt.fullscreen)) {
     // Nothing can be shown without a window: say why instead of drawing
     // into a null surface.
@@ -80,14 +110,8 @@ int main(int argc, char **argv) {
     SDL_Quit();
     return 1;
   }
-  SDL_WM_SetCaption("Ulvenor Tarquel", nullptr);
-  SDL_ShowCursor(0);
 
-  mzx_init(44100, 4096);
-  mzx_get(nothing);
-  demo_startup_effects();
-  demo_convert_models();
-  mzx_start(54);
+  demo_start(demo_sound::device);
   const int status = loop_wait_for_music() ? run_frames() : 0;
   if (loop_device_dropped) {
     // Closing a device that never played waits for its thread, maybe for

@@ -7,6 +7,7 @@
 #include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/scenes.h"
+#include "driver/script.h"
 #include "maths/cr.h"
 #include "vector/bare.h"
 
@@ -17,12 +18,12 @@ namespace {
 
 const int32_t *model(const uint8_t *m) { return reinterpret_cast<const int32_t *>(m); }
 
-// Below 900 black silhouettes, 900..999 solid 255, from 1000 bands of 255
-// twelve steps wide every 192 steps, sliding one step every 10 ms.
+// Black silhouettes, from SPIN_SOLID solid 255, from SPIN_BANDS bands of
+// 255 twelve steps wide every 192 steps, sliding one step every 10 ms.
 void spin_table(int32_t pos, int32_t now) {
-  if (pos < 900) {
+  if (pos < SPIN_SOLID) {
     std::memset(auxbuf, 0, 256);
-  } else if (pos < 1000) {
+  } else if (pos < SPIN_BANDS) {
     std::memset(auxbuf, 255, 256);
   } else {
     for (int j = 0; j < 256; j++) auxbuf[j] = (((1000000 - now / 10 + j) / 12) & 15) == 0 ? 255 : 0;

@@ -8,6 +8,7 @@
 #include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/scenes.h"
+#include "driver/script.h"
 #include "fx/scene_pixels.h"
 #include "maths/cr.h"
 
@@ -72,7 +73,7 @@ void uv_church(int32_t now) {
 }
 
 void uv_greets(int32_t pos, int32_t now, int32_t greets_start) {
-  const bool second = ((pos % 100) & 16) != 0;
+  const bool second = ((pos % 100) & GREETS_ROW_BIT) != 0;
   const uint8_t *img = second ? kirkko2 : kirkko;
   const uint16_t *uv = uv_of(second ? kirkko2tc : kirkkotc);
   const int32_t e = now - greets_start;

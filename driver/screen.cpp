@@ -23,6 +23,8 @@ namespace {
 constexpr int AREA_W = 320, AREA_H = 240;  // the picture area at scale 1
 
 int window_scale = 1;      // the scale of the windowed mode
+bool over_sdl2;            // SDL 1.2 over SDL 2: each switch needs a new window
+                           // and each update costs a whole render (see screen_open)
 int display_w, display_h;  // the desktop's size; 0 when SDL cannot tell
 int display_bpp;           // the desktop's bits per pixel; 0 when unknown
 
@@ -59,6 +61,29 @@ void update_wide() {
   SDL_BlitSurface(from16, nullptr, to_wide, nullptr);
   std::memcpy(wide, to_wide->pixels, sizeof wide);
   wide_stale = false;
+}
+
+// What the window shows now: the frame and the pixtab it was converted
+// through. A loop turn whose frame and colours are both unchanged sends
+// nothing: on SDL 1.2 over SDL2 every update uploads and renders the whole
+// window, which at 125 turns a second costs more than drawing the demo.
+uint8_t shown[FRAME_W * FRAME_H];
+uint16_t shown_tab[256];
+bool shown_valid = false;  // false after a mode change cleared the window
+
+// True when out through pixtab is already on the window; else records it.
+// Over SDL 2 only: on classic SDL 1.2 an update costs less than the two
+// 64,000-byte passes of the comparison, which on a small ARM device would
+// add to every frame that did change.
+bool already_shown(const uint8_t *out) {
+  if (!over_sdl2) return false;
+  if (shown_valid && std::memcmp(shown, out, sizeof shown) == 0 &&
+      std::memcmp(shown_tab, pixtab, sizeof shown_tab) == 0)
+    return true;
+  std::memcpy(shown, out, sizeof shown);
+  std::memcpy(shown_tab, pixtab, sizeof shown_tab);
+  shown_valid = true;
+  return false;
 }
 
 // The scaled modes take the display's own depth when it is 32 bits.
@@ -102,6 +127,7 @@ int set_mode(bool fullscreen) {
   const int bytes = scr->format->BytesPerPixel;
   if (bytes == 4 ? !make_wide() : bytes != 2) return 0;
   screen_scale = m.scale;
+  shown_valid = false;
   screen_fullscreen = fullscreen;
   // SDL may give a larger full-screen mode than asked: centre in what it gave.
   screen_left = scr->w > AREA_W * m.scale ? (scr->w - AREA_W * m.scale) / 2 : 0;
@@ -112,6 +138,21 @@ int set_mode(bool fullscreen) {
   // it ever sends, as it always did.
   if (m.scale != 1 || m.flags != 0) SDL_UpdateRect(scr, 0, 0, 0, 0);
   return 1;
+}
+
+// The title and the hidden cursor, on every new window.
+void dress_window() {
+  SDL_WM_SetCaption("Ulvenor Tarquel", nullptr);
+  SDL_ShowCursor(0);
+}
+
+// Closes and opens SDL's video, so the next mode gets a window of its own.
+// Returns 0, with SDL's reason, when video cannot be opened again.
+int reopen_video() {
+  free_wide();
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  scr = nullptr;
+  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
 template <class Pixel>
@@ -136,23 +177,43 @@ int screen_fit_scale(int w, int h) {
   return s < 1 ? 1 : s > SCREEN_MAXSCALE ? SCREEN_MAXSCALE : s;
 }
 
+int screen_offscreen() {
+  scr = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 16, 0xF800, 0x07E0, 0x001F, 0);
+  if (!scr) return 0;
+  std::memset(scr->pixels, 0, size_t(scr->pitch) * 240);
+  return 1;
+}
+
 int screen_open(int scale, bool fullscreen) {
   const SDL_VideoInfo *info = SDL_GetVideoInfo();
   display_w = info ? info->current_w : 0;
   display_h = info ? info->current_h : 0;
   display_bpp = info && info->vfmt ? info->vfmt->BitsPerPixel : 0;
   window_scale = scale < 1 ? 1 : scale > SCREEN_MAXSCALE ? SCREEN_MAXSCALE : scale;
-  return set_mode(fullscreen);
+  // SDL 1.2 over SDL 2 (sdl12-compat, which reports 1.2.50 and later;
+  // classic SDL 1.2 ends at 1.2.15) switches to full screen by enlarging the
+  // window where it stands: without a window manager to move it, the
+  // full-screen window keeps the small one's corner and the picture runs off
+  // the display. A window made full screen from the start sits at the
+  // display's corner, so each switch there opens video afresh.
+  over_sdl2 = SDL_Linked_Version()->patch >= 50;
+  if (!set_mode(fullscreen)) return 0;
+  dress_window();
+  return 1;
 }
 
 int screen_toggle_fullscreen() {
   const bool was = screen_fullscreen;
+  if (over_sdl2 && !reopen_video()) return 0;
   if (set_mode(!was) || set_mode(was)) {
+    if (over_sdl2) dress_window();
     remap_palette();
     return 1;
   }
   return 0;
 }
+
+void screen_show_again() { shown_valid = false; }
 
 const SDL_PixelFormat *screen_pixtab_format() {
   return scr->format->BytesPerPixel == 2 || !from16 ? scr->format : from16->format;
@@ -219,6 +280,7 @@ void convert_frame_scaled_wide(const uint8_t *out, const uint32_t *tab, uint8_t 
 }
 
 void present(const uint8_t *out) {
+  if (already_shown(out)) return;
   uint8_t *pixels = static_cast<uint8_t *>(scr->pixels);
   if (screen_scale == 1 && screen_left == 0 && screen_top == 0 && scr->format->BytesPerPixel == 2) {
     // The plain 320x240 window. The surface's own pitch: a window whose

@@ -40,6 +40,12 @@ int screen_fit_scale(int w, int h);
 // SDL's reason in SDL_GetError().
 int screen_open(int scale, bool fullscreen);
 
+// For runs without a window (the capture, the frame counter, the tests):
+// sets scr to a new 320x240 RGB565 software surface, all pixels 0, the
+// format and layout of the plain window. Returns 1, or 0 (scr null) with
+// SDL's reason in SDL_GetError().
+int screen_offscreen();
+
 // Switches between the window and full screen. On failure it returns to the
 // mode it had; returns 0 (scr null) only when neither can be set.
 int screen_toggle_fullscreen();
@@ -57,8 +63,14 @@ void remap_palette();
 void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch);
 
 // Converts `out` through pixtab into the window at the current scale and
-// updates the picture's rectangle.
+// updates the picture's rectangle. Over SDL 2 it does nothing when the same
+// frame through the same pixtab is already shown (since the last mode change
+// or screen_show_again).
 void present(const uint8_t *out);
+
+// The next present sends its frame even if unchanged (the window was
+// exposed and may have lost its picture).
+void screen_show_again();
 
 // The pixel format of pixtab's values: the window's when it has 16 bits,
 // else RGB565, which present converts to the window's format (exactly as

@@ -15,37 +15,18 @@
 #include "fx/writer.h"
 #include "vector/wurms.h"
 
-// x, y, text line, start position, duration (ms), state (-1 waiting, else
-// the `now` of its first frame). Processed and drawn in table order; the
-// record with duration 0 ends the table.
+// The text schedule of the script, processed and drawn in table order;
+// the record with duration 0 ends the table.
 const text_record text_table[TEXT_RECORDS] = {
-    {95, 58, 0, 100, 3000, -1},     {70, 58, 1, 132, 3000, -1},     {50, 58, 2, 200, 3000, -1},
-    {-8, 170, 3, 700, 6000, -1},    {-8, 170, 4, 800, 6000, -1},    {-8, 170, 5, 900, 6000, -1},
-    {-8, 170, 6, 1000, 6000, -1},   {20, 58, 7, 1132, 4000, -1},    {40, 58, 8, 1200, 4000, -1},
-    {52, 58, 9, 1232, 3000, -1},    {-8, 10, 11, 1300, 700, -1},    {-8, 32, 12, 1302, 700, -1},
-    {-8, 54, 13, 1304, 700, -1},    {-8, 76, 14, 1306, 700, -1},    {-8, 98, 11, 1316, 700, -1},
-    {-8, 120, 12, 1318, 700, -1},   {-8, 142, 13, 1320, 700, -1},   {-8, 164, 14, 1322, 700, -1},
-    {-8, 10, 11, 1400, 700, -1},    {-8, 32, 12, 1402, 700, -1},    {-8, 54, 13, 1404, 700, -1},
-    {-8, 76, 14, 1406, 700, -1},    {-8, 98, 11, 1416, 700, -1},    {-8, 120, 12, 1418, 700, -1},
-    {-8, 142, 13, 1420, 700, -1},   {-8, 164, 14, 1422, 700, -1},   {-8, 10, 11, 1500, 700, -1},
-    {-8, 32, 12, 1502, 700, -1},    {-8, 54, 13, 1504, 700, -1},    {-8, 76, 14, 1506, 700, -1},
-    {-8, 98, 11, 1516, 700, -1},    {-8, 120, 12, 1518, 700, -1},   {-8, 142, 13, 1520, 700, -1},
-    {-8, 164, 14, 1522, 700, -1},   {-8, 10, 11, 1600, 700, -1},    {-8, 32, 12, 1602, 700, -1},
-    {-8, 54, 13, 1604, 700, -1},    {-8, 76, 14, 1606, 700, -1},    {-8, 98, 11, 1616, 700, -1},
-    {-8, 120, 12, 1618, 700, -1},   {-8, 142, 13, 1620, 700, -1},   {-8, 164, 14, 1622, 700, -1},
-    {-8, 88, 19, 300, 4000, -1},    {-8, 88, 20, 400, 4000, -1},    {-8, 88, 21, 500, 2500, -1},
-    {-8, 88, 22, 532, 2500, -1},    {-8, 88, 21, 600, 2500, -1},    {-8, 88, 22, 632, 2500, -1},
-    {92, 1, 24, 2416, 4000, -1},    {-12, 58, 23, 2832, 3000, -1},  {108, 58, 25, 2900, 5000, -1},
+#define ULV_TEXT(x, y, text, start, duration) {x, y, text, start, duration, -1},
+#include "driver/script.def"
     {0, 0, 0, 0, 0, -1},
 };
 text_record texts[TEXT_RECORDS];
 
 const scene_range scene_table[SCENES] = {
-    {"intro strip", 0, 231},          {"title", 232, 299},          {"skull", 300, 699},
-    {"spinning models", 700, 1099},   {"worm strip", 1100, 1299},   {"gargoyle", 1300, 1799},
-    {"letter wave", 1800, 1999},      {"halftone", 2000, 2199},     {"portraits", 2200, 2399},
-    {"church animation", 2400, 2499}, {"greetings", 2500, 2799},    {"outro strip", 2800, 2999},
-    {"end frame", 3000, INT32_MAX},
+#define ULV_SCENE(id, name, first, last) {name, first, last},
+#include "driver/script.def"
 };
 
 scene_id scene_of(int32_t pos) {
@@ -84,15 +65,15 @@ const uint16_t *uv(const uint8_t *map) { return reinterpret_cast<const uint16_t 
 
 void skull(int32_t pos, int32_t now) {
   if (skull_start == -1) skull_start = now;
-  if (pos >= 648 && flicker_out(pos, now, 648)) return;
-  // From 500 the two views alternate every half pattern.
-  const bool second = pos >= 500 && pos % 100 < 32;
+  if (pos >= SKULL_FLICKER && flicker_out(pos, now, SKULL_FLICKER)) return;
+  // From SKULL_ALTERNATE on the two views alternate every half pattern.
+  const bool second = pos >= SKULL_ALTERNATE && pos % 100 < SKULL_HALF_ROW;
   uv_skull(second ? skulle2 : skulle, uv(second ? skulle2tc : skulletc), now, skull_start);
 }
 
 void gargoyle_scene(int32_t pos, int32_t now) {
-  if (pos >= 1748 && flicker_out(pos, now, 1748)) return;
-  if (pos < 1500)
+  if (pos >= GARGOYLE_FLICKER && flicker_out(pos, now, GARGOYLE_FLICKER)) return;
+  if (pos < GARGOYLE_SECOND)
     uv_gargoyle(gargoyle, uv(gargoyletc), now);
   else
     uv_gargoyle(gargoyle2, uv(gargoyle2tc), now);
@@ -128,11 +109,11 @@ uint8_t *letters(int32_t pos, int32_t now) {
 }
 
 void portraits(int32_t pos, int32_t now) {
-  const int k = pos < 2242 ? 0 : pos < 2320 ? 1 : 2;
+  const int k = pos < PORTRAIT_DORL ? 0 : pos < PORTRAIT_VESK ? 1 : 2;
   const uint8_t *const pics[3] = {tamsk, dorl, vesk};
   std::memcpy(vbuf, pics[k], FRAME_BYTES);
   wurms2(vbuf, now, 8);
-  if ((pos % 100) & 4) writer2(vbuf, k, 0, 60);  // four rows on, four off
+  if ((pos % 100) & CAPTION_ROW_BIT) writer2(vbuf, k, 0, 60);  // four rows on, four off
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "driver/script.h"
+
 // One timed text line (all words signed 32-bit).
 struct text_record {
   int32_t x;         // horizontal offset of the text block in the frame
@@ -12,7 +14,10 @@ struct text_record {
   int32_t duration;  // ms; 0 ends the table
   int32_t state;     // -1 until started, then the `now` of its first frame
 };
-constexpr int TEXT_RECORDS = 52;
+constexpr int TEXT_RECORDS = 1 +  // the terminator
+#define ULV_TEXT(x, y, text, start, duration) 1 +
+#include "driver/script.def"
+    0;
 extern const text_record text_table[TEXT_RECORDS];
 extern text_record texts[TEXT_RECORDS];  // working copy
 
@@ -21,13 +26,14 @@ extern text_record texts[TEXT_RECORDS];  // working copy
 extern int32_t skull_start, letters_start, halftone_start, greets_start;
 extern int32_t flicker_value, flicker_time;
 
-// The scenes in the order they play, each over a range of music positions
-// (order x 100 + row, inclusive); SCENE_END, from 3000 on, draws nothing
-// and keeps the last picture. The timeline draws by this table; the
-// capture tool names and checks positions by it.
+// The scenes in the order they play (script.def), each over a range of
+// music positions (order x 100 + row, inclusive); SCENE_END, from 3000 on,
+// draws nothing and keeps the last picture. The timeline draws by this
+// table; the capture tool names and checks positions by it.
 enum scene_id {
-  SCENE_INTRO, SCENE_TITLE, SCENE_SKULL, SCENE_SPINNING, SCENE_WORMS, SCENE_GARGOYLE, SCENE_LETTERS,
-  SCENE_HALFTONE, SCENE_PORTRAITS, SCENE_CHURCH, SCENE_GREETINGS, SCENE_OUTRO, SCENE_END, SCENES
+#define ULV_SCENE(id, name, first, last) id,
+#include "driver/script.def"
+  SCENES
 };
 struct scene_range {
   const char *name;

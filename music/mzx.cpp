@@ -41,10 +41,26 @@ uint32_t silent_origin;
 // passed SDL's pause check may still run once, so the silent clock then
 // ticks under SDL's audio lock, never beside it.
 bool device_dropped;
-int block_frames = 4096;
-int block_rate = 44100;
-uint64_t blocks_run;
+int block_frames = MZX_BLOCK;
+int block_rate = MZX_RATE;
+// Output frames the silent clock or mzx_render has made since its origin,
+// whole blocks; the block being mixed starts here.
+int64_t rendered;
 uint8_t scratch[MIX_MAXFRAMES * 4];
+
+int clamp_block(int frames) { return frames < 1 ? 1 : frames > MIX_MAXFRAMES ? MIX_MAXFRAMES : frames; }
+
+// Every block a device would have asked for by output frame `upto`: block
+// k once k x block_frames <= upto.
+void render_blocks(int64_t upto, const mzx_sink *sink) {
+  const int bytes = block_frames * sd_framebytes();
+  while (rendered <= upto) {
+    mix_newhand(nullptr, scratch, bytes);
+    const int64_t first = rendered;
+    rendered += block_frames;
+    if (sink && sink->take) sink->take(sink->ctx, scratch, bytes, first);
+  }
+}
 
 void prepare_mixer(int rate, int frames) {
   mzx_cbcount = 0;
@@ -57,13 +73,9 @@ void prepare_mixer(int rate, int frames) {
 // Runs every block that is due: block k once k x block_frames frames have
 // elapsed since mzx_start (block 0 at once).
 void silent_catch_up() {
-  uint64_t ms = uint32_t(SDL_GetTicks() - silent_origin);
-  uint64_t due = ms * uint64_t(block_rate) / 1000 / uint64_t(block_frames) + 1;
+  const uint64_t ms = uint32_t(SDL_GetTicks() - silent_origin);
   if (device_dropped) SDL_LockAudio();
-  while (blocks_run < due) {
-    mix_newhand(nullptr, scratch, block_frames * sd_framebytes());
-    ++blocks_run;
-  }
+  render_blocks(int64_t(ms * uint64_t(block_rate) / 1000), nullptr);
   if (device_dropped) SDL_UnlockAudio();
 }
 
@@ -94,8 +106,8 @@ void no_device_reason(char *out, size_t cap) {
 
 int mzx_init(int rate, int frames) {
   mzx_mode = 2;
-  block_rate = rate > 0 ? rate : 44100;
-  block_frames = frames < 1 ? 1 : frames > MIX_MAXFRAMES ? MIX_MAXFRAMES : frames;
+  block_rate = rate > 0 ? rate : MZX_RATE;
+  block_frames = clamp_block(frames);
   if (!sd_dsp16_init(rate, frames)) {
     // No device: the loader and the replayer still need callable
     // operations, and the driver waits for the music to start.
@@ -114,12 +126,19 @@ int mzx_init(int rate, int frames) {
 
 int mzx_init_offline(int rate, int frames) {
   mzx_mode = 2;
+  block_rate = rate > 0 ? rate : MZX_RATE;
+  block_frames = clamp_block(frames);
   sd_null_init(rate, frames);
   prepare_mixer(rate, frames);
   clock_kind = Clock::offline;
   clock_running = false;
+  rendered = 0;
   return 1;
 }
+
+void mzx_render(int64_t upto, const mzx_sink *sink) { render_blocks(upto, sink); }
+
+int64_t mzx_rendered() { return rendered; }
 
 int mzx_get(uint8_t *module) {
   pt_rowcount.store(0, std::memory_order_relaxed);
@@ -143,7 +162,7 @@ void mzx_start(int rate) {
       SDL_PauseAudio(0);
     } else if (clock_kind == Clock::silent) {
       silent_origin = mzx_starttime;
-      blocks_run = 0;
+      rendered = 0;
       clock_running = true;
       silent_catch_up();
     }
@@ -162,7 +181,7 @@ int mzx_drop_device(int32_t seen) {
     device_dropped = true;
     clock_kind = Clock::silent;
     silent_origin = SDL_GetTicks();
-    blocks_run = 0;
+    rendered = 0;
     clock_running = true;
   }
   SDL_UnlockAudio();

@@ -33,6 +33,25 @@ extern int32_t mzx_nexthandle;  // handle for the next registered callback, from
 
 constexpr int MZX_MAXCALLBACKS = 1024;
 
+// The demo's sound, named here once for every way of running it: 44100
+// output frames a second of 16-bit stereo, asked for in blocks of 4096
+// frames (the device's buffer, and the offline block), and 54 as the rate
+// given to mzx_start (an 18 ms timer period; the mixer-driven music does
+// not use it).
+constexpr int MZX_RATE = 44100;
+constexpr int MZX_BLOCK = 4096;
+constexpr int MZX_TIMER_RATE = 54;
+
+// Where mzx_render hands each block: take(ctx, block, bytes, first), with
+// the block's bytes (the block size times sd_framebytes()) in the
+// front-end's own buffer, valid until the next block is rendered, and
+// `first` the output frame its first sample plays at (0, then a multiple
+// of the block size). A null `take` only plays the blocks.
+struct mzx_sink {
+  void (*take)(void *ctx, const uint8_t *block, int bytes, int64_t first);
+  void *ctx;
+};
+
 // Row test record for mzx_match: seventeen signed 32-bit fields. A pair
 // whose maximum is negative matches anything.
 struct mzx_condition {
@@ -56,10 +75,24 @@ static_assert(sizeof(mzx_condition) == 17 * 4);
 int mzx_init(int rate, int frames);
 
 // Like mzx_init, but never opens a device and starts no clock: the caller
-// runs mix_newhand(nullptr, buffer, bytes) itself, in blocks of `frames`
-// frames (4096 to match the demo), 16-bit stereo at 44100 Hz and above,
-// 8-bit below. mzx_start then only records the start time. Returns 1.
+// advances the music with mzx_render (or runs mix_newhand(nullptr, buffer,
+// bytes) itself), in blocks of `frames` frames (1..MIX_MAXFRAMES; MZX_BLOCK
+// to match the demo), 16-bit stereo at 44100 Hz and above, 8-bit below.
+// mzx_start then only records the start time. Returns 1.
 int mzx_init_offline(int rate, int frames);
+
+// After mzx_init_offline: renders through the audio callback every block a
+// device playing from the start would have asked for by output frame
+// `upto`, in order: block k, frames k x B .. k x B + B - 1 (B the block
+// size given to mzx_init_offline), runs once k x B <= upto, so block 0 runs
+// at once and mzx_render(mzx_rendered(), sink) renders exactly the next
+// block. Each block goes to `sink` (null: none). No allocation; the
+// replayer's ticks run on the calling thread.
+void mzx_render(int64_t upto, const mzx_sink *sink);
+// Output frames rendered so far by mzx_render (whole blocks; 0 after
+// mzx_init_offline). While a block is being mixed (in a tick hook, say) it
+// is that block's first frame.
+int64_t mzx_rendered();
 
 // Loads a module image in place (pt_takemod) and resets the replayer;
 // 1 on success, 0 with the reason in pt_errorstr.

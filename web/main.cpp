@@ -38,8 +38,7 @@ extern "C" int SDL_SetTimer(Uint32, SDL_OldTimerCallback) {
 
 namespace {
 
-constexpr int RATE = 44100;
-constexpr int BLOCK = 4096;  // frames per sound block, as the native demo opens its device
+constexpr int BLOCK = MZX_BLOCK;
 constexpr int WIN_W = 320, WIN_H = 240;
 
 SDL_PixelFormat rgb565;
@@ -47,9 +46,6 @@ SDL_Surface window;  // only its format is read (map_palette)
 
 uint8_t rgba[WIN_W * WIN_H * 4];
 uint32_t rgba_of[256];
-uint8_t block[BLOCK * 4];
-int32_t mixed = 0;  // sound frames mixed so far
-int32_t block_start = 0;
 
 // The first sound frame of each position, in the order the mixer played
 // them: enough for the blocks the page keeps queued.
@@ -60,16 +56,16 @@ int rows = 0;  // records made; the last ROWS are kept
 void on_tick(int frame) {
   const int32_t pos = mzx_position();
   if (rows > 0 && row_pos[(rows - 1) % ROWS] == pos) return;
-  row_frame[rows % ROWS] = block_start + frame;
+  row_frame[rows % ROWS] = int32_t(mzx_rendered()) + frame;
   row_pos[rows % ROWS] = pos;
   rows++;
 }
 
-void mix_block() {
-  block_start = mixed;
-  mix_newhand(nullptr, block, int(sizeof block));
-  mixed += BLOCK;
-}
+// The last block rendered, in the front-end's buffer.
+const uint8_t *block = nullptr;
+
+void keep_block(void *, const uint8_t *b, int, int64_t) { block = b; }
+const mzx_sink block_sink{keep_block, nullptr};
 
 // The frame into rgba: rows 20..219, through pixtab widened as the capture
 // tool widens RGB565 (each channel's top bits repeated).
@@ -85,6 +81,13 @@ void convert_rgba(const uint8_t *out) {
 // The capture tool's virtual clock, for the page's identity test.
 int32_t cap_k = 0, cap_pos = 0;
 char cap_text[64 * 16];
+size_t cap_used = 0;  // bytes of cap_text written by this step
+
+// A block's hash line, after those of the step so far.
+void hash_block(void *, const uint8_t *b, int bytes, int64_t first) {
+  cap_used += size_t(cap_block_line(cap_text + cap_used, sizeof cap_text - cap_used, long(first / BLOCK),
+                                    cap_hash(b, size_t(bytes), 1, 1)));
+}
 
 }  // namespace
 
@@ -103,12 +106,7 @@ EMSCRIPTEN_KEEPALIVE int web_start() {
   window.w = WIN_W, window.h = WIN_H, window.pitch = WIN_W * 2;
   scr = &window;
   for (int i = 0; i < WIN_W * WIN_H; i++) reinterpret_cast<uint32_t *>(rgba)[i] = 0xFF000000u;
-  mzx_init_offline(RATE, BLOCK);
-  if (!mzx_get(nothing)) return 0;
-  demo_startup_effects();
-  demo_convert_models();
-  mzx_start(54);
-  map_palette(pal_black);
+  if (!demo_start(demo_sound::offline)) return 0;
   mix_tickhook = on_tick;
   return 1;
 }
@@ -118,7 +116,7 @@ EMSCRIPTEN_KEEPALIVE uint8_t *web_picture() { return rgba; }
 
 // The next 4096 frames of sound, 16-bit stereo, interleaved.
 EMSCRIPTEN_KEEPALIVE const int16_t *web_block() {
-  mix_block();
+  mzx_render(mzx_rendered(), &block_sink);
   return reinterpret_cast<const int16_t *>(block);
 }
 
@@ -153,13 +151,10 @@ EMSCRIPTEN_KEEPALIVE int web_done(int32_t pos, int escapes) { return demo_done(p
 // ("a K HASH", "f K POS HASH", as ulvenor-capture --hashes writes them).
 EMSCRIPTEN_KEEPALIVE const char *web_capture_step(int fps) {
   const int32_t now = int32_t(int64_t(cap_k) * 1000 / fps);
-  const int64_t played = int64_t(now) * RATE / 1000;
-  size_t n = 0;
-  while (mixed <= played) {
-    mix_block();
-    n += size_t(cap_block_line(cap_text + n, sizeof cap_text - n, mixed / BLOCK - 1,
-                               cap_hash(block, sizeof block, 1, 1)));
-  }
+  cap_used = 0;
+  const mzx_sink hash_sink{hash_block, nullptr};
+  mzx_render(int64_t(now) * MZX_RATE / 1000, &hash_sink);
+  const size_t n = cap_used;
   cap_pos = mzx_position();
   web_frame(cap_pos, now);
   cap_frame_line(cap_text + n, sizeof cap_text - n, cap_k, cap_pos, cap_hash(rgba, sizeof rgba, 3, 4));

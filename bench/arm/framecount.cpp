@@ -19,49 +19,31 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/timeline.h"
 #include "music/mzx.h"
-#include "sound/dsp16.h"
 
 // The marker the counter watches for by name: it must stay a real call.
 extern "C" __attribute__((noinline, used)) void ulv_mark() { asm volatile("" ::: "memory"); }
 
 namespace {
 
-constexpr int RATE = 44100;
-constexpr int BLOCK = 4096;  // frames per callback block, as the demo opens the device
+constexpr int RATE = MZX_RATE;
 
-uint8_t block[BLOCK * 4];
 int32_t positions[1 << 18];  // every frame's music position: 212 s at 1000 fps fit
-int64_t produced;  // sound frames made so far, in whole blocks
 
 // Every block the device would have asked for by `played` frames.
-void advance_music(int64_t played) {
-  while (produced <= played) {
-    mix_newhand(nullptr, block, int(sizeof block));
-    produced += BLOCK;
-  }
-}
+void advance_music(int64_t played) { mzx_render(played, nullptr); }
 
 void startup() {
-  demo_reset();
-  scr = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 16, 0xF800, 0x07E0, 0x001F, 0);
-  if (!scr) {
+  if (!screen_offscreen()) {
     std::fprintf(stderr, "ulvenor-framecount: cannot make a surface: %s\n", SDL_GetError());
     std::exit(1);
   }
-  std::memset(scr->pixels, 0, size_t(scr->pitch) * 240);
-  mzx_init_offline(RATE, BLOCK);
-  if (!mzx_get(nothing)) {
+  if (!demo_start(demo_sound::offline)) {
     std::fprintf(stderr, "ulvenor-framecount: the embedded module does not load\n");
     std::exit(1);
   }
-  demo_startup_effects();
-  demo_convert_models();
-  mzx_start(54);
-  map_palette(pal_black);
 }
 
 }  // namespace
@@ -96,11 +78,11 @@ int main(int argc, char **argv) {
         convert_frame(demo_frame(pos, now), static_cast<uint8_t *>(scr->pixels), scr->pitch);
         continue;
       }
-      sound_start = produced;
+      sound_start = mzx_rendered();
       ulv_mark();
       ulv_mark();
     } else {
-      sound_end = produced;
+      sound_end = mzx_rendered();
       ulv_mark();
       advance_music(int64_t(now) * RATE / 1000);
       pos = mzx_position();
@@ -117,7 +99,7 @@ int main(int argc, char **argv) {
     if (demo_done(pos, 0)) break;
   }
   if (!closed) {
-    sound_end = produced;
+    sound_end = mzx_rendered();
     ulv_mark();
   }
   for (int64_t k = 0; k < frames; k++)

@@ -16,6 +16,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# use_sdl12 [LIBDIR]: with a folder, the demo loads its SDL 1.2 from there
+# (sdl12-compat, unpacked by bench/sdl12-compat.sh --unpack; the script is
+# skipped, exit 77, when it is not there); LIBDIR is then its absolute path.
+use_sdl12() {
+  LIBDIR=${1:-}
+  [ -n "$LIBDIR" ] || return 0
+  if [ ! -f "$LIBDIR/libSDL-1.2.so.0" ]; then
+    echo "SKIP: no sdl12-compat in $LIBDIR (bench/sdl12-compat.sh --unpack unpacks it)"
+    exit 77
+  fi
+  LIBDIR=$(cd "$LIBDIR" && pwd)
+  export LD_LIBRARY_PATH=$LIBDIR${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+}
+
 fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -128,6 +142,35 @@ grab_still() {
     grab "$1" "$2.next" >/dev/null || return 1
     cmp -s "$2" "$2.next" && return 0
     mv "$2.next" "$2"
+  done
+  return 1
+}
+
+# Grabs window $1 into $2 every 0.5 s until at least $3 per mille of it
+# is lit, for at most $4 s; LIT is the last grab's share.
+wait_lit() {
+  local i stats
+  for i in $(seq $(($4 * 2))); do
+    stats=$(grab "$1" "$2") || fail "cannot grab window $1"
+    read -r _ _ _ LIT _ <<<"$stats"
+    [ "$LIT" -ge "$3" ] && return 0
+    sleep 0.5
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for the demo's window to be $1 (WxH), looking it
+# up by its title each time (sdl12-compat makes a new window for a new
+# mode); prints its id.
+wait_new_size() {
+  local i w
+  for i in $(seq $(($2 * 10))); do
+    w=$(xdotool search --name '^Ulvenor Tarquel$' 2>/dev/null | head -n 1)
+    if [ -n "$w" ] && [ "$(window_size "$w" 2>/dev/null)" = "$1" ]; then
+      echo "$w"
+      return 0
+    fi
+    sleep 0.1
   done
   return 1
 }

@@ -65,13 +65,15 @@ resolve() {
   if [ "$quoted" = 1 ] && uses "$layer" > /dev/null; then target=$name; fi
 }
 
-# Build folders (a CMakeCache.txt at their top) and hidden ones are not
-# sources.
+# Build folders (build*, as the repository ignores them, or any with a
+# CMakeCache.txt at their top: a sysroot unpacked before its first
+# configure holds thousands of headers) and hidden ones are not sources.
 tops=()
 set +f
 for d in "$src"/*/; do
   d=${d%/}
   [ -f "$d/CMakeCache.txt" ] && continue
+  case ${d##*/} in build*) continue ;; esac
   tops+=("${d#"$src"/}")
 done
 set -f

@@ -116,6 +116,51 @@ TEST_F(FrontEnd, ReadingsDuringATickShowTheLastFinishedTick) {
   EXPECT_NE(std::find(positions.begin(), positions.end(), 763), positions.end());
 }
 
+// What mzx_render hands out: (first frame, bytes) of every block, and the
+// frame mzx_rendered() read in the tick hook during the block.
+struct Taken {
+  std::vector<std::pair<int64_t, int>> blocks;
+  std::vector<uint8_t> bytes;
+};
+std::vector<int64_t> rendered_in_ticks;
+void note_rendered(int) { rendered_in_ticks.push_back(mzx_rendered()); }
+void take_block(void *ctx, const uint8_t *b, int n, int64_t first) {
+  Taken &t = *static_cast<Taken *>(ctx);
+  t.blocks.emplace_back(first, n);
+  t.bytes.insert(t.bytes.end(), b, b + n);
+}
+
+TEST_F(FrontEnd, RenderRunsTheBlocksADeviceWouldHaveAskedFor) {
+  ModuleBuilder song = ModuleBuilder().sample(1, std::vector<int8_t>(64, 90)).orders({0});
+  song.cell(0, 0, 0, 1, 428);
+  load(song);
+  EXPECT_EQ(mzx_rendered(), 0);
+  Taken t;
+  const mzx_sink sink{take_block, &t};
+  rendered_in_ticks.clear();
+  mix_tickhook = note_rendered;
+  mzx_render(0, &sink);  // block 0 runs at once
+  mzx_render(4095, &sink);
+  EXPECT_EQ(t.blocks.size(), 1u);
+  mzx_render(4096, &sink);  // block 1 once 4096 frames have played
+  mzx_render(mzx_rendered(), &sink);  // exactly the next block
+  mzx_render(4 * 4096 - 1, nullptr);  // block 3, to no sink
+  EXPECT_EQ(mzx_rendered(), 4 * 4096);
+  const std::vector<std::pair<int64_t, int>> want = {{0, 16384}, {4096, 16384}, {8192, 16384}};
+  EXPECT_EQ(t.blocks, want);
+  // Ticks see the first frame of the block they run in (a tick lasts 882
+  // frames at 125 BPM: frames 0 to 3528 in block 0, 4410 in block 1).
+  ASSERT_GE(rendered_in_ticks.size(), 10u);
+  EXPECT_EQ(rendered_in_ticks[4], 0);
+  EXPECT_EQ(rendered_in_ticks[5], 4096);
+  // The blocks are the audio callback's own output, block for block.
+  load(song);
+  std::vector<uint8_t> direct(3 * 16384);
+  for (int k = 0; k < 3; k++) mix_newhand(nullptr, direct.data() + k * 16384, 16384);
+  EXPECT_EQ(t.bytes, direct);
+  EXPECT_NE(std::count(direct.begin(), direct.end(), 0), long(direct.size()));  // the note sounds
+}
+
 TEST_F(FrontEnd, FailedLoadReadsZeroAndNeverTicks) {
   load(plain());
   std::vector<uint8_t> bad = ModuleBuilder(4, "m.k.").build();

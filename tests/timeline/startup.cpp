@@ -9,12 +9,8 @@ namespace {
 class StartUp : public ::testing::Environment {
  public:
   void SetUp() override {
-    scr = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 16, 0xF800, 0x07E0, 0x001F, 0);
-    ASSERT_NE(scr, nullptr);
-    demo_startup_effects();
-    demo_convert_models();
-    demo_reset();
-    map_palette(pal_black);
+    ASSERT_EQ(screen_offscreen(), 1);
+    ASSERT_EQ(demo_start(demo_sound::offline), 1);
   }
 };
 

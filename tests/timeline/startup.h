@@ -1,6 +1,6 @@
-// Shared set-up for the timeline tests: a 565 surface stands in for the
-// window (only its pixel format is read), the effects' tables are built and
-// the models converted once per process, as the demo's start-up does.
+// Shared set-up for the timeline tests: an off-screen 565 surface stands in
+// for the window (only its pixel format is read), and the demo's own
+// start-up (demo_start, offline) runs once per process.
 #pragma once
 
 #include <gtest/gtest.h>

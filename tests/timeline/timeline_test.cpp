@@ -17,6 +17,24 @@ Frame dim_skull() {
   return f;
 }
 
+// The script's scenes cover every position from 0 on, one after another,
+// and every switch lies inside the scene it changes.
+TEST(Script, ScenesFollowOneAnotherAndSwitchesLieInTheirScenes) {
+  EXPECT_EQ(scene_table[SCENE_INTRO].first, 0);
+  for (int i = 1; i < SCENES; i++) EXPECT_EQ(scene_table[i].first, scene_table[i - 1].last + 1) << i;
+  EXPECT_EQ(scene_table[SCENE_END].first, 3000);
+  EXPECT_EQ(scene_table[SCENE_END].last, INT32_MAX);
+  const std::pair<int32_t, scene_id> switches[] = {
+      {SKULL_ALTERNATE, SCENE_SKULL},     {SKULL_FLICKER, SCENE_SKULL},       {SPIN_SOLID, SCENE_SPINNING},
+      {SPIN_BANDS, SCENE_SPINNING},       {GARGOYLE_SECOND, SCENE_GARGOYLE}, {GARGOYLE_FLICKER, SCENE_GARGOYLE},
+      {PORTRAIT_DORL, SCENE_PORTRAITS},   {PORTRAIT_VESK, SCENE_PORTRAITS}};
+  for (const auto &[pos, scene] : switches) EXPECT_EQ(scene_of(pos), scene) << pos;
+  // A flicker-out runs its 16 rows before the scene ends.
+  EXPECT_LE(SKULL_FLICKER + 16, scene_table[SCENE_SKULL].last);
+  EXPECT_LE(GARGOYLE_FLICKER + 16, scene_table[SCENE_GARGOYLE].last);
+  EXPECT_EQ(TEXT_RECORDS, 52);
+}
+
 TEST_F(Timeline, TitleAt299ThenSkullFrom300TakesItsStartOnce) {
   draw_scene(-37, 0);  // not yet started: the intro strip, nothing else
   EXPECT_FALSE(tl::all_zero(vbuf));

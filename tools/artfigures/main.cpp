@@ -58,15 +58,15 @@ struct Figures {
 bool scene_pictures(int pos, const uint8_t **pic, const uint8_t **uv) {
   if (pos % 100 >= 64) return false;  // no such row: the still shows the next pattern
   const scene_id scene = scene_of(pos);
-  if (scene == SCENE_SKULL && pos < 648) {
-    const bool second = pos >= 500 && pos % 100 < 32;
+  if (scene == SCENE_SKULL && pos < SKULL_FLICKER) {
+    const bool second = pos >= SKULL_ALTERNATE && pos % 100 < SKULL_HALF_ROW;
     *pic = second ? skulle2 : skulle;
     *uv = second ? skulle2tc : skulletc;
     return true;
   }
-  if (scene == SCENE_GARGOYLE && pos < 1748) {
-    *pic = pos < 1500 ? gargoyle : gargoyle2;
-    *uv = pos < 1500 ? gargoyletc : gargoyle2tc;
+  if (scene == SCENE_GARGOYLE && pos < GARGOYLE_FLICKER) {
+    *pic = pos < GARGOYLE_SECOND ? gargoyle : gargoyle2;
+    *uv = pos < GARGOYLE_SECOND ? gargoyletc : gargoyle2tc;
     return true;
   }
   return false;
@@ -275,14 +275,14 @@ void print_cover(const Readable &r) {
 }
 
 int worm_cover() {
-  demo_reset();
-  mzx_init_offline(44100, 4096);
-  if (!mzx_get(nothing)) {
+  if (!screen_offscreen()) {
+    std::fprintf(stderr, "ulvenor-artfigures: cannot make a surface: %s\n", SDL_GetError());
+    return 1;
+  }
+  if (!demo_start(demo_sound::offline)) {
     std::fprintf(stderr, "ulvenor-artfigures: the embedded module does not load\n");
     return 1;
   }
-  demo_startup_effects();
-  mzx_start(54);
   std::vector<Readable> texts;
   std::vector<int> records, started;
   for (int k = 0; text_table[k].duration != 0; k++)
@@ -292,11 +292,9 @@ int worm_cover() {
   Readable faces[3] = {face("tamsk", kPortraitFrames[0]), face("dorl", kPortraitFrames[1]),
                        face("vesk", kPortraitFrames[2])};
   std::vector<bool> mask;
-  static uint8_t block[4096 * 4];
-  int64_t produced = 0;
   for (int64_t f = 0;; f++) {
     const int now = int(f * 1000 / COVER_FPS);
-    while (produced <= int64_t(now) * 44100 / 1000) mix_newhand(nullptr, block, int(sizeof block)), produced += 4096;
+    mzx_render(int64_t(now) * MZX_RATE / 1000, nullptr);
     const int pos = mzx_position();
     if (pos >= scene_table[SCENE_PORTRAITS].last + 1) break;
     const scene_id scene = scene_of(pos);
@@ -312,10 +310,10 @@ int worm_cover() {
       for (size_t j = 0; j < records.size(); j++)
         if (started[j] != -1 && now - started[j] < text_table[records[j]].duration) texts[j].count(mask);
     } else if (scene == SCENE_PORTRAITS) {
-      const int k = pos < 2242 ? 0 : pos < 2320 ? 1 : 2;  // the timeline's choice of portrait
+      const int k = pos < PORTRAIT_DORL ? 0 : pos < PORTRAIT_VESK ? 1 : 2;  // the timeline's choice of portrait
       worm_mask(now, false, mask);
       faces[k].count(mask);
-      if (pos % 100 & 4) captions[k].count(mask);
+      if (pos % 100 & CAPTION_ROW_BIT) captions[k].count(mask);
     }
   }
   std::printf("worms over what is read (share of stroke or face pixels under a worm, over the frames it shows)\n");

@@ -30,12 +30,10 @@
 #include <string>
 #include <vector>
 
-#include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/timeline.h"
 #include "music/mzx.h"
 #include "replayer/pt.h"
-#include "sound/dsp16.h"
 #include "tools/capture/hashes.h"
 #include "tools/writers/writers.h"
 #ifdef ULV_VIDEO
@@ -44,8 +42,8 @@
 
 namespace {
 
-constexpr int RATE = 44100;
-constexpr int BLOCK = 4096;  // frames per callback block, as the demo opens the device
+constexpr int RATE = MZX_RATE;
+constexpr int BLOCK = MZX_BLOCK;
 constexpr int WIN_W = 320, WIN_H = 240;
 constexpr const char *VERSION = "ulvenor-capture 0.1.0";
 // The last frame is the first at or after this position.
@@ -59,7 +57,7 @@ struct Options {
   bool fps_given = false, scale_given = false;
   bool lossless = false;
   int from = 0;
-  int to = 3000;
+  int to = END_POS;
   bool from_given = false, to_given = false;
   std::vector<int> shots;
   bool quiet = false;
@@ -101,7 +99,7 @@ void help() {
       "  --scale N     enlarge the 320x240 picture N times, nearest neighbour (default 1,\n"
       "                3 with --video)\n"
       "  --from POS    first music position to write (order x 100 + row, rows 0..63, default 0)\n"
-      "  --to POS      last music position to write (default 3000, the end)\n"
+      "  --to POS      last music position to write (default %d, the end)\n"
       "  --shot POS    write the first frame at or after POS as DIR/shot-POS.png\n"
       "  --quiet       no size estimate or progress on standard error\n"
       "  --bench       draw the whole demo as fast as possible and print the cost per scene;\n"
@@ -111,7 +109,8 @@ void help() {
       "                of the whole demo, in the order they are made; nothing else\n"
       "  --help, --version\n\n"
       "example: ulvenor-capture --video ulvenor.mp4\n"
-      "example: ulvenor-capture --out cap --scale 3 && ffmpeg -i cap/video.y4m -i cap/audio.wav out.mkv\n");
+      "example: ulvenor-capture --out cap --scale 3 && ffmpeg -i cap/video.y4m -i cap/audio.wav out.mkv\n",
+      int(END_POS));
 }
 
 int number(const char *s, int lo, int hi, const char *what) {
@@ -288,47 +287,38 @@ void check_space(const Options &o) {
 
 // ---- the demo --------------------------------------------------------------
 
-// The music, advanced by the virtual clock: `produced` frames have been
-// handed out in whole callback blocks; all of them are kept for the WAV.
+// The music, advanced by the virtual clock in whole callback blocks; all
+// of them are kept for the WAV.
 struct Music {
   std::vector<uint8_t> pcm;  // 16-bit stereo little-endian, reserved once
-  int64_t produced = 0;
   bool keep = true;
   tw_file *hashes = nullptr;  // when set, every block's hash line goes there
 
-  void advance_to(int64_t played) {
-    static uint8_t block[BLOCK * 4];
-    while (produced <= played) {
-      mix_newhand(nullptr, block, int(sizeof block));
-      if (keep) pcm.insert(pcm.end(), block, block + sizeof block);
-      if (hashes) {
-        char s[64];
-        const int n = cap_block_line(s, sizeof s, long(produced / BLOCK), cap_hash(block, sizeof block, 1, 1));
-        tw_write(*hashes, s, size_t(n));
-      }
-      produced += BLOCK;
+  static void take(void *ctx, const uint8_t *block, int bytes, int64_t first) {
+    Music &m = *static_cast<Music *>(ctx);
+    if (m.keep) m.pcm.insert(m.pcm.end(), block, block + bytes);
+    if (m.hashes) {
+      char s[64];
+      const int n = cap_block_line(s, sizeof s, long(first / BLOCK), cap_hash(block, size_t(bytes), 1, 1));
+      tw_write(*m.hashes, s, size_t(n));
     }
+  }
+  void advance_to(int64_t played) {
+    const mzx_sink sink{take, this};
+    mzx_render(played, &sink);
   }
 };
 
 void startup() {
-  demo_reset();
-  scr = SDL_CreateRGBSurface(SDL_SWSURFACE, WIN_W, WIN_H, 16, 0xF800, 0x07E0, 0x001F, 0);
-  if (!scr) {
+  if (!screen_offscreen()) {
     std::fprintf(stderr, "ulvenor-capture: cannot make a surface: %s\n", SDL_GetError());
     std::exit(1);
   }
-  std::memset(scr->pixels, 0, size_t(scr->pitch) * WIN_H);
-  mzx_init_offline(RATE, BLOCK);
-  if (!mzx_get(nothing)) {
+  if (!demo_start(demo_sound::offline)) {
     // Without music the position never moves and the run would not end.
     std::fprintf(stderr, "ulvenor-capture: the embedded module does not load\n");
     std::exit(1);
   }
-  demo_startup_effects();
-  demo_convert_models();
-  mzx_start(54);
-  map_palette(pal_black);
 }
 
 // Frame k: the music advanced to its time, the demo's frame drawn and

@@ -32,7 +32,7 @@
 
 namespace {
 
-constexpr int RATE = 44100;
+constexpr int RATE = MZX_RATE;
 // Without --seconds a song that never ends (pattern loops that never run
 // out) stops after this long.
 constexpr uint64_t MAX_FRAMES = uint64_t(RATE) * 60 * 30;
@@ -134,12 +134,11 @@ int cmd_render(const std::string &path, const std::string &out, double seconds, 
   tw_wav_open(wav, out, RATE, 0);
   const bool timed = seconds > 0;
   const uint64_t limit = timed ? uint64_t(std::llround(seconds * RATE)) : MAX_FRAMES;
-  static int16_t block[WALK_BLOCK * 2];
   uint64_t written = 0;
   double busy = 0;
   while (written < limit) {
     double t0 = cpu_seconds();
-    songwalk_block(block);
+    const int16_t *block = songwalk_block();
     busy += cpu_seconds() - t0;
     uint64_t n = std::min<uint64_t>(WALK_BLOCK, limit - written);
     // With --seconds the song plays on past where it would repeat, but
@@ -163,9 +162,7 @@ int cmd_timeline(const std::string &path, long rows) {
   modfile_info info;
   if (int rc = load_checked(path, info)) return rc;
   if (int rc = start_offline(path)) return rc;
-  static int16_t block[WALK_BLOCK * 2];
-  while (!walk_ended && walk_frames < MAX_FRAMES && (rows <= 0 || long(walk_rows.size()) < rows))
-    songwalk_block(block);
+  while (!walk_ended && walk_frames < MAX_FRAMES && (rows <= 0 || long(walk_rows.size()) < rows)) songwalk_block();
   size_t n = rows > 0 && size_t(rows) < walk_rows.size() ? size_t(rows) : walk_rows.size();
   for (size_t i = 0; i < n; ++i)
     std::printf("%" PRIu64 " %d %d\n", walk_rows[i].frame, walk_rows[i].order, walk_rows[i].row);
@@ -211,7 +208,7 @@ int cmd_play(const std::string &path) {
   std::signal(SIGINT, on_sigint);
   std::printf("playing %s, Ctrl-C to stop\n", path.c_str());
   std::fflush(stdout);
-  mzx_start(54);
+  mzx_start(MZX_TIMER_RATE);
   int32_t shown = -1000;
   while (!interrupted && !walk_ended.load(std::memory_order_relaxed)) {
     int32_t pos = mzx_position();

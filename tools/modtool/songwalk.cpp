@@ -117,7 +117,11 @@ void songwalk_observe(bool record) {
   mix_tickhook = on_tick;
 }
 
-void songwalk_block(int16_t *buf) {
-  mix_newhand(nullptr, reinterpret_cast<uint8_t *>(buf), WALK_BLOCK * 4);
-  walk_frames += WALK_BLOCK;
+const int16_t *songwalk_block() {
+  const uint8_t *block = nullptr;
+  const mzx_sink sink{[](void *ctx, const uint8_t *b, int, int64_t) { *static_cast<const uint8_t **>(ctx) = b; },
+                      &block};
+  mzx_render(mzx_rendered(), &sink);
+  walk_frames = uint64_t(mzx_rendered());
+  return reinterpret_cast<const int16_t *>(block);
 }

@@ -10,15 +10,17 @@
 //   jump or break to a row not yet played goes on;
 // - the song stops: a row sets speed 0 (F00); that row's first tick is the
 //   last one heard.
-// songwalk_block renders one 4096-frame block offline through the same
-// callback.
+// songwalk_block renders the next block offline through the same callback
+// (the front-end's mzx_render).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <vector>
 
-constexpr int WALK_BLOCK = 4096;  // frames per callback block, as in the demo
+#include "music/mzx.h"
+
+constexpr int WALK_BLOCK = MZX_BLOCK;  // frames per callback block, as in the demo
 
 struct songwalk_row {
   uint64_t frame;  // output frame at which the row's first tick ran
@@ -37,5 +39,7 @@ extern uint64_t walk_frames;                 // frames rendered by songwalk_bloc
 // record = keep walk_rows (offline only; the audio thread must not
 // allocate).
 void songwalk_observe(bool record);
-// Renders the next block of 16-bit stereo frames into buf (WALK_BLOCK x 2).
-void songwalk_block(int16_t *buf);
+// Renders the next block of WALK_BLOCK 16-bit stereo frames (after
+// mzx_init_offline at 44100 Hz or more with WALK_BLOCK-frame blocks) and
+// returns it, valid until the next block.
+const int16_t *songwalk_block();
