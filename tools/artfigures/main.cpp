@@ -41,6 +41,7 @@
 #include "sound/dsp16.h"
 #include "vector/wurms.h"
 #include "tools/artfigures/figures.h"
+#include "tools/assetgen/portrait_frame.h"
 
 namespace {
 
@@ -257,12 +258,13 @@ Readable caption(const char *name, const uint8_t *img) {
   return r;
 }
 
-// A bust's face: the box from the nose bridge to the chin, eye to ear, in
-// frame pixels (x0, y0, x1, y1 inclusive), as the portraits place it.
-Readable face(const char *name, int x0, int y0, int x1, int y1) {
+// A bust's face: the box from the brow ridge to the chin, cheekbone to
+// cheekbone, where the portraits job draws it (tools/assetgen/portrait_frame.h).
+Readable face(const char *name, const PortraitFrame &f) {
+  const FaceBox b = portrait_face_box(f);
   Readable r{std::string("face of ") + name, {}};
-  for (int y = y0; y <= y1; y++)
-    for (int x = x0; x <= x1; x++) r.pixels.push_back(FRAME_W * y + x);
+  for (int y = b.y0; y <= b.y1; y++)
+    for (int x = b.x0; x <= b.x1; x++) r.pixels.push_back(FRAME_W * y + x);
   return r;
 }
 
@@ -287,8 +289,8 @@ int worm_cover() {
     if (scene_of(text_table[k].start) == SCENE_WORMS) records.push_back(k), texts.push_back(text_line(k));
   started.assign(records.size(), -1);
   Readable captions[3] = {caption("tamsk", tamsktxt), caption("dorl", dorltxt), caption("vesk", vesktxt)};
-  Readable faces[3] = {face("tamsk", 235, 45, 275, 110), face("dorl", 260, 50, 290, 110),
-                       face("vesk", 250, 100, 285, 180)};
+  Readable faces[3] = {face("tamsk", kPortraitFrames[0]), face("dorl", kPortraitFrames[1]),
+                       face("vesk", kPortraitFrames[2])};
   std::vector<bool> mask;
   for (int64_t f = 0;; f++) {
     const int now = int(f * 1000 / COVER_FPS);

@@ -12,6 +12,7 @@
 // (where the caption is written, columns 0..195 of rows 60..179) stays
 // dark.
 #include "gen.h"
+#include "portrait_frame.h"
 #include "sdf.h"
 
 #include <algorithm>
@@ -30,19 +31,13 @@ struct Sitter {
   bool eyes_shut;
   double beard;     // beard length 0 (none) .. 1 (down to the chest)
   Headwear wear;
-  // pose (radians)
-  double yaw, pitch, roll;
   // material
   double grain;     // stone roughness 0 .. 1
   double polish;    // strength of the glossy highlight 0 .. 1
   double tone;      // overall albedo 0 .. 1
   uint32_t noise;   // noise start value
   int prop;         // 0 mallet, 1 rope, 2 organ pipes
-  // framing: camera distance (world units; larger draws the bust smaller)
-  // and the shift of the frame over the camera's picture plane (pixels),
-  // which moves the bust on the screen without turning the view
-  double dist;
-  double shift_x, shift_y;
+  PortraitFrame frame;  // pose and framing
 };
 
 // --- the head (frame: nasion at the origin, y up, face towards +z) --------
@@ -78,9 +73,9 @@ double face(V3 p, const Sitter &c) {
   double d = sdf_ellipsoid(p - V3{0, 0.2, -0.15}, {0.66, 0.78, 0.86});                              // cranium
   d = smin(d, sdf_ellipsoid(p - V3{0, -0.35, 0.22}, {0.52, 0.56, 0.46}), 0.15);                      // face
   d = smin(d, sdf_ellipsoid(p - V3{0, -0.72, 0.16}, {0.44 * c.jaw_w, 0.30, 0.44}), 0.15);            // jaw
-  d = smin(d, sdf_ellipsoid(p - V3{0, -0.93, 0.47}, {0.19 * c.jaw_w, 0.13, 0.15}), 0.1);             // chin
-  d = smin(d, sdf_ellipsoid(s - V3{0.40, -0.25, 0.44}, {0.16, 0.12, 0.14}), 0.1);                    // cheekbone
-  d = smin(d, sdf_capsule(s, {0.07, 0.04, 0.67}, {0.42, 0.07, 0.53}, 0.07), 0.08);                  // brow
+  d = smin(d, sdf_ellipsoid(p - kChinAt, mul(kChinSize, {c.jaw_w, 1, 1})), 0.1);                    // chin
+  d = smin(d, sdf_ellipsoid(s - kCheekboneAt, kCheekboneSize), 0.1);                                 // cheekbone
+  d = smin(d, sdf_capsule(s, kBrowFrom, kBrowTo, kBrowR), 0.08);                                    // brow
   d = ssub(d, sdf_ellipsoid(s - V3{0.42, -0.55, 0.42}, {0.14, 0.2, 0.16}), 0.15 * c.cheek + 0.001);  // hollow
   d = ssub(d, sdf_ellipsoid(s - V3{0.25, -0.12, 0.72}, {0.17, 0.11, 0.14}), 0.08);                  // sockets
   d = smin(d, eyes(s, c), 0.035);
@@ -233,7 +228,7 @@ bool hit_pipes(V3 ro, V3 rd, double *t, V3 *n, double *yh, double *ang) {
 // sitter.
 struct HeadTurns {
   Rot yaw, pitch, roll;
-  [[gnu::noinline]] explicit HeadTurns(const Sitter &c) : yaw(-c.yaw), pitch(-c.pitch), roll(-c.roll) {}
+  [[gnu::noinline]] explicit HeadTurns(const Sitter &c) : yaw(-c.frame.yaw), pitch(-c.frame.pitch), roll(-c.frame.roll) {}
 };
 
 struct Portrait {
@@ -241,7 +236,7 @@ struct Portrait {
   Camera cam;
   V3 light;  // candle position (world)
   HeadTurns turns{c};  // from the sitter above: built with it, never assigned apart
-  V3 neck{0, -0.9, -0.1};
+  V3 neck = kPortraitNeck;
 
   V3 head_local(V3 w) const {
     V3 q = w - neck;
@@ -291,7 +286,7 @@ double candle_shadow(const F &f, V3 p, V3 L, double dist) {
 
 double shade_portrait(const Portrait &pt, double px, double py) {
   auto f = [&pt](const V3 &q) { return pt.figure(q); };
-  V3 rd = camera_ray(pt.cam, px + pt.c.shift_x, py + pt.c.shift_y, 320, 200);
+  V3 rd = camera_ray(pt.cam, px + pt.c.frame.shift_x, py + pt.c.frame.shift_y, kPortraitW, kPortraitH);
   V3 ro = pt.cam.eye;
   double tfar = (-2.4 - ro.z) / rd.z;  // the wall
   V3 pn;
@@ -348,22 +343,22 @@ double shade_portrait(const Portrait &pt, double px, double py) {
 void render_portrait(const Sitter &c, const char *sym) {
   // The camera looks at the middle of the bust from the same angle for
   // every sitter; its distance and the frame's shift place the bust.
-  const V3 target{0, -1.0, 0};
-  const Portrait pt{c, camera_look(target + V3{0.55, 0.4, 8.5} * (c.dist / 8.5), target, 38.0), {2.6, 0.4, 4.2}};
-  render_picture(320, 200, [&](double px, double py) { return shade_portrait(pt, px, py); }, asset(sym), 0.2, 2);
+  const V3 eye = kPortraitTarget + kPortraitEye * (c.frame.dist / kPortraitEye.z);
+  const Portrait pt{c, camera_look(eye, kPortraitTarget, kPortraitFov), {2.6, 0.4, 4.2}};
+  render_picture(kPortraitW, kPortraitH, [&](double px, double py) { return shade_portrait(pt, px, py); }, asset(sym), 0.2, 2);
   preview_grey(sym, 320, 200, asset(sym));
 }
 
 }  // namespace
 
-// Each bust stands whole in the columns right of the caption, at the
+// Each bust stands in the columns right of the caption, at the
 // size and place where the portrait scene's worms cross its face least
-// while it is shown (tamsk high on the wall, dorl a little smaller in the
-// middle, vesk low before the organ).
+// while it is shown, the face box of tools/assetgen/portrait_frame.h as
+// measured (tamsk high on the wall near the caption, dorl smaller, high at
+// the right, vesk low before the organ).
 void job_portraits() {
-  //                 jaw  cheek nose shut  beard wear      yaw   pitch roll  grain pol  tone  noise prop dist shift
-  render_portrait({1.18, 0.0, 0.95, false, 0.25, kCap, -0.45, 0.05, 0.0, 0.9, 0.1, 0.95, 101, 0, 16, -98, 6}, "tamsk");
-  render_portrait({0.85, 1.0, 1.12, false, 0.0, kHood, -0.35, 0.18, 0.05, 0.5, 0.3, 0.92, 202, 1, 19, -120, 0}, "dorl");
-  render_portrait({0.95, 0.5, 1.05, true, 1.0, kLongHair, -0.4, 0.22, -0.08, 0.15, 0.9, 1.0, 303, 2, 16, -112, -58},
-                  "vesk");
+  //                 jaw  cheek nose shut  beard wear      grain pol  tone  noise prop frame
+  render_portrait({1.18, 0.0, 0.95, false, 0.25, kCap, 0.9, 0.1, 0.95, 101, 0, kPortraitFrames[0]}, "tamsk");
+  render_portrait({0.85, 1.0, 1.12, false, 0.0, kHood, 0.5, 0.3, 0.92, 202, 1, kPortraitFrames[1]}, "dorl");
+  render_portrait({0.95, 0.5, 1.05, true, 1.0, kLongHair, 0.15, 0.9, 1.0, 303, 2, kPortraitFrames[2]}, "vesk");
 }

@@ -89,22 +89,41 @@ void set_line(TextFont *f, int k, uint8_t *strip) {
   text_draw(tf, strip, LINE_W, LINE_H, left - b.x0, baseline, l.text);
 }
 
-// Caption: a name in spaced capitals over a thin rule and an italic title,
-// 196x120, 0 transparent. The block is moved (sx, sy) pixels from its
-// centred place to where the portrait scene's worms cross it least while it
-// flashes (measured with `ulvenor-artfigures --worms`, 4 pixels clear of
-// the image's edges).
-void caption(const char *sym, const char *name, const char *title, TextFont &big, TextFont &small, int sx, int sy) {
-  const int W = 196, H = 120, mid = W / 2 + sx;
+// Caption: a name in spaced capitals over a thin rule, and an italic title
+// of one or two lines, 196x120, 0 transparent. Each piece is placed by the
+// top left corner of its ink (the name's with its rule), where the portrait
+// scene's worms cross it least while the caption flashes (measured with
+// `ulvenor-artfigures --worms`, 4 pixels clear of the image's edges); the
+// title may stand above the name.
+struct Piece {
+  const char *text;  // nullptr: no such piece
+  int x, y;          // top left corner of its ink
+};
+
+// Draws `s` so that its ink's top left corner lands on (x, y); the ink box
+// it covers, in caption pixels.
+TextBox draw_at(const TextFont &f, uint8_t *c, const char *s, int x, int y, int track) {
+  const TextBox b = text_bounds(f, s, track);
+  const int W = 196, H = 120;
+  if (x < 4 || y < 4 || x + b.x1 - b.x0 > W - 4 || y + b.y1 - b.y0 > H - 4) {
+    std::fprintf(stderr, "assetgen: caption piece \"%s\" at (%d, %d) leaves the caption\n", s, x, y);
+    std::abort();
+  }
+  text_draw(f, c, W, H, x - b.x0, y - b.y0, s, 255, track);
+  return {x, y, x + b.x1 - b.x0, y + b.y1 - b.y0};
+}
+
+void caption(const char *sym, TextFont &big, TextFont &small, Piece name, Piece title1, Piece title2) {
+  const int W = 196;
   uint8_t *c = asset(sym);
-  TextBox nb = text_bounds(big, name, 5);
-  text_draw(big, c, W, H, (W - (nb.x1 - nb.x0)) / 2 - nb.x0 + sx, 58 + sy, name, 255, 5);
-  TextBox tb = text_bounds(small, title);
-  text_draw(small, c, W, H, (W - (tb.x1 - tb.x0)) / 2 - tb.x0 + sx, 96 + sy, title);
-  // The rule fades out towards its ends, with a small lozenge at its middle.
-  const int rule = 70 + sy;
-  for (int x = 28 + sx; x < W - 28 + sx; x++) {
-    double d = std::abs(x - mid) / double(W / 2 - 28);
+  const TextBox nb = draw_at(big, c, name.text, name.x, name.y, 5);
+  draw_at(small, c, title1.text, title1.x, title1.y, 0);
+  if (title2.text) draw_at(small, c, title2.text, title2.x, title2.y, 0);
+  // The rule, 8 rows under the name, reaches 12 columns past its ends and
+  // fades out towards them, with a small lozenge at its middle.
+  const int rule = nb.y1 + 8, mid = (nb.x0 + nb.x1) / 2, half = (nb.x1 - nb.x0) / 2 + 12;
+  for (int x = std::max(4, mid - half); x < std::min(W - 4, mid + half); x++) {
+    double d = std::abs(x - mid) / double(half);
     int v = int(220 * (1 - d * d));
     c[rule * W + x] = uint8_t(std::max<int>(c[rule * W + x], v));
   }
@@ -139,11 +158,11 @@ void job_texts() {
   for (TextFont &x : f) text_close(x);
 
   TextFont big, small;
-  text_open(big, FONT_SERIF, 38);
-  text_open(small, FONT_SERIF_ITALIC, 22);
-  caption("tamsktxt", "TAMSK", "master of the masons", big, small, 8, 13);
-  caption("dorltxt", "DORL", "ringer of the bells", big, small, -12, 14);
-  caption("vesktxt", "VESK", "keeper of the organ", big, small, -16, 8);
+  text_open(big, FONT_SERIF, 32);
+  text_open(small, FONT_SERIF_ITALIC, 19);
+  caption("tamsktxt", big, small, {"TAMSK", 46, 80}, {"master of", 4, 13}, {"the masons", 4, 50});
+  caption("dorltxt", big, small, {"DORL", 4, 80}, {"ringer of the bells", 4, 58}, {});
+  caption("vesktxt", big, small, {"VESK", 4, 22}, {"keeper of the organ", 32, 93}, {});
   text_close(big);
   text_close(small);
   std::vector<uint8_t> sheet(size_t(196 * 3 + 8) * 120, 0);
