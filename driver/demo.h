@@ -56,8 +56,7 @@ enum class demo_sound {
 int demo_start(demo_sound sound);
 
 // Builds the effects' tables (halftone, worms, box blur), in that order,
-// then the panorama mask's multipliers, the greetings texture's lead and
-// the overlay's opaque words.
+// then the greetings texture's lead and the overlay's opaque words.
 void demo_startup_effects();
 // Turns the five embedded models from big-endian to the machine's order, in
 // place. Call once.

@@ -88,4 +88,25 @@ TEST(Generator, OnlyTouchesTheNamedJobsFiles) {
   fs::remove_all(refused);
 }
 
+// --help answers on standard output; an option where the output folder
+// belongs is refused. Neither makes a folder named after the option.
+TEST(Generator, AnOptionIsNotAnOutputFolder) {
+  const fs::path dir = fresh_dir("options");
+  fs::create_directories(dir);
+  const auto run_in = [&](const char *args) {
+    const std::string cmd = "cd '" + dir.string() + "' && '" + ULV_ASSETGEN + "' " + args + " > out.txt 2>&1";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(run_in("--help"), 0);
+  const std::vector<uint8_t> out = read_all(dir / "out.txt");
+  EXPECT_EQ(std::string(out.begin(), out.end()).rfind("usage: assetgen OUTDIR", 0), 0u);
+  EXPECT_EQ(run_in("--catalogue"), 2);
+  EXPECT_EQ(run_in("--only=pieces"), 2);
+  int entries = 0;
+  for ([[maybe_unused]] const auto &e : fs::directory_iterator(dir)) entries++;
+  EXPECT_EQ(entries, 1);  // out.txt alone
+  fs::remove_all(dir);
+}
+
 }  // namespace

@@ -15,6 +15,7 @@
 // name and renamed; an unchanged file keeps its time stamp, so the build
 // redoes only what depends on bytes that changed.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "gen.h"
@@ -25,8 +26,16 @@ int main(int argc, char **argv) {
   tw_program("assetgen");
   const std::string mode = argc == 3 ? argv[2] : "";
   const bool only = mode.rfind("--only=", 0) == 0;
-  if (argc < 2 || argc > 3 || (argc == 3 && !only && mode != "--catalogue" && mode != "--previews")) {
-    std::fprintf(stderr, "usage: assetgen OUTDIR [--only=JOB,JOB... | --catalogue | --previews]\n");
+  static const char usage[] = "usage: assetgen OUTDIR [--only=JOB,JOB... | --catalogue | --previews]\n";
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(usage, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  // An OUTDIR that starts with '-' is a mistyped option, not a folder to
+  // fill with every asset.
+  if (argc < 2 || argc > 3 || argv[1][0] == '-' ||
+      (argc == 3 && !only && mode != "--catalogue" && mode != "--previews")) {
+    std::fputs(usage, stderr);
     return 2;
   }
   set_output_dir(argv[1]);
