@@ -82,12 +82,12 @@ TEST_F(Halftone, OverlappingRimsSaturate) {
 // dark to bright, at levels that leave cells between none and all full.
 TEST_F(Halftone, EqualsTheDotRuleOnRandomPictures) {
   uint32_t seed = 99;
-  auto rnd = [&seed]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  auto draw = [&seed]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
   for (int round = 0; round < 12; round++) {
     const int level = round < 4 ? 60 + 60 * round : round < 8 ? 255 : 600 * round;
     const int top = 64 + 16 * round;
     std::vector<uint8_t> pic(64000), under(64000);
-    for (int i = 0; i < 64000; i++) pic[i] = uint8_t(rnd() % top), under[i] = uint8_t(rnd());
+    for (int i = 0; i < 64000; i++) pic[i] = uint8_t(draw() % top), under[i] = uint8_t(draw());
     std::vector<int> want(under.begin(), under.end());
     for (int n = 0, yc = 0; yc < 200; n++, yc += 5)
       for (int xc = 3 * (n % 2); xc < 320; xc += 6) {

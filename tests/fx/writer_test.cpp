@@ -112,17 +112,17 @@ TEST_F(Writer, AdditionSaturates) {
 // inside the frame and cut at its top, bottom and ends.
 TEST_F(Writer, SparseCaptionsEqualTheByteRule) {
   uint32_t seed = 7;
-  auto rnd = [&seed]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+  auto draw = [&seed]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
   std::vector<uint8_t> store(196 * 120 + 4), before(64000);
   const int windows[][2] = {{0, 60}, {3, 61}, {125, 0}, {-7, -30}, {200, 150}, {1, 199}};
   for (int align = 0; align < 4; align++)
     for (const auto &xy : windows) {
       uint8_t *img = store.data() + align;
       for (int i = 0; i < 196 * 120; i++) {
-        const uint32_t r = rnd();
+        const uint32_t r = draw();
         img[i] = r % 8 == 0 ? uint8_t(r >> 8) : r % 61 == 0 ? 255 : 0;
       }
-      for (auto &b : before) b = uint8_t(rnd());
+      for (auto &b : before) b = uint8_t(draw());
       GuardedFrame f(0);
       std::copy(before.begin(), before.end(), f.data());
       writer2_image(f.data(), img, xy[0], xy[1]);

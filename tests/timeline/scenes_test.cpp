@@ -171,8 +171,8 @@ TEST(GreetsSpan, EqualsTheFormulaOverEveryPath) {
   std::vector<uint16_t> uv(COUNT + 2);
   std::vector<uint8_t> dst(COUNT + 4 + GUARD);
   uint32_t seed = 1;
-  auto rnd = [&seed]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
-  for (auto &t : tex) t = uint8_t(rnd());
+  auto draw = [&seed]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+  for (auto &t : tex) t = uint8_t(draw());
   std::memcpy(lead.data() + GREETS_LEAD, tex.data(), 65536);
   const int32_t offsets[] = {0, 1, N - 65536, N - 65535, -1, -255, -GREETS_LEAD, -GREETS_LEAD - 1, 1 << 20};
   const int factors[][2] = {{36, 204}, {204, 36}, {0, 0}, {255, 255}, {257, 257}, {258, 100}, {100, 259}, {-3, 90}};
@@ -182,10 +182,10 @@ TEST(GreetsSpan, EqualsTheFormulaOverEveryPath) {
       for (int32_t P2 : offsets)
         for (const auto &c : factors) {
           for (int i = 0; i < COUNT + 2; i++) {
-            const uint32_t r = rnd();
+            const uint32_t r = draw();
             uv[i] = r % 23 < 3 ? UNCOVERED : r % 17 == 0 ? uint16_t(r % 2 ? 0 : 0xFFFE) : uint16_t(r);
           }
-          for (auto &p : img) p = uint8_t(rnd());
+          for (auto &p : img) p = uint8_t(draw());
           greets_pixels f;
           greets_frame(f, tex.data(), N, P1, P2, c[0], c[1]);
           const bool odd = (cases & 3) == 3;  // a shorter span, from a misaligned map entry
