@@ -73,21 +73,21 @@ void build_path() {
 // that cgm_render leaves in a row, in row order, as words: bits 0..15 the
 // signed offset (row - 100) * 320 + (column - 160) from the frame centre of
 // the reference render, 16..23 the length (1..255), 24..31 the colour.
-constexpr int32_t DISC_NEAR = 32767;           // quarter pixels from the frame centre
-constexpr int DISC_VARIANTS = 64;              // scales 4..7 x (cy & 3) x (cx & 3)
-constexpr int DISC_RUNS = 4096;                // runs of all variants
-constexpr int DISC_REACH_MAX = 40;             // pixels from the centre a variant may cover
+constexpr int32_t DISC_NEAR = 32767;  // quarter pixels from the frame centre
+constexpr int DISC_VARIANTS = 64;     // scales 4..7 x (cy & 3) x (cx & 3)
+constexpr int DISC_RUNS = 4096;       // runs of all variants (the disc, piece1, takes about 2300)
+constexpr int DISC_REACH_MAX = 40;    // pixels from the centre a variant may cover
+constexpr int DISC_SIDE = 2 * DISC_REACH_MAX + 1;
 
 struct disc_variant {
-  int32_t first, count;      // its runs in disc_runs
-  int32_t top, bottom;       // rows covered, relative to the centre (top > bottom: none)
-  int32_t left, right;       // columns covered, relative to the centre
+  int32_t first, count;  // its runs in disc_runs
+  int32_t top, bottom;   // rows covered, relative to the centre (top > bottom: none)
+  int32_t left, right;   // columns covered, relative to the centre
 };
 
 const cgm_picture *disc_source;  // the picture the variants show; null: none were made
 disc_variant disc_variants[DISC_VARIANTS];
 uint32_t disc_runs[DISC_RUNS];
-constexpr int DISC_SIDE = 2 * DISC_REACH_MAX + 1;
 uint8_t disc_scratch[FRAME_BYTES];         // a reference render (start-up only)
 uint8_t disc_first[DISC_SIDE * DISC_SIDE];  // the window of the render on 0x00, rows of DISC_SIDE
 
