@@ -180,12 +180,104 @@ inline uint32_t fast_end_of(const mix_channel &v) {
 // weight w (0..63) in bits 16..21.
 uint32_t reads[MIX_MAXFRAMES];
 
+// Short loops. A looped voice whose step is below one frame passes its loop
+// end only onto loop_end + 1, and the bound takes it back to loop_start + 1:
+// by exactly the loop length L = loop_end - loop_start, fraction untouched.
+// From a position inside the loop (loop_start + 1 .. loop_end) it therefore
+// runs through the loop periodically, and frame t of a table whose entry j
+// is what position loop_start + 1 + (j mod L) reads plays it with no test:
+// the table index only grows, by the same carries as the position. Loops of
+// up to SHORT_LOOP frames, which would otherwise leave the fast runs every
+// few dozen frames, are played that way; the table is filled from the
+// sample at each block (the data is referenced, never kept), with as many
+// loop periods as the block reaches, up to LOOP_TABLE entries.
+constexpr uint32_t SHORT_LOOP = 64;
+constexpr uint32_t LOOP_TABLE = 1024;  // entries; more than SHORT_LOOP
+static_assert(LOOP_TABLE > SHORT_LOOP);
+
+// The split form's table: each entry a frame pair as pair_at gives it.
+uint16_t loop_pairs[LOOP_TABLE];
+// The fused form's table: the first and the second byte of each pair.
+int8_t loop_bytes[2][LOOP_TABLE];
+
 // The two bytes at d as bits 0..7 and 8..15, read as one 16-bit word.
 inline uint32_t byte_pair(const int8_t *d) {
   uint16_t pair;
   std::memcpy(&pair, d, 2);
   if constexpr (std::endian::native == std::endian::big) pair = uint16_t(pair << 8 | pair >> 8);
   return pair;
+}
+
+// Whether voice v, with 32.32 step s, plays on from a loop table from
+// integer position pos (see SHORT_LOOP): looped, a step below one frame, a
+// loop of 1..SHORT_LOOP frames, pos inside it. A loop end of 2^32 - 1 is
+// left out: there, loop_end + 1 wraps to 0, which the bound does not catch.
+inline bool loop_ready(const mix_channel &v, uint64_t s) {
+  return v.looping && s >> 32 == 0 && v.loop_start < v.loop_end && v.loop_end - v.loop_start <= SHORT_LOOP &&
+         v.loop_end != UINT32_MAX;
+}
+inline bool in_loop(const mix_channel &v, uint64_t p) {
+  const uint32_t pos = uint32_t(p >> 32);
+  return pos > v.loop_start && pos <= v.loop_end;
+}
+
+// Runs `fill(t, pair)` for entries t = 0..min(w, L) - 1 of the loop of v
+// (L its length), with the pair position loop_start + 1 + t reads, byte
+// pairs straight from the sample where both lie inside it.
+template <class Fill>
+inline void loop_period(const mix_channel &v, uint32_t w, Fill fill) {
+  const uint32_t base = v.loop_start + 1, len = std::min(w, v.loop_end - v.loop_start);
+  // Positions base + t with base + t + 1 < length read inside the sample.
+  const uint32_t direct = v.length > base + 1 ? std::min(len, v.length - 1 - base) : 0;
+  uint32_t t = 0;
+  for (; t < direct; ++t) fill(t, byte_pair(v.data + base + t));
+  for (; t < len; ++t) fill(t, pair_at(v, base + t));
+}
+
+// Entries L..w-1 of a table of `size`-byte entries whose first L are filled:
+// copies of the first L, doubling the copied span each time.
+inline void repeat_period(void *table, uint32_t len, uint32_t w, size_t size) {
+  uint8_t *t = static_cast<uint8_t *>(table);
+  for (uint32_t have = len; have < w; have *= 2)
+    std::memcpy(t + have * size, t, std::min(have, w - have) * size);
+}
+
+// The number of table entries the next n frames from q reach: the index
+// after the last frame, plus one, counting the loop periods on.
+inline uint64_t loop_reach(uint64_t q, uint64_t s, int n) {
+  return (q >> 32) + ((uint64_t(uint32_t(q)) + uint64_t(n) * s) >> 32) + 1;
+}
+
+// Table index q (32.32, relative to loop_start + 1) brought back into the
+// first loop period.
+inline uint64_t loop_wrap(uint64_t q, uint32_t len) {
+  const uint32_t j = uint32_t(q >> 32);
+  return j < len ? q : uint64_t(j % len) << 32 | uint32_t(q);
+}
+
+// n frames of voice v (in its loop, loop_ready) from the 32.32 position p
+// with step s, stored into out as step_voice does, through loop_pairs. When
+// the frames reach beyond the table, they go in runs of at most the
+// table's length less the index (each frame moves the index by at most
+// one), the index taken back into the first period between runs.
+void loop_reads(const mix_channel &v, uint64_t &p, uint64_t s, uint32_t *out, int n) {
+  const uint32_t len = v.loop_end - v.loop_start;
+  const uint64_t base = uint64_t(v.loop_start + 1) << 32;
+  uint64_t q = p - base;
+  const uint64_t reach = loop_reach(q, s, n);
+  const uint32_t w = uint32_t(std::min<uint64_t>(reach, LOOP_TABLE));
+  loop_period(v, w, [](uint32_t t, uint32_t pair) { loop_pairs[t] = uint16_t(pair); });
+  repeat_period(loop_pairs, len, w, sizeof loop_pairs[0]);
+  const uint16_t *pairs = loop_pairs;
+  for (int i = 0; i < n;) {
+    q = loop_wrap(q, len);
+    const int k = reach <= w ? n - i : std::min(n - i, int(w - 1 - uint32_t(q >> 32)));
+    for (const int end = i + k; i < end; ++i) {
+      q += s;
+      out[i] = pairs[uint32_t(q >> 32)] | (uint32_t(q) >> 26) << 16;
+    }
+  }
+  p = loop_wrap(q, len) + base;
 }
 
 // One frame of step_voice with every test: advance, then the loop and park
@@ -213,16 +305,23 @@ inline uint32_t step_frame(mix_channel &v, uint64_t &p, uint64_t &s, uint32_t fa
 // and read two bytes inside the sample. Such frames come in runs whose
 // length one division gives (positions only grow until a bound is met), and
 // a run's loop has no test at all; the frames between runs take step_frame.
+// A voice inside a short loop plays the rest of the pass from loop_pairs.
 int step_voice(mix_channel &v, int n) {
   uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac;
   uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
   const int8_t *d = v.data;
   const uint32_t fast_end = fast_end_of(v);
   const uint64_t limit = uint64_t(fast_end) << 32;
+  const bool short_loop = loop_ready(v, s);
   uint32_t *out = reads;
 
   int i = 0;
   while (i < n && s != 0) {
+    if (short_loop && in_loop(v, p)) {
+      loop_reads(v, p, s, out + i, n - i);
+      i = n;
+      break;
+    }
     if (p < limit) {
       // Frames 1..run after p stay at or below limit - 1.
       uint64_t run = (limit - 1 - p) / s;
@@ -366,18 +465,20 @@ inline int32_t mla_top(int32_t x, int32_t gains, int32_t acc) {
 #endif
 
 // k frames of a voice whose step is below one frame (integer step 0) and
-// whose position stays below its fast end throughout: no test at all.
-// gains = R << 16 | L, both within 0..32767. The weights carry 10 more
+// whose position stays below its fast end throughout: no test at all. The
+// frame at position pos reads d0[pos] and d1[pos] (d and d + 1 on the
+// sample, or a loop table). gains = R << 16 | L, both within 0..32767. The weights carry 10 more
 // bits, (63 - w) << 10 and w << 10, which the halfword multiply's >> 16
 // takes back with the >> 6 of the gain law: ((a << 10) L) >> 16 =
 // (a L) >> 6 exactly, for each of the four products on its own.
-void run_fraction(const int8_t *d, uint64_t &p, uint32_t step_frac, int32_t *acc, int k, int32_t gains) {
+[[gnu::noinline]] void run_fraction(const int8_t *d0, const int8_t *d1, uint64_t &p, uint32_t step_frac,
+                                    int32_t *acc, int k, int32_t gains) {
   uint64_t q = p;
   for (int32_t *end = acc + 2 * k; acc != end; acc += 2) {
     q += step_frac;
     const uint32_t pos = uint32_t(q >> 32);
     const int32_t wb = int32_t((uint32_t(q) >> 16) & 0xFC00), wa = 0xFC00 - wb;
-    const int32_t a = d[pos] * wa, b = d[pos + 1] * wb;
+    const int32_t a = d0[pos] * wa, b = d1[pos] * wb;
     const int32_t left = mla_bottom(b, gains, mla_bottom(a, gains, acc[0]));
     const int32_t right = mla_top(b, gains, mla_top(a, gains, acc[1]));
     acc[0] = left;
@@ -386,25 +487,57 @@ void run_fraction(const int8_t *d, uint64_t &p, uint32_t step_frac, int32_t *acc
   p = q;
 }
 
+// n frames of voice v (in its loop, loop_ready) mixed into acc from the
+// 32.32 position p with step s and gains = R << 16 | L, both within
+// 0..32767, through loop_bytes: run_fraction on the table, in runs as in
+// loop_reads.
+void loop_mix(const mix_channel &v, uint64_t &p, uint64_t s, int32_t *acc, int n, int32_t gains) {
+  const uint32_t len = v.loop_end - v.loop_start;
+  const uint64_t base = uint64_t(v.loop_start + 1) << 32;
+  uint64_t q = p - base;
+  const uint64_t reach = loop_reach(q, s, n);
+  const uint32_t w = uint32_t(std::min<uint64_t>(reach, LOOP_TABLE));
+  loop_period(v, w, [](uint32_t t, uint32_t pair) {
+    loop_bytes[0][t] = int8_t(pair);
+    loop_bytes[1][t] = int8_t(pair >> 8);
+  });
+  repeat_period(loop_bytes[0], len, w, 1);
+  repeat_period(loop_bytes[1], len, w, 1);
+  for (int i = 0; i < n;) {
+    q = loop_wrap(q, len);
+    const int k = reach <= w ? n - i : std::min(n - i, int(w - 1 - uint32_t(q >> 32)));
+    run_fraction(loop_bytes[0], loop_bytes[1], q, uint32_t(s), acc + 2 * i, k, gains);
+    i += k;
+  }
+  p = loop_wrap(q, len) + base;
+}
+
 // Mixes the first n frames of voice v into mix_accum with gains l and r,
 // advancing it, up to the frame from which it stands still; returns the
 // number of frames mixed. The position and step are 32.32 words as in
 // step_voice. Positions below `fast_end` need neither the loop nor the park
 // test and read two bytes inside the sample; a step below one frame moves
 // the position by at most one frame a frame, so from position pos the next
-// fast_end - 1 - pos frames need no test (run_fraction). Other frames take
-// one test each.
+// fast_end - 1 - pos frames need no test (run_fraction). A voice inside a
+// short loop plays the rest of the pass from loop_bytes (loop_mix). Other
+// frames take one test each.
 int fused_voice(mix_channel &v, int n, uint32_t l, uint32_t r) {
   uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac;
   uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
   const int8_t *d = v.data;
   const uint32_t fast_end = fast_end_of(v);
+  const bool short_loop = loop_ready(v, s) && l <= 32767 && r <= 32767;
   int i = 0;
   while (i < n && s != 0) {
+    if (short_loop && in_loop(v, p)) {
+      loop_mix(v, p, s, mix_accum[i], n - i, int32_t(r << 16 | l));
+      i = n;
+      break;
+    }
     const uint32_t pos = uint32_t(p >> 32);
     if (s >> 32 == 0 && uint64_t(pos) + 1 < fast_end && l <= 32767 && r <= 32767) {
       const int k = std::min(uint32_t(n - i), fast_end - 1 - pos);
-      run_fraction(d, p, uint32_t(s), mix_accum[i], k, int32_t(r << 16 | l));
+      run_fraction(d, d + 1, p, uint32_t(s), mix_accum[i], k, int32_t(r << 16 | l));
       i += k;
       continue;
     }
