@@ -113,10 +113,14 @@ TEST(MixPaths, SplitAndFusedMatchTheFrameByFrameRules) {
 TEST(MixPaths, ShortLoopsMatchTheFrameByFrameRules) {
   std::mt19937 rng(64);
   auto below = [&](uint32_t n) { return uint32_t(rng() % n); };
-  const std::vector<int8_t> data = sample_data(rng, 400);
+  const std::vector<int8_t> data = sample_data(rng, 1024);
   std::vector<int32_t> start(2 * MIX_MAXFRAMES), want(2 * MIX_MAXFRAMES);
+  std::vector<uint32_t> lengths;
+  for (uint32_t len = 1; len <= 64; ++len) lengths.push_back(len);
+  for (uint32_t len = 65; len < 300; len += 9) lengths.push_back(len);
+  lengths.insert(lengths.end(), {255, 256, 257});
   long frames = 0;
-  for (uint32_t len = 1; len <= 72 && !HasFailure(); ++len)
+  for (const uint32_t len : lengths)
     for (int trial = 0; trial < 40 && !HasFailure(); ++trial) {
       mix_channel v0{};
       v0.data = data.data();
