@@ -192,9 +192,13 @@ uint32_t reads[MIX_MAXFRAMES];
 // often, are played that way; the table is filled from the sample at each
 // block (the data is referenced, never kept), as far as the block reaches,
 // up to LOOP_TABLE entries.
+//
+// The split form's table costs a little more to fill, per entry, against
+// the split form's cheaper wraps; it takes loops of up to SHORT_LOOP_SPLIT.
 constexpr uint32_t SHORT_LOOP = 256;
+constexpr uint32_t SHORT_LOOP_SPLIT = 64;
 constexpr uint32_t LOOP_TABLE = 1024;  // entries; well above SHORT_LOOP
-static_assert(LOOP_TABLE >= 2 * SHORT_LOOP);
+static_assert(LOOP_TABLE >= 2 * SHORT_LOOP && SHORT_LOOP_SPLIT <= SHORT_LOOP);
 
 // The split form's table: entry t the frame pair (pair_at) of table
 // position t.
@@ -216,12 +220,12 @@ inline uint32_t byte_pair(const int8_t *d) {
 }
 
 // Whether voice v, with 32.32 step s, plays on from a loop table (see
-// SHORT_LOOP): looped, a step below one frame, a loop of 1..SHORT_LOOP
-// frames; and whether its 32.32 position p is inside the loop. A loop end
+// SHORT_LOOP): looped, a step below one frame, a loop of 1..most frames;
+// and whether its 32.32 position p is inside the loop. A loop end
 // of 2^32 - 1 is left out: there, loop_end + 1 wraps to 0, which the bound
 // does not catch.
-inline bool loop_ready(const mix_channel &v, uint64_t s) {
-  return v.looping && s >> 32 == 0 && v.loop_start < v.loop_end && v.loop_end - v.loop_start <= SHORT_LOOP &&
+inline bool loop_ready(const mix_channel &v, uint64_t s, uint32_t most) {
+  return v.looping && s >> 32 == 0 && v.loop_start < v.loop_end && v.loop_end - v.loop_start <= most &&
          v.loop_end != UINT32_MAX;
 }
 inline bool in_loop(const mix_channel &v, uint64_t p) {
@@ -355,7 +359,7 @@ int step_voice(mix_channel &v, int n) {
   const int8_t *d = v.data;
   const uint32_t fast_end = fast_end_of(v);
   const uint64_t limit = uint64_t(fast_end) << 32;
-  const bool short_loop = loop_ready(v, s);
+  const bool short_loop = loop_ready(v, s, SHORT_LOOP_SPLIT);
   uint32_t *out = reads;
 
   int i = 0;
@@ -575,7 +579,7 @@ int fused_voice(mix_channel &v, int n, uint32_t l, uint32_t r) {
   uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
   const int8_t *d = v.data;
   const uint32_t fast_end = fast_end_of(v);
-  const bool short_loop = loop_ready(v, s) && l <= 32767 && r <= 32767;
+  const bool short_loop = loop_ready(v, s, SHORT_LOOP) && l <= 32767 && r <= 32767;
   int i = 0;
   while (i < n && s != 0) {
     if (short_loop && in_loop(v, p)) {
