@@ -514,10 +514,12 @@ inline int32_t mla_top(int32_t x, int32_t gains, int32_t acc) {
 // k frames of a voice whose step is below one frame (integer step 0) and
 // whose position stays below its fast end throughout: no test at all. The
 // frame at position pos reads d0[pos] and d1[pos] (d and d + 1 on the
-// sample, or a loop table). gains = R << 16 | L, both within 0..32767. The weights carry 10 more
-// bits, (63 - w) << 10 and w << 10, which the halfword multiply's >> 16
-// takes back with the >> 6 of the gain law: ((a << 10) L) >> 16 =
-// (a L) >> 6 exactly, for each of the four products on its own.
+// sample, or a loop table: two base registers, no add a frame). gains =
+// R << 16 | L, both within 0..32767. The weights carry 10 more bits,
+// (63 - w) << 10 and w << 10, which the halfword multiply's >> 16 takes
+// back with the >> 6 of the gain law: ((a << 10) L) >> 16 = (a L) >> 6
+// exactly, for each of the four products on its own. Kept out of line:
+// inlined into its callers, its loop loses registers on a 32-bit target.
 [[gnu::noinline]] void run_fraction(const int8_t *d0, const int8_t *d1, uint64_t &p, uint32_t step_frac,
                                     int32_t *acc, int k, int32_t gains) {
   uint64_t q = p;
