@@ -193,8 +193,9 @@ uint32_t reads[MIX_MAXFRAMES];
 // block (the data is referenced, never kept), as far as the block reaches,
 // up to LOOP_TABLE entries.
 //
-// The split form's table costs a little more to fill, per entry, against
-// the split form's cheaper wraps; it takes loops of up to SHORT_LOOP_SPLIT.
+// The split form fills its table entry by entry, and its wraps cost less
+// (one division and one frame with every test): it takes the tables for
+// loops of up to SHORT_LOOP_SPLIT frames only.
 constexpr uint32_t SHORT_LOOP = 256;
 constexpr uint32_t SHORT_LOOP_SPLIT = 64;
 constexpr uint32_t LOOP_TABLE = 1024;  // entries; well above SHORT_LOOP
