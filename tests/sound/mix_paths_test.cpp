@@ -161,6 +161,31 @@ TEST(MixPaths, ShortLoopsMatchTheFrameByFrameRules) {
         frames += n;
       }
     }
+  // One long block whose reach grows by one position at a time from 900 to
+  // 1200 positions, across any bound on how far a table is laid out.
+  for (uint32_t span = 900; span <= 1200 && !HasFailure(); ++span) {
+    const int n = MIX_MAXFRAMES / 4;
+    mix_channel v0{};
+    v0.data = data.data();
+    v0.looping = 1;
+    v0.loop_start = below(100);
+    v0.loop_end = v0.loop_start + 1 + below(64);
+    v0.length = v0.loop_end + below(3);
+    v0.pos = v0.loop_start + 1 + below(v0.loop_end - v0.loop_start);
+    v0.step_frac = uint32_t((uint64_t(span) << 32) / uint64_t(n));
+    for (int i = 0; i < 2 * n; ++i) start[size_t(i)] = int32_t(below(2000)) - 1000;
+    mix_channel ref = v0;
+    want = start;
+    reference_mix(ref, n, 300, 200, want.data());
+    for (auto form : {mix_voice_split, mix_voice_fused}) {
+      mix_channel v = v0;
+      std::memcpy(mix_accum, start.data(), sizeof(int32_t) * 2 * size_t(n));
+      form(v, n, 300, 200);
+      same_voice(v, ref, int(span));
+      ASSERT_EQ(0, std::memcmp(mix_accum, want.data(), sizeof(int32_t) * 2 * size_t(n))) << "span " << span;
+    }
+    frames += n;
+  }
   EXPECT_GT(frames, 4000000);
 }
 
