@@ -1,7 +1,9 @@
 // Asset generator: the three scrolling strips (512x80, tiling at 512).
 //
-//   koottikarry1  intro: a gothic town under a moon; its top rows stay dark
-//                 because text lines are added over them
+//   koottikarry1  intro: a gothic town on the water under a moon in
+//                 cloud, a cathedral with a lit rose window among the
+//                 roofs, lamps and roofs mirrored below; its top rows stay
+//                 dark because text lines are added over them
 //   koottikarry3  worm strip: a pale graveyard in fog, bright enough that
 //                 near-black worms read over every part of it
 //   koottikarry2  outro: a dead forest against the first light
@@ -20,11 +22,11 @@ using arch::Canvas;
 const int W = 512, H = 80;
 
 // Sky from `top` at row 0 to `low` at row `horizon`, with faint periodic clouds.
-void sky(Canvas &c, float top, float low, double horizon, uint32_t noise, float clouds) {
+void sky(Canvas &c, float top, float low, double horizon, uint32_t noise, float clouds, double curve = 2) {
   for (int y = 0; y < H; y++)
     for (int x = 0; x < W; x++) {
       double t = std::clamp(y / horizon, 0.0, 1.0);
-      double b = top + (low - top) * t * t;
+      double b = top + (low - top) * std::pow(t, curve);
       double n = fbm(x / 64.0, y / 16.0, noise, 4, 8);
       b += clouds * (n - 0.5);
       c.at(x, y) = float(b);
@@ -82,13 +84,14 @@ void building(Canvas &c, Rng &rng, double x, double w, double base, double h, fl
 // A row of buildings from x = 0 to the full width and a little beyond
 // (the overlap wraps onto the start).
 void town(Canvas &c, Rng &rng, double base, double hmin, double hmax, double wmin, double wmax, float val,
-          float lamp) {
-  double x = 0;
+          float lamp, double gap = 0) {
+  double x = gap / 2;  // with gaps, no wall stands on the wrap column
+
   while (x < W) {
     double w = wmin + (wmax - wmin) * rng.uniform();
     double h = hmin + (hmax - hmin) * rng.uniform();
     building(c, rng, x, w, base, h, val, lamp);
-    x += w - 1;
+    x += w - 1 + gap * rng.uniform();
   }
 }
 
@@ -116,14 +119,175 @@ void fog(Canvas &c, double from, float fogv, float amount, uint32_t noise) {
     }
 }
 
+// Horizontal distance from x to cx on the 512-column ring.
+double ring_dx(double x, double cx) {
+  double d = std::fmod(x - cx + 1.5 * W, double(W)) - W / 2.0;
+  return d;
+}
+
+// Long banks of cloud across the sky above row `low`: dark undersides, tops
+// silvered by the moon at (mx, my), brighter the nearer they pass it.
+void moonlit_clouds(Canvas &c, double mx, double my, double low, uint32_t noise) {
+  std::vector<float> dens(size_t(W) * H, 0.0f);
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      if (y > low) continue;
+      // Stretched wide: 8 cells across 512 columns, 16 rows a cell.
+      double n = fbm(x / 64.0, y / 9.0, noise, 5, 8);
+      double band = std::exp(-std::pow((y - low * 0.55) / (low * 0.42), 2));
+      double d = std::clamp((n - 0.5) * 3.2 * band + band * 0.35 - 0.2, 0.0, 1.0);
+      dens[size_t(y) * W + x] = float(d);
+    }
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      float d = dens[size_t(y) * W + x];
+      if (d <= 0) continue;
+      float above = y >= 2 ? dens[size_t(y - 2) * W + x] : 0.0f;
+      double r = std::hypot(ring_dx(x, mx) / 90.0, (y - my) / 40.0);
+      double moonlight = 0.12 + 0.55 * std::exp(-r * r);
+      double rim = std::clamp(double(d - above) * 2.5, 0.0, 1.0);  // lit where the cloud begins from above
+      float &p = c.at(x, y);
+      float body = float(0.05 + 0.08 * moonlight);
+      float lit = float(body + rim * moonlight * 0.8);
+      p += (lit - p) * std::min(1.0f, d * 1.6f);
+    }
+}
+
+// Sparse stars in the clear upper sky, from row 3 down to `low`.
+void stars(Canvas &c, Rng &rng, int n, double low) {
+  for (int i = 0; i < n; i++) {
+    int x = rng.range(0, W - 1), y = rng.range(3, int(low));
+    float b = float(0.25 + 0.35 * rng.uniform());
+    float &p = c.at(x, y);
+    if (p < 0.12f) p = std::max(p, b * float(1 - y / (low + 10)));
+  }
+}
+
+// A cathedral front in the haze: two towers with spires and pinnacles, the
+// nave's roof between them, a lit rose window.
+void cathedral(Canvas &c, double x, double base, float val, float lamp) {
+  const double tw = 13, gap = 26, th = 36;
+  for (double tx : {x, x + tw + gap}) {
+    arch::rect(c, tx, base - th, tx + tw, base, val);
+    arch::polygon(c, {tx - 0.5, base - th, tx + tw / 2, base - th - 22, tx + tw + 0.5, base - th}, val);
+    arch::polygon(c, {tx - 1.5, base - th + 1, tx - 0.5, base - th - 5, tx + 0.5, base - th + 1}, val);
+    arch::polygon(c, {tx + tw - 0.5, base - th + 1, tx + tw + 0.5, base - th - 5, tx + tw + 1.5, base - th + 1}, val);
+    for (double wy : {base - th + 6, base - th + 15})
+      arch::arch_shape(c, tx + tw / 2 - 1.5, tx + tw / 2 + 1.5, wy + 3, wy, wy + 7, lamp * 0.55f);
+  }
+  const double nx = x + tw, top = base - th + 8;
+  arch::rect(c, nx, top, nx + gap, base, val);
+  arch::polygon(c, {nx, top + 0.5, nx + gap / 2, top - 9, nx + gap, top + 0.5}, val);
+  arch::disc(c, nx + gap / 2, top + 7, 6.5, lamp * 0.25f, 0.6f);
+  arch::disc(c, nx + gap / 2, top + 7, 5, lamp);
+  arch::disc(c, nx + gap / 2, top + 7, 1.2, val);
+  for (int k = 0; k < 8; k++) {
+    double a = k * M_PI / 4;
+    arch::capsule(c, nx + gap / 2, top + 7, nx + gap / 2 + 4.6 * std::cos(a), top + 7 + 4.6 * std::sin(a), 0.35, val);
+  }
+  arch::arch_shape(c, nx + gap / 2 - 4, nx + gap / 2 + 4, base - 8, base - 14, base, val * 0.6f);
+}
+
+// Where `after` differs from `before`: what a layer just painted covers.
+std::vector<bool> painted(const Canvas &before, const Canvas &after) {
+  std::vector<bool> m(before.v.size());
+  for (size_t i = 0; i < m.size(); i++) m[i] = std::fabs(after.v[i] - before.v[i]) > 0.004f;
+  return m;
+}
+
+// Moonlight catching the tops of a silhouette (its roofs and sills) and
+// its edges that face the moon at column `mx`.
+void rim_light(Canvas &c, const std::vector<bool> &m, double mx, float amount) {
+  auto in = [&](int x, int y) { return y >= 0 && y < H && m[size_t(y) * W + ((x % W) + W) % W]; };
+  for (int y = 1; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      if (!in(x, y) || c.at(x, y) > 0.3f) continue;  // leave lit windows alone
+      const double dx = ring_dx(x, mx);
+      const double near = 0.45 + 0.55 * std::exp(-dx * dx / (160.0 * 160.0));
+      float add = 0;
+      if (!in(x, y - 1)) add += amount;
+      else if (!in(x, y - 2)) add += amount * 0.4f;
+      const int toward = dx < 0 ? 1 : -1;
+      if (!in(x + toward, y)) add += amount * 0.5f;
+      c.at(x, y) += float(add * near);
+    }
+}
+
+// Soft light spilling from the windows onto the walls around them: the
+// lamps (pixels brighter than `from` inside the silhouette) blurred.
+void window_glow(Canvas &c, const std::vector<bool> &m, float from, float amount) {
+  Canvas g(W, H, true);
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++)
+      if (m[size_t(y) * W + x] && c.at(x, y) > from) g.at(x, y) = c.at(x, y);
+  arch::blur(g, 2);
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++)
+      if (m[size_t(y) * W + x]) c.at(x, y) += amount * g.at(x, y);
+}
+
+// Still water below row `line`: the picture above mirrored, darkened and
+// broken by ripples, with a column of glitter under the moon at `mx`.
+void water(Canvas &c, double line, double mx, uint32_t noise) {
+  const Canvas src = c;
+  for (int y = int(std::ceil(line)); y < H; y++) {
+    const double depth = (y - line) / (H - line);
+    for (int x = 0; x < W; x++) {
+      // Ripples shift the mirrored column by up to 2 pixels; periodic in x.
+      const double ph = 2 * M_PI * x / W;
+      const double wob = 1.4 * std::sin(ph * 24 + y * 1.9) * (0.4 + depth) + 0.8 * std::sin(ph * 9 - y * 0.7);
+      const double sy = line - 0.5 - (y - line) * 1.6;  // mirrored, and drawn together a little
+      const int rx = int(std::lround(x + wob)), ry = int(std::clamp(sy, 0.0, double(H - 1)));
+      float r = src.get(rx, ry);
+      // Lights stretch down into long streaks on water: a lamp up to five
+      // rows above the mirrored point still shows, fading.
+      for (int k = 1; k <= 5; k++) {
+        const float l = src.get(rx, ry - k);
+        if (l > 0.45f) r = std::max(r, l * (1.0f - 0.13f * float(k)));
+      }
+      const double streak = fbm(x / 16.0, y / 1.3, noise, 3, 32);  // horizontal breaks in the reflection
+      double v = 0.07 + r * (0.7 - 0.2 * depth) * (0.7 + 0.6 * streak);
+      const double dx = ring_dx(x, mx);
+      const double path = std::exp(-dx * dx / (7.0 * 7.0 * (1 + 3 * depth)));
+      if (path > 0.05 && streak > 0.55) v += 0.9 * path * (streak - 0.55) * 2.2;
+      c.at(x, y) = float(v);
+    }
+  }
+}
+
+// A thin band of mist lying around row `mid`, `half` rows either side,
+// in wisps.
+void mist_band(Canvas &c, double mid, double half, float value, float amount, uint32_t noise) {
+  for (int y = std::max(0, int(mid - 2 * half)); y < std::min(H, int(mid + 2 * half) + 1); y++)
+    for (int x = 0; x < W; x++) {
+      const double t = (y - mid) / half;
+      const double n = fbm(x / 32.0, y / 3.0, noise, 3, 16);
+      const double a = std::clamp(amount * std::exp(-t * t) * (0.3 + 1.2 * n), 0.0, 1.0);
+      float &p = c.at(x, y);
+      p += float((value - p) * a);
+    }
+}
+
 void intro_strip(uint8_t *out) {
   Canvas c(W, H, true);
-  sky(c, 0.02f, 0.72f, 62, 11, 0.1f);
-  moon(c, 384, 20, 7, 0.12f);
+  const double moon_x = 384, moon_y = 17;
+  sky(c, 0.02f, 0.74f, 60, 11, 0.06f, 1.5);
   Rng rng(101);
-  town(c, rng, 66, 8, 20, 10, 22, 0.3f, 0.0f);   // distant roofs in haze
-  town(c, rng, 76, 10, 30, 14, 34, 0.02f, 0.8f);  // near houses with lit windows
-  fog(c, 58, 0.45f, 0.7f, 12);
+  stars(c, rng, 70, 30);
+  moonlit_clouds(c, moon_x, moon_y, 42, 13);
+  moon(c, moon_x, moon_y, 8, 0.24f);
+  town(c, rng, 58, 8, 16, 10, 22, 0.26f, 0.5f, 14);  // distant roofs in haze
+  fog(c, 44, 0.46f, 0.3f, 14);
+  Canvas bare = c;
+  cathedral(c, 40, 62, 0.12f, 0.85f);
+  rim_light(c, painted(bare, c), moon_x, 0.1f);
+  Canvas before = c;
+  town(c, rng, 66, 7, 15, 12, 26, 0.02f, 0.85f);  // houses along the water, lit windows
+  const std::vector<bool> near = painted(before, c);
+  window_glow(c, near, 0.4f, 0.35f);
+  rim_light(c, near, moon_x, 0.16f);
+  water(c, 66, moon_x, 15);
+  mist_band(c, 65, 3.5, 0.5f, 0.55f, 12);
   arch::store(c, out);
 }
 
