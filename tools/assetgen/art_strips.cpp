@@ -6,7 +6,9 @@
 //                 dark because text lines are added over them
 //   koottikarry3  worm strip: a pale graveyard in fog, bright enough that
 //                 near-black worms read over every part of it
-//   koottikarry2  outro: a dead forest against the first light
+//   koottikarry2  outro: a dead forest against the first light, cloud
+//                 banks lit from below, the far trees mirrored in a misty
+//                 pool, reeds along the near bank
 //
 // Every shape is drawn on a wrapping canvas and all noise is periodic, so
 // the strips scroll without a seam.
@@ -227,15 +229,16 @@ void window_glow(Canvas &c, const std::vector<bool> &m, float from, float amount
 }
 
 // Still water below row `line`: the picture above mirrored, darkened and
-// broken by ripples, with a column of glitter under the moon at `mx`.
-void water(Canvas &c, double line, double mx, uint32_t noise) {
+// broken by ripples (`ripple` scales them), with a column of glitter under
+// the light at column `mx`.
+void water(Canvas &c, double line, double mx, uint32_t noise, double ripple = 1) {
   const Canvas src = c;
   for (int y = int(std::ceil(line)); y < H; y++) {
     const double depth = (y - line) / (H - line);
     for (int x = 0; x < W; x++) {
       // Ripples shift the mirrored column by up to 2 pixels; periodic in x.
       const double ph = 2 * M_PI * x / W;
-      const double wob = 1.4 * std::sin(ph * 24 + y * 1.9) * (0.4 + depth) + 0.8 * std::sin(ph * 9 - y * 0.7);
+      const double wob = ripple * (1.4 * std::sin(ph * 24 + y * 1.9) * (0.4 + depth) + 0.8 * std::sin(ph * 9 - y * 0.7));
       const double sy = line - 0.5 - (y - line) * 1.6;  // mirrored, and drawn together a little
       const int rx = int(std::lround(x + wob)), ry = int(std::clamp(sy, 0.0, double(H - 1)));
       float r = src.get(rx, ry);
@@ -335,15 +338,55 @@ void worm_strip(uint8_t *out) {
   arch::store(c, out);
 }
 
+// Thin banks of cloud low over the horizon, their undersides lit by the
+// first light at column `lx` (the sun still below the horizon at `low`).
+void dawn_clouds(Canvas &c, double lx, double low, uint32_t noise) {
+  std::vector<float> dens(size_t(W) * H, 0.0f);
+  for (int y = 0; y < int(low); y++)
+    for (int x = 0; x < W; x++) {
+      const double n = fbm(x / 64.0, y / 7.0, noise, 5, 8);
+      const double band = std::exp(-std::pow((y - low * 0.55) / (low * 0.4), 2));
+      dens[size_t(y) * W + x] = float(std::clamp((n - 0.47) * 2.4 * band, 0.0, 0.85));
+    }
+  for (int y = 0; y < int(low); y++)
+    for (int x = 0; x < W; x++) {
+      const float d = dens[size_t(y) * W + x];
+      if (d <= 0) continue;
+      const float below = y + 2 < H ? dens[size_t(y + 2) * W + x] : 0.0f;
+      const double dx = ring_dx(x, lx) / 150.0;
+      const double light = 0.25 + 0.75 * std::exp(-dx * dx);
+      const double rim = std::clamp(double(d - below) * 2.5, 0.0, 1.0);  // lit where the cloud ends below
+      const float lit = float(0.09 + 0.1 * light + rim * light * 0.32);
+      float &p = c.at(x, y);
+      p += (lit - p) * std::min(1.0f, d * 1.5f);
+    }
+}
+
+// The glow of the first light: brightens the sky around column `lx` toward
+// the horizon at row `low`.
+void first_light(Canvas &c, double lx, double low, float amount) {
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      const double dx = ring_dx(x, lx) / 110.0, dy = (low - y) / 26.0;
+      c.at(x, y) += float(amount * std::exp(-dx * dx - dy * dy));
+    }
+}
+
 void outro_strip(uint8_t *out) {
   Canvas c(W, H, true);
-  sky(c, 0.08f, 0.62f, 70, 31, 0.1f);
+  const double light_x = 210, horizon = 62;
+  sky(c, 0.08f, 0.6f, horizon, 31, 0.06f);
+  first_light(c, light_x, horizon, 0.3f);
+  dawn_clouds(c, light_x, horizon - 6, 33);
   Rng rng(505);
-  // Far forest in haze, then the near trees in silhouette.
+  // Far forest in haze on the far bank, then the pool below it.
   for (int i = 0; i < 40; i++)
-    tree(c, rng, i * 12.8 + 6 * rng.uniform(), 72, 0.15 * (rng.uniform() - 0.5), 9 + 5 * rng.uniform(), 0.9, 4,
-         0.3f);
-  arch::rect(c, 0, 71, W, H, 0.2f);
+    tree(c, rng, i * 12.8 + 6 * rng.uniform(), horizon + 1, 0.15 * (rng.uniform() - 0.5), 8 + 5 * rng.uniform(), 0.9,
+         4, 0.3f);
+  arch::rect(c, 0, horizon - 1, W, horizon + 1, 0.24f);
+  water(c, horizon + 1, light_x, 34, 0.45);
+  mist_band(c, horizon, 3, 0.55f, 0.5f, 35);
+  // The near trees stand on this bank, in front of the pool.
   for (int i = 0; i < 8; i++)
     tree(c, rng, i * 64 + 14 * rng.uniform(), H + 2, 0.15 * (rng.uniform() - 0.5), 14 + 12 * rng.uniform(),
          1.6 + rng.uniform(), 6, 0.02f);
@@ -353,8 +396,12 @@ void outro_strip(uint8_t *out) {
     arch::capsule(c, x - 2.5, y - 1, x, y, 0.45, 0.04f);
     arch::capsule(c, x, y, x + 2.5, y - 1.2, 0.45, 0.04f);
   }
-  arch::rect(c, 0, 77, W, H, 0.01f);
-  fog(c, 60, 0.45f, 0.5f, 32);
+  // Reeds and the dark bank along the bottom.
+  for (int x = 0; x < W; x += 2) {
+    const double h = 3 + 5 * fbm(x / 8.0, 0.5, 36, 3, 64);
+    arch::capsule(c, x + 0.5, H, x + 0.5 + 0.6 * std::sin(x * 0.7), H - h, 0.35, 0.03f);
+  }
+  arch::rect(c, 0, 77, W, H, 0.02f);
   arch::store(c, out);
 }
 
