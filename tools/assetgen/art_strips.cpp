@@ -2,8 +2,9 @@
 //
 //   koottikarry1  intro: a gothic town on the water under a moon in
 //                 cloud, a cathedral with a lit rose window among the
-//                 roofs, lamps and roofs mirrored below; its top rows stay
-//                 dark because text lines are added over them
+//                 roofs, a bridge between gate towers, lamps and roofs
+//                 mirrored below; its top rows stay dark because text
+//                 lines are added over them
 //   koottikarry3  worm strip: a pale graveyard in fog, bright enough that
 //                 near-black worms read over every part of it
 //   koottikarry2  outro: a dead forest against the first light, cloud
@@ -50,12 +51,14 @@ void moon(Canvas &c, double cx, double cy, double r, float glow) {
 }
 
 // A house or church: body, roof and tower by kind; lit windows when `lamp` > 0.
-void building(Canvas &c, Rng &rng, double x, double w, double base, double h, float val, float lamp) {
+// `pitch` scales the height of the gables.
+void building(Canvas &c, Rng &rng, double x, double w, double base, double h, float val, float lamp,
+              double pitch = 1) {
   double top = base - h;
   arch::rect(c, x, top, x + w, H, val);
   int kind = rng.range(0, 5);
   if (kind <= 2) {  // steep gable
-    double peak = top - w * (0.5 + 0.4 * rng.uniform());
+    double peak = top - w * pitch * (0.5 + 0.4 * rng.uniform());
     arch::polygon(c, {x - 1, top + 0.5, x + w / 2, peak, x + w + 1, top + 0.5}, val);
     if (rng.range(0, 2) == 0) arch::rect(c, x + w * 0.7, peak + (top - peak) * 0.4, x + w * 0.7 + 2, top, val);
   } else if (kind == 3) {  // tower with a needle spire and a cross
@@ -86,13 +89,13 @@ void building(Canvas &c, Rng &rng, double x, double w, double base, double h, fl
 // A row of buildings from x = 0 to the full width and a little beyond
 // (the overlap wraps onto the start).
 void town(Canvas &c, Rng &rng, double base, double hmin, double hmax, double wmin, double wmax, float val,
-          float lamp, double gap = 0) {
+          float lamp, double gap = 0, double pitch = 1) {
   double x = gap / 2;  // with gaps, no wall stands on the wrap column
 
   while (x < W) {
     double w = wmin + (wmax - wmin) * rng.uniform();
     double h = hmin + (hmax - hmin) * rng.uniform();
-    building(c, rng, x, w, base, h, val, lamp);
+    building(c, rng, x, w, base, h, val, lamp, pitch);
     x += w - 1 + gap * rng.uniform();
   }
 }
@@ -249,7 +252,7 @@ void water(Canvas &c, double line, double mx, uint32_t noise, double ripple = 1)
         if (l > 0.45f) r = std::max(r, l * (1.0f - 0.13f * float(k)));
       }
       const double streak = fbm(x / 16.0, y / 1.3, noise, 3, 32);  // horizontal breaks in the reflection
-      double v = 0.07 + r * (0.7 - 0.2 * depth) * (0.7 + 0.6 * streak);
+      double v = 0.07 + r * (0.7 - 0.2 * depth) * (0.8 + 0.4 * streak);
       const double dx = ring_dx(x, mx);
       const double path = std::exp(-dx * dx / (7.0 * 7.0 * (1 + 3 * depth)));
       if (path > 0.05 && streak > 0.55) v += 0.9 * path * (streak - 0.55) * 2.2;
@@ -271,6 +274,31 @@ void mist_band(Canvas &c, double mid, double half, float value, float amount, ui
     }
 }
 
+// A stone bridge over the water from x0 to x1: a deck with a parapet on
+// round arches that spring from the water line `wl`, its top at `deck`.
+void bridge(Canvas &c, double x0, double x1, double deck, double wl, int arches, float val) {
+  const double span = (x1 - x0) / arches, pier = span * 0.22;
+  auto inside = [&](double x, double y) {
+    if (x < x0 || x >= x1 || y < deck || y >= wl) return false;
+    if (y < deck + 3) return true;
+    const int k = std::clamp(int((x - x0) / span), 0, arches - 1);
+    const double cx = x0 + (k + 0.5) * span, r = (span - pier) / 2, ry = wl - deck - 4;
+    const double u = (x - cx) / r, v = (wl - y) / ry;
+    return u * u + v * v >= 1;
+  };
+  arch::paint(c, x0, deck, x1, wl, val, inside);
+  for (double x = x0 + 2; x < x1 - 2; x += 4) arch::rect(c, x, deck - 2, x + 2, deck, val);  // parapet
+}
+
+// A gate tower at a bridge's end: square, with a pointed roof and a lamp.
+void gate_tower(Canvas &c, double cx, double top, double wl, float val, float lamp) {
+  const double hw = 4.5;
+  arch::rect(c, cx - hw, top, cx + hw, wl, val);
+  arch::polygon(c, {cx - hw - 1, top + 0.5, cx, top - 11, cx + hw + 1, top + 0.5}, val);
+  arch::rect(c, cx - hw - 1, top, cx + hw + 1, top + 1.5, val);
+  arch::arch_shape(c, cx - 1.2, cx + 1.2, top + 6, top + 4, top + 9, lamp);
+}
+
 void intro_strip(uint8_t *out) {
   Canvas c(W, H, true);
   const double moon_x = 384, moon_y = 17;
@@ -285,7 +313,13 @@ void intro_strip(uint8_t *out) {
   cathedral(c, 40, 62, 0.12f, 0.85f);
   rim_light(c, painted(bare, c), moon_x, 0.1f);
   Canvas before = c;
-  town(c, rng, 66, 7, 15, 12, 26, 0.02f, 0.85f);  // houses along the water, lit windows
+  town(c, rng, 66, 7, 17, 12, 26, 0.02f, 0.85f, 0, 0.6);  // houses along the water, lit windows
+  // The bridge stands clear of the houses, between two gate towers.
+  for (int y = 0; y < 66; y++)
+    for (int x = 226; x < 300; x++) c.at(x, y) = before.at(x, y);
+  bridge(c, 226, 300, 57, 66, 3, 0.03f);
+  gate_tower(c, 226, 44, 66, 0.02f, 0.8f);
+  gate_tower(c, 300, 46, 66, 0.02f, 0.7f);
   const std::vector<bool> near = painted(before, c);
   window_glow(c, near, 0.4f, 0.35f);
   rim_light(c, near, moon_x, 0.16f);
