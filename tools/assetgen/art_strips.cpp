@@ -320,6 +320,12 @@ void intro_strip(uint8_t *out) {
   bridge(c, 226, 300, 57, 66, 3, 0.03f);
   gate_tower(c, 226, 44, 66, 0.02f, 0.8f);
   gate_tower(c, 300, 46, 66, 0.02f, 0.7f);
+  // Nothing tall stands before the cathedral's front: only its close wall.
+  for (int y = 0; y < 66; y++)
+    for (int x = 36; x < 108; x++) c.at(x, y) = before.at(x, y);
+  arch::rect(c, 36, 60, 108, 66, 0.02f);
+  for (double x = 38; x < 106; x += 9) arch::rect(c, x, 58, x + 2.5, 66, 0.02f);  // buttresses
+  arch::arch_shape(c, 69, 75, 62.5, 60.5, 66, 0.55f);  // the lit gate
   const std::vector<bool> near = painted(before, c);
   window_glow(c, near, 0.4f, 0.35f);
   rim_light(c, near, moon_x, 0.16f);
