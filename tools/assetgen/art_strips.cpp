@@ -8,8 +8,9 @@
 //   koottikarry3  worm strip: a pale graveyard in fog, bright enough that
 //                 near-black worms read over every part of it
 //   koottikarry2  outro: a dead forest against the first light, cloud
-//                 banks lit from below, the far trees mirrored in a misty
-//                 pool, reeds along the near bank
+//                 banks lit from below, the town small in the haze across
+//                 a misty pool that mirrors it and the far trees, reeds
+//                 along the near bank
 //
 // Every shape is drawn on a wrapping canvas and all noise is periodic, so
 // the strips scroll without a seam.
@@ -418,6 +419,17 @@ void outro_strip(uint8_t *out) {
   sky(c, 0.08f, 0.6f, horizon, 31, 0.06f);
   first_light(c, light_x, horizon, 0.3f);
   dawn_clouds(c, light_x, horizon - 6, 33);
+  // The town across the water, small in the haze under the first light.
+  Rng far(507);
+  for (double x = light_x - 70; x < light_x + 60;) {
+    const double w = 4 + 5 * far.uniform();
+    building(c, far, x, w, horizon, 2 + 4 * far.uniform(), 0.42f, 0.0f, 0.6);
+    x += w - 1 + 6 * far.uniform();
+  }
+  for (double sx : {light_x - 22, light_x + 31}) {  // two church spires
+    arch::rect(c, sx - 2, horizon - 9, sx + 2, horizon, 0.42f);
+    arch::polygon(c, {sx - 2.5, horizon - 8.5, sx, horizon - 21, sx + 2.5, horizon - 8.5}, 0.42f);
+  }
   Rng rng(505);
   // Far forest in haze on the far bank, then the pool below it.
   for (int i = 0; i < 40; i++)
