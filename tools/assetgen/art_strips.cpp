@@ -219,6 +219,20 @@ void rim_light(Canvas &c, const std::vector<bool> &m, double mx, float amount) {
     }
 }
 
+// Moonlit masonry on a silhouette's dark faces (those below `lit`): courses
+// every third row with joints staggered between them, and weathering.
+void stonework(Canvas &c, const std::vector<bool> &m, float lit, uint32_t noise) {
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      float &p = c.at(x, y);
+      if (!m[size_t(y) * W + x] || p > lit) continue;
+      const int course = y / 3;
+      const bool joint = y % 3 == 2 || (x + (course & 1) * 3) % 6 == 0;
+      const double n = fbm(x / 8.0, y / 8.0, noise, 3, 64);
+      p = float(std::max(0.0, p + 0.07 * (n - 0.5) + (joint ? -0.025 : 0.015)));
+    }
+}
+
 // Soft light spilling from the windows onto the walls around them: the
 // lamps (pixels brighter than `from` inside the silhouette) blurred.
 void window_glow(Canvas &c, const std::vector<bool> &m, float from, float amount) {
@@ -312,15 +326,19 @@ void intro_strip(uint8_t *out) {
   fog(c, 44, 0.46f, 0.3f, 14);
   Canvas bare = c;
   cathedral(c, 40, 62, 0.12f, 0.85f);
-  rim_light(c, painted(bare, c), moon_x, 0.1f);
+  const std::vector<bool> stone = painted(bare, c);
+  stonework(c, stone, 0.3f, 16);
+  rim_light(c, stone, moon_x, 0.1f);
   Canvas before = c;
   town(c, rng, 66, 7, 17, 12, 26, 0.02f, 0.85f, 0, 0.6);  // houses along the water, lit windows
   // The bridge stands clear of the houses, between two gate towers.
   for (int y = 0; y < 66; y++)
     for (int x = 226; x < 300; x++) c.at(x, y) = before.at(x, y);
-  bridge(c, 226, 300, 57, 66, 3, 0.03f);
-  gate_tower(c, 226, 44, 66, 0.02f, 0.8f);
-  gate_tower(c, 300, 46, 66, 0.02f, 0.7f);
+  const Canvas open = c;
+  bridge(c, 226, 300, 57, 66, 3, 0.04f);
+  gate_tower(c, 226, 44, 66, 0.04f, 0.8f);
+  gate_tower(c, 300, 46, 66, 0.04f, 0.7f);
+  stonework(c, painted(open, c), 0.3f, 17);
   // Nothing tall stands before the cathedral's front: only its close wall.
   for (int y = 0; y < 66; y++)
     for (int x = 36; x < 108; x++) c.at(x, y) = before.at(x, y);
