@@ -92,7 +92,6 @@ void building(Canvas &c, Rng &rng, double x, double w, double base, double h, fl
 void town(Canvas &c, Rng &rng, double base, double hmin, double hmax, double wmin, double wmax, float val,
           float lamp, double gap = 0, double pitch = 1) {
   double x = gap / 2;  // with gaps, no wall stands on the wrap column
-
   while (x < W) {
     double w = wmin + (wmax - wmin) * rng.uniform();
     double h = hmin + (hmax - hmin) * rng.uniform();
@@ -126,19 +125,15 @@ void fog(Canvas &c, double from, float fogv, float amount, uint32_t noise) {
 }
 
 // Horizontal distance from x to cx on the 512-column ring.
-double ring_dx(double x, double cx) {
-  double d = std::fmod(x - cx + 1.5 * W, double(W)) - W / 2.0;
-  return d;
-}
+double ring_dx(double x, double cx) { return std::fmod(x - cx + 1.5 * W, double(W)) - W / 2.0; }
 
 // Long banks of cloud across the sky above row `low`: dark undersides, tops
 // silvered by the moon at (mx, my), brighter the nearer they pass it.
 void moonlit_clouds(Canvas &c, double mx, double my, double low, uint32_t noise) {
   std::vector<float> dens(size_t(W) * H, 0.0f);
-  for (int y = 0; y < H; y++)
+  for (int y = 0; y <= int(low); y++)
     for (int x = 0; x < W; x++) {
-      if (y > low) continue;
-      // Stretched wide: 8 cells across 512 columns, 16 rows a cell.
+      // Stretched wide: 8 cells across 512 columns, 9 rows a cell.
       double n = fbm(x / 64.0, y / 9.0, noise, 5, 8);
       double band = std::exp(-std::pow((y - low * 0.55) / (low * 0.42), 2));
       double d = std::clamp((n - 0.5) * 3.2 * band + band * 0.35 - 0.2, 0.0, 1.0);
@@ -314,40 +309,49 @@ void gate_tower(Canvas &c, double cx, double top, double wl, float val, float la
   arch::arch_shape(c, cx - 1.2, cx + 1.2, top + 6, top + 4, top + 9, lamp);
 }
 
-void intro_strip(uint8_t *out) {
-  Canvas c(W, H, true);
-  const double moon_x = 384, moon_y = 17;
+// The moonlit sky, the far roofs in haze and the cathedral among them.
+void intro_far(Canvas &c, Rng &rng, double moon_x, double moon_y) {
   sky(c, 0.02f, 0.74f, 60, 11, 0.06f, 1.5);
-  Rng rng(101);
   stars(c, rng, 70, 30);
   moonlit_clouds(c, moon_x, moon_y, 42, 13);
   moon(c, moon_x, moon_y, 8, 0.24f);
-  town(c, rng, 58, 8, 16, 10, 22, 0.26f, 0.5f, 14);  // distant roofs in haze
+  town(c, rng, 58, 8, 16, 10, 22, 0.26f, 0.5f, 14);
   fog(c, 44, 0.46f, 0.3f, 14);
-  Canvas bare = c;
+  const Canvas bare = c;
   cathedral(c, 40, 62, 0.12f, 0.85f);
   const std::vector<bool> stone = painted(bare, c);
   stonework(c, stone, 0.3f, 16);
   rim_light(c, stone, moon_x, 0.1f);
-  Canvas before = c;
-  town(c, rng, 66, 7, 17, 12, 26, 0.02f, 0.85f, 0, 0.6);  // houses along the water, lit windows
-  // The bridge stands clear of the houses, between two gate towers.
+}
+
+// The houses along the water with lit windows, a bridge between two gate
+// towers clear of them, and only a low close wall before the cathedral.
+void intro_near(Canvas &c, Rng &rng, double moon_x) {
+  const Canvas before = c;
+  town(c, rng, 66, 7, 17, 12, 26, 0.02f, 0.85f, 0, 0.6);
   for (int y = 0; y < 66; y++)
-    for (int x = 226; x < 300; x++) c.at(x, y) = before.at(x, y);
+    for (int x = 226; x < 300; x++) c.at(x, y) = before.get(x, y);
   const Canvas open = c;
   bridge(c, 226, 300, 57, 66, 3, 0.04f);
   gate_tower(c, 226, 44, 66, 0.04f, 0.8f);
   gate_tower(c, 300, 46, 66, 0.04f, 0.7f);
   stonework(c, painted(open, c), 0.3f, 17);
-  // Nothing tall stands before the cathedral's front: only its close wall.
   for (int y = 0; y < 66; y++)
-    for (int x = 36; x < 108; x++) c.at(x, y) = before.at(x, y);
+    for (int x = 36; x < 108; x++) c.at(x, y) = before.get(x, y);
   arch::rect(c, 36, 60, 108, 66, 0.02f);
   for (double x = 38; x < 106; x += 9) arch::rect(c, x, 58, x + 2.5, 66, 0.02f);  // buttresses
   arch::arch_shape(c, 69, 75, 62.5, 60.5, 66, 0.55f);  // the lit gate
   const std::vector<bool> near = painted(before, c);
   window_glow(c, near, 0.4f, 0.35f);
   rim_light(c, near, moon_x, 0.16f);
+}
+
+void intro_strip(uint8_t *out) {
+  Canvas c(W, H, true);
+  const double moon_x = 384, moon_y = 17;
+  Rng rng(101);
+  intro_far(c, rng, moon_x, moon_y);
+  intro_near(c, rng, moon_x);
   water(c, 66, moon_x, 15);
   mist_band(c, 65, 3.5, 0.5f, 0.55f, 12);
   arch::store(c, out);
