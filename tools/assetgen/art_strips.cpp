@@ -435,23 +435,46 @@ void first_light(Canvas &c, double lx, double low, float amount) {
     }
 }
 
+// The town across the water, small in the haze under the first light at
+// column `lx`, standing on the far bank at row `bank`.
+void far_town(Canvas &c, double lx, double bank) {
+  Rng far(507);
+  for (double x = lx - 70; x < lx + 60;) {
+    const double w = 4 + 5 * far.uniform();
+    building(c, far, x, w, bank, 2 + 4 * far.uniform(), 0.42f, 0.0f, 0.6);
+    x += w - 1 + 6 * far.uniform();
+  }
+  for (double sx : {lx - 22, lx + 31}) {  // two church spires
+    arch::rect(c, sx - 2, bank - 9, sx + 2, bank, 0.42f);
+    arch::polygon(c, {sx - 2.5, bank - 8.5, sx, bank - 21, sx + 2.5, bank - 8.5}, 0.42f);
+  }
+}
+
+// The near bank: dead trees in silhouette, crows over the clearing, reeds
+// and the dark ground along the bottom.
+void near_bank(Canvas &c, Rng &rng) {
+  for (int i = 0; i < 8; i++)
+    tree(c, rng, i * 64 + 14 * rng.uniform(), H + 2, 0.15 * (rng.uniform() - 0.5), 14 + 12 * rng.uniform(),
+         1.6 + rng.uniform(), 6, 0.02f);
+  for (int i = 0; i < 7; i++) {
+    double x = 180 + 60 * rng.uniform(), y = 10 + 18 * rng.uniform();
+    arch::capsule(c, x - 2.5, y - 1, x, y, 0.45, 0.04f);
+    arch::capsule(c, x, y, x + 2.5, y - 1.2, 0.45, 0.04f);
+  }
+  for (int x = 0; x < W; x += 2) {
+    const double h = 3 + 5 * fbm(x / 8.0, 0.5, 36, 3, 64);
+    arch::capsule(c, x + 0.5, H, x + 0.5 + 0.6 * std::sin(x * 0.7), H - h, 0.35, 0.03f);
+  }
+  arch::rect(c, 0, 77, W, H, 0.02f);
+}
+
 void outro_strip(uint8_t *out) {
   Canvas c(W, H, true);
   const double light_x = 210, horizon = 62;
   sky(c, 0.08f, 0.6f, horizon, 31, 0.06f);
   first_light(c, light_x, horizon, 0.3f);
   dawn_clouds(c, light_x, horizon - 6, 33);
-  // The town across the water, small in the haze under the first light.
-  Rng far(507);
-  for (double x = light_x - 70; x < light_x + 60;) {
-    const double w = 4 + 5 * far.uniform();
-    building(c, far, x, w, horizon, 2 + 4 * far.uniform(), 0.42f, 0.0f, 0.6);
-    x += w - 1 + 6 * far.uniform();
-  }
-  for (double sx : {light_x - 22, light_x + 31}) {  // two church spires
-    arch::rect(c, sx - 2, horizon - 9, sx + 2, horizon, 0.42f);
-    arch::polygon(c, {sx - 2.5, horizon - 8.5, sx, horizon - 21, sx + 2.5, horizon - 8.5}, 0.42f);
-  }
+  far_town(c, light_x, horizon);
   Rng rng(505);
   // Far forest in haze on the far bank, then the pool below it.
   for (int i = 0; i < 40; i++)
@@ -460,22 +483,7 @@ void outro_strip(uint8_t *out) {
   arch::rect(c, 0, horizon - 1, W, horizon + 1, 0.24f);
   water(c, horizon + 1, light_x, 34, 0.45);
   mist_band(c, horizon, 3, 0.55f, 0.5f, 35);
-  // The near trees stand on this bank, in front of the pool.
-  for (int i = 0; i < 8; i++)
-    tree(c, rng, i * 64 + 14 * rng.uniform(), H + 2, 0.15 * (rng.uniform() - 0.5), 14 + 12 * rng.uniform(),
-         1.6 + rng.uniform(), 6, 0.02f);
-  // Crows over the clearing.
-  for (int i = 0; i < 7; i++) {
-    double x = 180 + 60 * rng.uniform(), y = 10 + 18 * rng.uniform();
-    arch::capsule(c, x - 2.5, y - 1, x, y, 0.45, 0.04f);
-    arch::capsule(c, x, y, x + 2.5, y - 1.2, 0.45, 0.04f);
-  }
-  // Reeds and the dark bank along the bottom.
-  for (int x = 0; x < W; x += 2) {
-    const double h = 3 + 5 * fbm(x / 8.0, 0.5, 36, 3, 64);
-    arch::capsule(c, x + 0.5, H, x + 0.5 + 0.6 * std::sin(x * 0.7), H - h, 0.35, 0.03f);
-  }
-  arch::rect(c, 0, 77, W, H, 0.02f);
+  near_bank(c, rng);
   arch::store(c, out);
 }
 
