@@ -52,9 +52,9 @@ void moon(Canvas &c, double cx, double cy, double r, float glow) {
 }
 
 // A house or church: body, roof and tower by kind; lit windows when `lamp` > 0.
-// `pitch` scales the height of the gables.
+// `pitch` scales the height of the gables; one window in `odds` is lit.
 void building(Canvas &c, Rng &rng, double x, double w, double base, double h, float val, float lamp,
-              double pitch = 1) {
+              double pitch = 1, int odds = 5) {
   double top = base - h;
   arch::rect(c, x, top, x + w, H, val);
   int kind = rng.range(0, 5);
@@ -81,7 +81,7 @@ void building(Canvas &c, Rng &rng, double x, double w, double base, double h, fl
   if (lamp <= 0) return;
   for (double wy = top + 3; wy < base - 4; wy += 6)
     for (double wx = x + 2; wx < x + w - 3; wx += 5)
-      if (rng.range(0, 4) == 0) {
+      if (rng.range(0, odds - 1) == 0) {
         float l = lamp * float(0.6 + 0.4 * rng.uniform());
         arch::rect(c, wx, wy, wx + 1.5, wy + 2.5, l);
       }
@@ -90,12 +90,12 @@ void building(Canvas &c, Rng &rng, double x, double w, double base, double h, fl
 // A row of buildings from x = 0 to the full width and a little beyond
 // (the overlap wraps onto the start).
 void town(Canvas &c, Rng &rng, double base, double hmin, double hmax, double wmin, double wmax, float val,
-          float lamp, double gap = 0, double pitch = 1) {
+          float lamp, double gap = 0, double pitch = 1, int odds = 5) {
   double x = gap / 2;  // with gaps, no wall stands on the wrap column
   while (x < W) {
     double w = wmin + (wmax - wmin) * rng.uniform();
     double h = hmin + (hmax - hmin) * rng.uniform();
-    building(c, rng, x, w, base, h, val, lamp, pitch);
+    building(c, rng, x, w, base, h, val, lamp, pitch, odds);
     x += w - 1 + gap * rng.uniform();
   }
 }
@@ -328,7 +328,7 @@ void intro_far(Canvas &c, Rng &rng, double moon_x, double moon_y) {
 // towers clear of them, and only a low close wall before the cathedral.
 void intro_near(Canvas &c, Rng &rng, double moon_x) {
   const Canvas before = c;
-  town(c, rng, 66, 7, 17, 12, 26, 0.02f, 0.85f, 0, 0.6);
+  town(c, rng, 66, 7, 17, 12, 26, 0.02f, 0.85f, 0, 0.6, 3);
   for (int y = 0; y < 66; y++)
     for (int x = 226; x < 300; x++) c.at(x, y) = before.get(x, y);
   const Canvas open = c;
