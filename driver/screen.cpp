@@ -109,14 +109,9 @@ bool skip_update(const uint8_t *out) {
   return false;
 }
 
-// The scaled modes take the display's own depth when it is 32 bits, except
-// over SDL 2: there the window is SDL 2's, and sdl12-compat converts every
-// update into its texture whatever the depth, so 16 bits write half the
-// bytes for the same colours (those of the plain window, which SDL 2
-// converts the same way).
+// The scaled modes take the display's own depth when it is 32 bits.
 int mode_bpp(int scale, Uint32 flags) {
   if (scale == 1 && flags == 0) return 16;  // the plain window, as designed
-  if (over_sdl2) return 16;
   return display_bpp == 32 ? 32 : 16;
 }
 

@@ -8,9 +8,8 @@
 // display and centres the area on black. At scale 1 in a window this is the
 // plain 320x240 window of 16 bits, presented exactly as before; the other
 // modes take the display's depth when it is 32 bits, so SDL need not
-// convert every enlarged pixel (over SDL 2, where a conversion comes
-// anyway, 16 bits; and a scaled window there is the 320x240 surface that
-// SDL 2 enlarges, see screen_sdl2_environment).
+// convert every enlarged pixel (over SDL 2 a scaled window is the 320x240
+// surface of 16 bits that SDL 2 enlarges, see screen_sdl2_environment).
 //
 // Main thread only.
 #pragma once
