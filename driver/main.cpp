@@ -48,17 +48,6 @@ int run_frames() {
   }
 }
 
-// SDL 1.2 over SDL 2 (sdl12-compat) sends every update through an SDL 2
-// renderer, by default OpenGL: without a GPU driver (Mesa's llvmpipe, as
-// under Xvfb) that renders the whole window on the CPU, several times the
-// cost of the demo. Its software renderer into the window's shared image
-// costs about what classic SDL 1.2 does, which reads none of these
-// variables. A value the user has set is kept.
-void prefer_software_renderer() {
-  setenv("SDL_RENDER_DRIVER", "software", 0);
-  setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-}
-
 // With no display, SDL 1.2 over SDL 2 picks its "offscreen" driver: a window
 // nobody sees, whose keys never come, so the run would go on until killed.
 // Returns the name of such a driver when SDL picked it unasked (not named
@@ -93,7 +82,11 @@ int main(int argc, char **argv) {
   std::puts("Ulvenor Tarquel!");
   std::fflush(stdout);
   loop_catch_signals();
-  prefer_software_renderer();
+  // SDL 1.2 over SDL 2 (sdl12-compat) sends every update through an SDL 2
+  // renderer, by default OpenGL: without a GPU driver (Mesa's llvmpipe, as
+  // under Xvfb) that renders the whole window on the CPU, several times the
+  // cost of the demo; and it enlarges linearly unless told otherwise.
+  screen_sdl2_environment(opt.scale);
   SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);
   if (const char *unseen = unseen_video_driver()) {
     std::fprintf(stderr,

@@ -4,11 +4,13 @@
 
 #include "assets/assets.h"
 #include "driver/demo.h"
+#include "driver/loop.h"
 #include "maths/words.h"
 
 #include <SDL.h>
 
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 
 SDL_Surface *scr;
@@ -27,6 +29,15 @@ bool over_sdl2;            // SDL 1.2 over SDL 2: each switch needs a new window
                            // and each update costs a whole render (see screen_open)
 int display_w, display_h;  // the desktop's size; 0 when SDL cannot tell
 int display_bpp;           // the desktop's bits per pixel; 0 when unknown
+
+// Over SDL 2 every frame shown costs a clear and a copy of the whole window
+// (the display, in full screen) however little changed, and every update
+// converts the rectangle sent into SDL 2's texture. When SDL 2 enlarges by
+// nearest neighbour, a surface of the picture area's own size enlarged by a
+// whole factor is exactly the picture the demo's own scaling makes, and the
+// update is the 320x200 frame instead of the enlarged one.
+bool sdl2_nearest;      // SDL12COMPAT_SCALE_METHOD is "nearest"
+int sdl2_window_scale;  // SDL12COMPAT_WINDOW_SCALING as a whole 2..8, else 0
 
 // A 32-bit window is written in its own format: SDL's conversion of a 16-bit
 // surface costs several times the scaling itself. pixtab then holds RGB565
@@ -64,25 +75,37 @@ void update_wide() {
 }
 
 // What the window shows now: the frame and the pixtab it was converted
-// through. A loop turn whose frame and colours are both unchanged sends
-// nothing: on SDL 1.2 over SDL2 every update uploads and renders the whole
-// window, which at 125 turns a second costs more than drawing the demo.
+// through, and when it was sent. Over SDL 2 every update converts what it
+// sends into SDL 2's texture, and sdl12-compat shows the texture (clearing
+// and copying the whole window) at most once per display refresh, every
+// 15 ms when the display does not tell its rate, whatever the rate of
+// updates: of the loop's 125 updates a second half would be converted and
+// never shown. So over SDL 2 a turn sends nothing when its
+// frame and colours are those already sent, or when the last update is
+// younger than UPDATE_MS: more than one loop turn and less than two, so
+// every other turn sends, 62.5 a second (what a 60 Hz display shows; SDL 1.2
+// cannot tell the display's rate), and every turn when turns run late.
+constexpr uint32_t UPDATE_MS = LOOP_FRAME_MS * 3 / 2;
 uint8_t shown[FRAME_W * FRAME_H];
 uint16_t shown_tab[256];
 bool shown_valid = false;  // false after a mode change cleared the window
+uint32_t shown_at;         // SDL_GetTicks when it was sent
 
-// True when out through pixtab is already on the window; else records it.
+// True when out through pixtab need not be sent now; else records it.
 // Over SDL 2 only: on classic SDL 1.2 an update costs less than the two
 // 64,000-byte passes of the comparison, which on a small ARM device would
-// add to every frame that did change.
-bool already_shown(const uint8_t *out) {
+// add to every frame that did change, and each update is shown at once.
+bool skip_update(const uint8_t *out) {
   if (!over_sdl2) return false;
   if (shown_valid && std::memcmp(shown, out, sizeof shown) == 0 &&
       std::memcmp(shown_tab, pixtab, sizeof shown_tab) == 0)
     return true;
+  const uint32_t t = SDL_GetTicks();
+  if (shown_valid && t - shown_at < UPDATE_MS) return true;  // a later turn sends the newest frame
   std::memcpy(shown, out, sizeof shown);
   std::memcpy(shown_tab, pixtab, sizeof shown_tab);
   shown_valid = true;
+  shown_at = t;
   return false;
 }
 
@@ -100,22 +123,33 @@ void clear_window() {
   if (SDL_MUSTLOCK(scr)) SDL_UnlockSurface(scr);
 }
 
+// A mode: the surface asked for (w x h, flags), the demo's own scale into
+// it, and the whole factor SDL 2 enlarges that surface by on the display.
 struct mode {
   int scale, w, h;
   Uint32 flags;
+  int sdl_scale;
 };
 
 // The window at window_scale, or full screen: the display's size at the
-// largest scale that fits it.
+// largest scale that fits it. Over SDL 2 enlarging by nearest neighbour,
+// when SDL12COMPAT_WINDOW_SCALING is the window's scale, the same window
+// comes from the 320x240 surface enlarged by SDL 2. Not full screen:
+// sdl12-compat would stretch a small surface over the display, but without
+// a window manager the window keeps the surface's own size.
 mode choose_mode(bool fullscreen) {
-  if (!fullscreen) return {window_scale, AREA_W * window_scale, AREA_H * window_scale, 0};
+  const int ws = window_scale;
+  if (!fullscreen) {
+    if (over_sdl2 && sdl2_nearest && ws > 1 && sdl2_window_scale == ws) return {1, AREA_W, AREA_H, 0, ws};
+    return {ws, AREA_W * ws, AREA_H * ws, 0, 1};
+  }
   // Without the display's size, full screen is the scaled area itself.
-  if (display_w <= 0) return {window_scale, AREA_W * window_scale, AREA_H * window_scale, SDL_FULLSCREEN};
+  if (display_w <= 0) return {ws, AREA_W * ws, AREA_H * ws, SDL_FULLSCREEN, 1};
   const int s = screen_fit_scale(display_w, display_h);
   // A display smaller than the area at scale 1 gets the area's size (SDL
   // picks the nearest mode), so the picture never runs off the surface.
   return {s, display_w > AREA_W * s ? display_w : AREA_W * s, display_h > AREA_H * s ? display_h : AREA_H * s,
-          SDL_FULLSCREEN};
+          SDL_FULLSCREEN, 1};
 }
 
 // Sets the window (fullscreen false) or full screen and clears it to black.
@@ -136,7 +170,7 @@ int set_mode(bool fullscreen) {
   clear_window();
   // The plain window never updates its bands: its picture rectangle is all
   // it ever sends, as it always did.
-  if (m.scale != 1 || m.flags != 0) SDL_UpdateRect(scr, 0, 0, 0, 0);
+  if (m.scale != 1 || m.flags != 0 || m.sdl_scale != 1) SDL_UpdateRect(scr, 0, 0, 0, 0);
   return 1;
 }
 
@@ -184,6 +218,16 @@ int screen_offscreen() {
   return 1;
 }
 
+void screen_sdl2_environment(int scale) {
+  setenv("SDL_RENDER_DRIVER", "software", 0);
+  setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+  setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
+  if (scale > 1 && scale <= SCREEN_MAXSCALE) {
+    char factor[2] = {char('0' + scale), 0};
+    setenv("SDL12COMPAT_WINDOW_SCALING", factor, 0);
+  }
+}
+
 int screen_open(int scale, bool fullscreen) {
   const SDL_VideoInfo *info = SDL_GetVideoInfo();
   display_w = info ? info->current_w : 0;
@@ -197,6 +241,12 @@ int screen_open(int scale, bool fullscreen) {
   // the display. A window made full screen from the start sits at the
   // display's corner, so each switch there opens video afresh.
   over_sdl2 = SDL_Linked_Version()->patch >= 50;
+  const char *method = std::getenv("SDL12COMPAT_SCALE_METHOD");
+  sdl2_nearest = method && std::strcmp(method, "nearest") == 0;
+  // Only the one-digit form screen_sdl2_environment writes: any other value
+  // the user chose is left to sdl12-compat on top of the demo's own scale.
+  const char *factor = std::getenv("SDL12COMPAT_WINDOW_SCALING");
+  sdl2_window_scale = factor && factor[0] >= '2' && factor[0] <= '0' + SCREEN_MAXSCALE && !factor[1] ? factor[0] - '0' : 0;
   if (!set_mode(fullscreen)) return 0;
   dress_window();
   return 1;
@@ -344,7 +394,7 @@ void convert_frame_scaled_wide(const uint8_t *out, const uint32_t *tab, uint8_t 
 }
 
 void present(const uint8_t *out) {
-  if (already_shown(out)) return;
+  if (skip_update(out)) return;
   uint8_t *pixels = static_cast<uint8_t *>(scr->pixels);
   if (screen_scale == 1 && screen_left == 0 && screen_top == 0 && scr->format->BytesPerPixel == 2) {
     // The plain 320x240 window. The surface's own pitch: a window whose

@@ -8,7 +8,8 @@
 // display and centres the area on black. At scale 1 in a window this is the
 // plain 320x240 window of 16 bits, presented exactly as before; the other
 // modes take the display's depth when it is 32 bits, so SDL need not
-// convert every enlarged pixel.
+// convert every enlarged pixel (over SDL 2 a scaled window is the 320x240
+// surface of 16 bits that SDL 2 enlarges, see screen_sdl2_environment).
 //
 // Main thread only.
 #pragma once
@@ -33,6 +34,16 @@ extern bool screen_fullscreen;
 // The largest integer scale, 1..SCREEN_MAXSCALE, at which the 320x240 area
 // fits a display of w x h pixels (1 when it does not fit at all).
 int screen_fit_scale(int w, int h);
+
+// Sets, before SDL_Init and unless the user has set them, the environment
+// that SDL 1.2 over SDL 2 (sdl12-compat) reads and classic SDL 1.2 ignores:
+// SDL 2's software renderer straight into the window's shared image
+// (SDL_RENDER_DRIVER=software, SDL_FRAMEBUFFER_ACCELERATION=0), nearest-
+// neighbour enlargement (SDL12COMPAT_SCALE_METHOD=nearest) and, for a
+// window of `scale` above 1, SDL12COMPAT_WINDOW_SCALING=scale. With the
+// last two SDL 2 enlarges a 320x240 surface itself (see screen_open), so the
+// demo converts and sends a 320x200 frame, not the enlarged one.
+void screen_sdl2_environment(int scale);
 
 // Remembers the display's size (call once, before the first mode is set:
 // SDL reports the desktop's size only then) and sets the first mode: full
@@ -65,7 +76,8 @@ void convert_frame(const uint8_t *out, uint8_t *pixels, int pitch);
 // Converts `out` through pixtab into the window at the current scale and
 // updates the picture's rectangle. Over SDL 2 it does nothing when the same
 // frame through the same pixtab is already shown (since the last mode change
-// or screen_show_again).
+// or screen_show_again), or when the last update is less than one and a
+// half loop periods old (a later call sends the frame of its own time).
 void present(const uint8_t *out);
 
 // The next present sends its frame even if unchanged (the window was

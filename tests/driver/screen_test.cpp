@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -129,6 +130,36 @@ TEST_F(Screen, PlainWindowByDefault) {
   EXPECT_EQ(scr->h, 240);
   EXPECT_EQ(scr->format->BitsPerPixel, 16);
   EXPECT_EQ(scr->flags & SDL_FULLSCREEN, 0u);
+}
+
+// The environment for SDL 1.2 over SDL 2: set where the user left it
+// unset, the user's own values kept, the window factor only for a scaled
+// window. The variables are restored afterwards.
+TEST(Sdl2Environment, SetsOnlyWhatTheUserLeftUnset) {
+  const char *names[] = {"SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION", "SDL12COMPAT_SCALE_METHOD",
+                         "SDL12COMPAT_WINDOW_SCALING"};
+  std::vector<std::pair<std::string, std::string>> saved;
+  for (const char *n : names) {
+    if (const char *v = std::getenv(n)) saved.emplace_back(n, v);
+    unsetenv(n);
+  }
+  auto value = [](const char *n) { return std::string(std::getenv(n) ? std::getenv(n) : "(unset)"); };
+  screen_sdl2_environment(1);
+  EXPECT_EQ(value("SDL_RENDER_DRIVER"), "software");
+  EXPECT_EQ(value("SDL_FRAMEBUFFER_ACCELERATION"), "0");
+  EXPECT_EQ(value("SDL12COMPAT_SCALE_METHOD"), "nearest");
+  EXPECT_EQ(value("SDL12COMPAT_WINDOW_SCALING"), "(unset)");  // the plain window is not enlarged
+  screen_sdl2_environment(SCREEN_MAXSCALE);
+  EXPECT_EQ(value("SDL12COMPAT_WINDOW_SCALING"), "8");
+  setenv("SDL_RENDER_DRIVER", "opengl", 1);
+  setenv("SDL12COMPAT_SCALE_METHOD", "linear", 1);
+  setenv("SDL12COMPAT_WINDOW_SCALING", "2.5", 1);
+  screen_sdl2_environment(3);
+  EXPECT_EQ(value("SDL_RENDER_DRIVER"), "opengl");
+  EXPECT_EQ(value("SDL12COMPAT_SCALE_METHOD"), "linear");
+  EXPECT_EQ(value("SDL12COMPAT_WINDOW_SCALING"), "2.5");
+  for (const char *n : names) unsetenv(n);
+  for (const auto &[n, v] : saved) setenv(n.c_str(), v.c_str(), 1);
 }
 
 struct Parsed {
