@@ -29,20 +29,6 @@ inline void store_words8(uint32_t *dst, uint32_t w0, uint32_t w1, uint32_t w2, u
 #endif
 }
 
-// Stores w0..w3 at dst[0..3] (dst word-aligned): on ARM one STM of four
-// registers, a single write-buffer entry; elsewhere plain stores.
-inline void store_words4(uint32_t *dst, uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
-#if defined(__arm__)
-  register uint32_t r2 asm("r2") = w0;
-  register uint32_t r3 asm("r3") = w1;
-  register uint32_t r4 asm("r4") = w2;
-  register uint32_t r5 asm("r5") = w3;
-  asm volatile("stmia %0, {r2-r5}" : : "r"(dst), "r"(r2), "r"(r3), "r"(r4), "r"(r5) : "memory");
-#else
-  dst[0] = w0, dst[1] = w1, dst[2] = w2, dst[3] = w3;
-#endif
-}
-
 // 0xFF in every byte lane of v that is not 0x00, 0x00 in the others. The
 // low seven bits of a lane plus 0x7F carry into its top bit exactly when
 // one of them is set, and never into the next lane.

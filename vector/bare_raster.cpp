@@ -112,6 +112,39 @@ void step(Edge &e) {
   e.z = add(e.z, e.zstep);
 }
 
+#if defined(__arm__) && defined(__ARM_FEATURE_DSP)
+// fill_row's masked pixels on the target, i from -n up to 0, in registers
+// the compiler would otherwise spill inside the loop: the depth test, then
+// for a pixel written the colour index from -z (bits 10..17, as the top
+// byte of -z << 14), the mask byte made its multiplier (m + ((m + 1) >>
+// 8)) and one SMULBB. Loads are followed by independent instructions, so
+// no load's result is used by the next one.
+[[gnu::always_inline]] inline void masked_pixels_arm(int32_t *zend, uint8_t *fend, const uint8_t *mend, int i,
+                                                     uint32_t z, uint32_t dz, const uint8_t *colours) {
+  uint32_t t0, t1, t2;
+  asm volatile(
+      "1:     ldr     %[t0], [%[zend], %[i], lsl #2]\n"
+      "       rsb     %[t2], %[z], #0\n"
+      "       cmp     %[t0], %[z]\n"
+      "       bge     2f\n"
+      "       ldrb    %[t1], [%[mend], %[i]]\n"
+      "       mov     %[t2], %[t2], lsl #14\n"
+      "       ldrb    %[t0], [%[col], %[t2], lsr #24]\n"
+      "       add     %[t2], %[t1], #1\n"
+      "       add     %[t1], %[t1], %[t2], lsr #8\n"
+      "       smulbb  %[t0], %[t0], %[t1]\n"
+      "       str     %[z], [%[zend], %[i], lsl #2]\n"
+      "       mov     %[t0], %[t0], lsr #8\n"
+      "       strb    %[t0], [%[fend], %[i]]\n"
+      "2:     add     %[z], %[z], %[dz]\n"
+      "       adds    %[i], %[i], #1\n"
+      "       bne     1b\n"
+      : [i] "+r"(i), [z] "+r"(z), [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2)
+      : [dz] "r"(dz), [zend] "r"(zend), [fend] "r"(fend), [mend] "r"(mend), [col] "r"(colours)
+      : "cc", "memory");
+}
+#endif
+
 // Fills row y between the columns of l and r (16.16, both included), with
 // depths lz and rz at the ends: the depth-tested pixels from column xs to
 // xe, depth lz at the first, then lz + dz, and so on (wrapping as 32-bit
@@ -142,6 +175,12 @@ template <bool kMasked>
   int32_t *const zend = bare_zbuf + FRAME_W * y + xe + 1;
   uint8_t *const fend = framebuffer + FRAME_W * y + xe + 1;
   const uint8_t *const mend = kMasked ? mask[y] + xe + 1 : nullptr;
+#if defined(__arm__) && defined(__ARM_FEATURE_DSP)
+  if constexpr (kMasked) {
+    masked_pixels_arm(zend, fend, mend, -n, z, dz, colours);
+    return;
+  }
+#endif
   for (int i = -n; i != 0; i++, z += dz) {
     const int32_t zs = static_cast<int32_t>(z);
     if (zend[i] < zs) {
