@@ -180,12 +180,152 @@ inline uint32_t fast_end_of(const mix_channel &v) {
 // weight w (0..63) in bits 16..21.
 uint32_t reads[MIX_MAXFRAMES];
 
+// Short loops. A looped voice whose step is below one frame passes its loop
+// end only onto loop_end + 1, and the bound takes it back to loop_start + 1:
+// by exactly the loop length L = loop_end - loop_start, fraction untouched.
+// From a position inside the loop (loop_start + 1 .. loop_end) it therefore
+// runs through the loop periodically, and a table whose entry t is what
+// position loop_start + 1 + ((from + t) mod L) reads, from the voice's place
+// `from` in the loop, plays it with no test: the table index only grows, by
+// the same carries as the position. Loops of up to SHORT_LOOP frames, which
+// would otherwise leave the fast runs every few hundred frames or more
+// often, are played that way; the table is filled from the sample at each
+// block (the data is referenced, never kept), as far as the block reaches,
+// up to LOOP_TABLE entries.
+//
+// The split form fills its table entry by entry, and its wraps cost less
+// (one division and one frame with every test): it takes the tables for
+// loops of up to SHORT_LOOP_SPLIT frames only.
+constexpr uint32_t SHORT_LOOP = 256;
+constexpr uint32_t SHORT_LOOP_SPLIT = 64;
+constexpr uint32_t LOOP_TABLE = 1024;  // entries; well above SHORT_LOOP
+static_assert(LOOP_TABLE >= 2 * SHORT_LOOP && SHORT_LOOP_SPLIT <= SHORT_LOOP);
+
+// The split form's table: entry t the frame pair (pair_at) of table
+// position t.
+uint16_t loop_pairs[LOOP_TABLE];
+// The fused form's tables. Entry t of loop_first is the byte (frame_at) of
+// table position t, so entry t + 1 is the second byte of t's pair, except
+// where t is the loop's last position and the byte after the loop end does
+// not read as the loop's first (a loop ending inside the sample): then
+// loop_second holds the second bytes.
+int8_t loop_first[LOOP_TABLE + 1];
+int8_t loop_second[LOOP_TABLE];
+
 // The two bytes at d as bits 0..7 and 8..15, read as one 16-bit word.
 inline uint32_t byte_pair(const int8_t *d) {
   uint16_t pair;
   std::memcpy(&pair, d, 2);
   if constexpr (std::endian::native == std::endian::big) pair = uint16_t(pair << 8 | pair >> 8);
   return pair;
+}
+
+// Whether voice v, with 32.32 step s, plays on from a loop table (see
+// SHORT_LOOP): looped, a step below one frame, a loop of 1..most frames;
+// and whether its 32.32 position p is inside the loop. A loop end
+// of 2^32 - 1 is left out: there, loop_end + 1 wraps to 0, which the bound
+// does not catch.
+inline bool loop_ready(const mix_channel &v, uint64_t s, uint32_t most) {
+  return v.looping && s >> 32 == 0 && v.loop_start < v.loop_end && v.loop_end - v.loop_start <= most &&
+         v.loop_end != UINT32_MAX;
+}
+inline bool in_loop(const mix_channel &v, uint64_t p) {
+  const uint32_t pos = uint32_t(p >> 32);
+  return pos > v.loop_start && pos <= v.loop_end;
+}
+
+// One pass of a voice through its loop table: the loop's length, the
+// voice's place in the loop (table entry 0), the entries the pass reads and
+// the entries filled (at most LOOP_TABLE).
+struct loop_pass {
+  uint32_t len, from;
+  uint64_t reach;
+  uint32_t w;
+};
+
+// The pass of n frames of voice v (loop_ready, in_loop) from position p with
+// step s; the table index q (32.32) starts at entry 0 with p's fraction.
+inline loop_pass loop_begin(const mix_channel &v, uint64_t p, uint64_t s, int n, uint64_t &q) {
+  q = uint32_t(p);
+  const uint64_t reach = ((q + uint64_t(n) * s) >> 32) + 1;
+  return {v.loop_end - v.loop_start, uint32_t(p >> 32) - v.loop_start - 1, reach,
+          uint32_t(std::min<uint64_t>(reach, LOOP_TABLE))};
+}
+
+// The loop position of table position t, 0..L-1 (t below 2L).
+inline uint32_t loop_place(const loop_pass &lp, uint32_t t) {
+  const uint32_t j = lp.from + t;
+  return j < lp.len ? j : j - lp.len;
+}
+
+// Table index q brought back into the first loop period.
+inline uint64_t loop_wrap(uint64_t q, uint32_t len) {
+  const uint32_t j = uint32_t(q >> 32);
+  return j < len ? q : uint64_t(j % len) << 32 | uint32_t(q);
+}
+
+// The frames of a pass go in one run when the table holds all it reaches;
+// else in runs of at most the table's length less the index (each frame
+// moves the index by at most one), the index taken back into the first
+// period between runs. Returns the run's length from index q, frame i.
+inline int loop_run(const loop_pass &lp, uint64_t q, int i, int n) {
+  return lp.reach <= lp.w ? n - i : std::min(n - i, int(lp.w - 1 - uint32_t(q >> 32)));
+}
+
+// The voice's position after its pass, from the final table index q.
+inline uint64_t loop_end_position(const mix_channel &v, const loop_pass &lp, uint64_t q) {
+  q = loop_wrap(q, lp.len);
+  return uint64_t(v.loop_start + 1 + loop_place(lp, uint32_t(q >> 32))) << 32 | uint32_t(q);
+}
+
+// Entries t..t + count - 1 of loop_pairs from loop position `at` on (no
+// wrap), byte pairs straight from the sample where both lie inside it.
+void loop_pairs_from(const mix_channel &v, uint32_t t, uint32_t at, uint32_t count) {
+  const uint32_t pos = v.loop_start + 1 + at;
+  // Positions pos + k with pos + k + 1 < length read inside the sample.
+  const uint32_t direct = v.length > pos + 1 ? std::min(count, v.length - 1 - pos) : 0;
+  uint32_t k = 0;
+  for (; k < direct; ++k) loop_pairs[t + k] = uint16_t(byte_pair(v.data + pos + k));
+  for (; k < count; ++k) loop_pairs[t + k] = uint16_t(pair_at(v, pos + k));
+}
+
+// t[k] = frame_at(from + k) for k = 0..count - 1, copied straight from the
+// sample as far as it reaches.
+void loop_bytes_from(const mix_channel &v, int8_t *t, uint64_t from, uint32_t count) {
+  uint32_t k = 0;
+  if (from < v.length) {
+    k = uint32_t(std::min<uint64_t>(count, v.length - from));
+    std::memcpy(t, v.data + from, k);
+  }
+  for (; k < count; ++k) t[k] = int8_t(frame_at(v, from + k));
+}
+
+// Entries L..w-1 of a table of `size`-byte entries whose first L are filled:
+// copies of the first L, doubling the copied span each time.
+inline void repeat_period(void *table, uint32_t len, uint32_t w, size_t size) {
+  uint8_t *t = static_cast<uint8_t *>(table);
+  for (uint32_t have = len; have < w; have *= 2)
+    std::memcpy(t + have * size, t, std::min(have, w - have) * size);
+}
+
+// n frames of voice v (loop_ready, in_loop) from the 32.32 position p with
+// step s, stored into out as step_voice does, through loop_pairs.
+void loop_reads(const mix_channel &v, uint64_t &p, uint64_t s, uint32_t *out, int n) {
+  uint64_t q;
+  const loop_pass lp = loop_begin(v, p, s, n, q);
+  const uint32_t first = std::min(lp.w, lp.len), upto_end = std::min(first, lp.len - lp.from);
+  loop_pairs_from(v, 0, lp.from, upto_end);
+  loop_pairs_from(v, upto_end, 0, first - upto_end);
+  repeat_period(loop_pairs, lp.len, lp.w, sizeof loop_pairs[0]);
+  const uint16_t *pairs = loop_pairs;
+  for (int i = 0; i < n;) {
+    q = loop_wrap(q, lp.len);
+    for (const int end = i + loop_run(lp, q, i, n); i < end; ++i) {
+      q += s;
+      out[i] = pairs[uint32_t(q >> 32)] | (uint32_t(q) >> 26) << 16;
+    }
+  }
+  p = loop_end_position(v, lp, q);
 }
 
 // One frame of step_voice with every test: advance, then the loop and park
@@ -213,16 +353,23 @@ inline uint32_t step_frame(mix_channel &v, uint64_t &p, uint64_t &s, uint32_t fa
 // and read two bytes inside the sample. Such frames come in runs whose
 // length one division gives (positions only grow until a bound is met), and
 // a run's loop has no test at all; the frames between runs take step_frame.
+// A voice inside a short loop plays the rest of the pass from loop_pairs.
 int step_voice(mix_channel &v, int n) {
   uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac;
   uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
   const int8_t *d = v.data;
   const uint32_t fast_end = fast_end_of(v);
   const uint64_t limit = uint64_t(fast_end) << 32;
+  const bool short_loop = loop_ready(v, s, SHORT_LOOP_SPLIT);
   uint32_t *out = reads;
 
   int i = 0;
   while (i < n && s != 0) {
+    if (short_loop && in_loop(v, p)) {
+      loop_reads(v, p, s, out + i, n - i);
+      i = n;
+      break;
+    }
     if (p < limit) {
       // Frames 1..run after p stay at or below limit - 1.
       uint64_t run = (limit - 1 - p) / s;
@@ -366,18 +513,22 @@ inline int32_t mla_top(int32_t x, int32_t gains, int32_t acc) {
 #endif
 
 // k frames of a voice whose step is below one frame (integer step 0) and
-// whose position stays below its fast end throughout: no test at all.
-// gains = R << 16 | L, both within 0..32767. The weights carry 10 more
-// bits, (63 - w) << 10 and w << 10, which the halfword multiply's >> 16
-// takes back with the >> 6 of the gain law: ((a << 10) L) >> 16 =
-// (a L) >> 6 exactly, for each of the four products on its own.
-void run_fraction(const int8_t *d, uint64_t &p, uint32_t step_frac, int32_t *acc, int k, int32_t gains) {
+// whose position stays below its fast end throughout: no test at all. The
+// frame at position pos reads d0[pos] and d1[pos] (d and d + 1 on the
+// sample, or a loop table: two base registers, no add a frame). gains =
+// R << 16 | L, both within 0..32767. The weights carry 10 more bits,
+// (63 - w) << 10 and w << 10, which the halfword multiply's >> 16 takes
+// back with the >> 6 of the gain law: ((a << 10) L) >> 16 = (a L) >> 6
+// exactly, for each of the four products on its own. Kept out of line:
+// inlined into its callers, its loop loses registers on a 32-bit target.
+[[gnu::noinline]] void run_fraction(const int8_t *d0, const int8_t *d1, uint64_t &p, uint32_t step_frac,
+                                    int32_t *acc, int k, int32_t gains) {
   uint64_t q = p;
   for (int32_t *end = acc + 2 * k; acc != end; acc += 2) {
     q += step_frac;
     const uint32_t pos = uint32_t(q >> 32);
     const int32_t wb = int32_t((uint32_t(q) >> 16) & 0xFC00), wa = 0xFC00 - wb;
-    const int32_t a = d[pos] * wa, b = d[pos + 1] * wb;
+    const int32_t a = d0[pos] * wa, b = d1[pos] * wb;
     const int32_t left = mla_bottom(b, gains, mla_bottom(a, gains, acc[0]));
     const int32_t right = mla_top(b, gains, mla_top(a, gains, acc[1]));
     acc[0] = left;
@@ -386,25 +537,63 @@ void run_fraction(const int8_t *d, uint64_t &p, uint32_t step_frac, int32_t *acc
   p = q;
 }
 
+// n frames of voice v (loop_ready, in_loop) mixed into acc from the 32.32
+// position p with step s and gains = R << 16 | L, both within 0..32767:
+// run_fraction on loop_first (entries 0..w, the last read as a second byte)
+// and loop_first + 1 or loop_second.
+void loop_mix(const mix_channel &v, uint64_t &p, uint64_t s, int32_t *acc, int n, int32_t gains) {
+  uint64_t q;
+  const loop_pass lp = loop_begin(v, p, s, n, q);
+  const uint32_t first = std::min(lp.w + 1, lp.len), upto_end = std::min(first, lp.len - lp.from);
+  const uint32_t loop_first_pos = v.loop_start + 1;
+  loop_bytes_from(v, loop_first, loop_first_pos + lp.from, upto_end);
+  loop_bytes_from(v, loop_first + upto_end, loop_first_pos, first - upto_end);
+  repeat_period(loop_first, lp.len, lp.w + 1, 1);
+  const int8_t *second = loop_first + 1;
+  // The loop's last position is table position L - 1 - from (mod L).
+  const uint32_t last = lp.len - 1 - lp.from;
+  const int8_t after_end = int8_t(frame_at(v, uint64_t(v.loop_end) + 1));
+  if (last < lp.w && after_end != int8_t(frame_at(v, loop_first_pos))) {
+    std::memcpy(loop_second, loop_first + 1, std::min(lp.w, lp.len));
+    loop_second[last] = after_end;
+    repeat_period(loop_second, lp.len, lp.w, 1);
+    second = loop_second;
+  }
+  for (int i = 0; i < n;) {
+    q = loop_wrap(q, lp.len);
+    const int k = loop_run(lp, q, i, n);
+    run_fraction(loop_first, second, q, uint32_t(s), acc + 2 * i, k, gains);
+    i += k;
+  }
+  p = loop_end_position(v, lp, q);
+}
+
 // Mixes the first n frames of voice v into mix_accum with gains l and r,
 // advancing it, up to the frame from which it stands still; returns the
 // number of frames mixed. The position and step are 32.32 words as in
 // step_voice. Positions below `fast_end` need neither the loop nor the park
 // test and read two bytes inside the sample; a step below one frame moves
 // the position by at most one frame a frame, so from position pos the next
-// fast_end - 1 - pos frames need no test (run_fraction). Other frames take
-// one test each.
+// fast_end - 1 - pos frames need no test (run_fraction). A voice inside a
+// short loop plays the rest of the pass from loop tables (loop_mix). Other
+// frames take one test each.
 int fused_voice(mix_channel &v, int n, uint32_t l, uint32_t r) {
   uint64_t p = uint64_t(v.pos) << 32 | v.pos_frac;
   uint64_t s = uint64_t(v.step) << 32 | v.step_frac;
   const int8_t *d = v.data;
   const uint32_t fast_end = fast_end_of(v);
+  const bool short_loop = loop_ready(v, s, SHORT_LOOP) && l <= 32767 && r <= 32767;
   int i = 0;
   while (i < n && s != 0) {
+    if (short_loop && in_loop(v, p)) {
+      loop_mix(v, p, s, mix_accum[i], n - i, int32_t(r << 16 | l));
+      i = n;
+      break;
+    }
     const uint32_t pos = uint32_t(p >> 32);
     if (s >> 32 == 0 && uint64_t(pos) + 1 < fast_end && l <= 32767 && r <= 32767) {
       const int k = std::min(uint32_t(n - i), fast_end - 1 - pos);
-      run_fraction(d, p, uint32_t(s), mix_accum[i], k, int32_t(r << 16 | l));
+      run_fraction(d, d + 1, p, uint32_t(s), mix_accum[i], k, int32_t(r << 16 | l));
       i += k;
       continue;
     }

@@ -24,13 +24,21 @@ extern int32_t wurms_mat[4];           // a, b, c, d of the current link, 4.12
 // unless a test puts a stand-in here before wurms_init.
 extern int (*wurms_rand)();
 
-// Decodes the pictures, builds the arcs, the path and the offsets. Once,
-// before the first frame; calls wurms_rand 32 times.
+// Decodes the pictures, draws the disc link's variants (wurms_disc), builds
+// the arcs, the path and the offsets. Once, before the first frame; calls
+// wurms_rand 32 times.
 void wurms_init();
 // n disc worms (at most 16; more are not drawn) at time t (milliseconds, >= 0).
 void wurms(uint8_t *fb, int t, int n);
 // n segment worms (at most 16) turned along the path at time t (ms, >= 0).
 void wurms2(uint8_t *fb, int t, int n);
+// One disc link: wurms_pic1 at the current link (wurms_cx, wurms_cy,
+// wurms_scale, the matrix taken as the identity), the same bytes as
+// cgm_render(wurms_pic1, fb, wurms_xform_upright). Scales 4..7 within
+// 32767 quarter pixels of the centre are drawn from the runs wurms_init
+// made of the picture then in wurms_pic1 (fills only); anything else
+// through cgm_render.
+void wurms_disc(uint8_t *fb);
 // Point transform of the current link: picture (x, y) to quarter pixels.
 void wurms_xform(int x, int y, int *X, int *Y);
 // wurms_xform with the matrix left out, as the disc worms' identity matrix

@@ -2,13 +2,14 @@
 // pass) against a plain frame-by-frame rendering of the mixing rules, on
 // thousands of random voices and millions of frames: any loop points
 // (past the sample, inverted), positions past the end and at the top of
-// the 32-bit range, steps from 0 to
-// beyond the sample, gains from 0 to values that wrap. And the 16-bit
+// the 32-bit range, steps from 0 to beyond the sample, gains from 0 to
+// values that wrap; and short loops of every length over several blocks. And the 16-bit
 // writer on aligned and unaligned output against the clipped accumulator.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "sound/mix.h"
@@ -97,6 +98,91 @@ TEST(MixPaths, SplitAndFusedMatchTheFrameByFrameRules) {
       form(v, n, l, r);
       same_voice(v, ref, trial);
       ASSERT_EQ(0, std::memcmp(mix_accum, want.data(), sizeof(int32_t) * 2 * size_t(n))) << "trial " << trial;
+    }
+    frames += n;
+  }
+  EXPECT_GT(frames, 4000000);
+}
+
+// Short loops, which wrap every few dozen frames: every loop length from 1
+// to past the longest the mixer plays from a loop table, with loops inside
+// the sample, ending at its end, one frame before it or past it, and at the
+// top of the 32-bit range; positions before, inside and past the loop;
+// steps below one frame (now and then creeping, now and then above one);
+// each voice played on over three blocks of one frame to a whole pass.
+TEST(MixPaths, ShortLoopsMatchTheFrameByFrameRules) {
+  std::mt19937 rng(64);
+  auto below = [&](uint32_t n) { return uint32_t(rng() % n); };
+  const std::vector<int8_t> data = sample_data(rng, 1024);
+  std::vector<int32_t> start(2 * MIX_MAXFRAMES), want(2 * MIX_MAXFRAMES);
+  std::vector<uint32_t> lengths;
+  for (uint32_t len = 1; len <= 64; ++len) lengths.push_back(len);
+  for (uint32_t len = 65; len < 300; len += 9) lengths.push_back(len);
+  lengths.insert(lengths.end(), {255, 256, 257});
+  long frames = 0;
+  for (const uint32_t len : lengths)
+    for (int trial = 0; trial < 40 && !HasFailure(); ++trial) {
+      mix_channel v0{};
+      v0.data = data.data();
+      v0.looping = 1;
+      v0.loop_start = below(200);
+      v0.loop_end = v0.loop_start + len;
+      const int where = trial % 9;
+      v0.length = where < 3   ? v0.loop_end + 2 + below(150)
+                  : where < 5 ? v0.loop_end
+                  : where < 7 ? v0.loop_end + 1
+                  : where < 8 ? 1 + below(v0.loop_end)
+                              : uint32_t(data.size());
+      if (where == 8) {  // loop end 2^32 - 1 or just below: reads are 0
+        v0.loop_end = 0xFFFFFFFFu - below(2);
+        v0.loop_start = v0.loop_end - len;
+      }
+      const uint32_t at = below(8);
+      v0.pos = at == 0 ? below(v0.loop_start + 1) : at == 1 ? v0.loop_end + 1 + below(4) : v0.loop_start + 1 + below(len);
+      v0.pos_frac = uint32_t(rng());
+      const uint32_t pace = below(16);
+      v0.step = pace == 0 ? 1 + below(3) : 0;
+      v0.step_frac = pace == 1 ? below(1u << 22) : uint32_t(rng());
+      const bool wraps = below(12) == 0;
+      const int32_t l = wraps ? int32_t(rng()) : int32_t(below(520)), r = wraps ? int32_t(rng()) : int32_t(below(520));
+      mix_channel ref = v0, split = v0, fused = v0;
+      for (int block = 0; block < 3; ++block) {
+        const int n = below(30) == 0 ? MIX_MAXFRAMES : 1 + int(below(below(4) == 0 ? 40 : 2000));
+        for (int i = 0; i < 2 * n; ++i) start[size_t(i)] = int32_t(below(200000)) - 100000;
+        want = start;
+        reference_mix(ref, n, uint32_t(l), uint32_t(r), want.data());
+        for (auto [form, v] : {std::pair{&mix_voice_split, &split}, std::pair{&mix_voice_fused, &fused}}) {
+          std::memcpy(mix_accum, start.data(), sizeof(int32_t) * 2 * size_t(n));
+          form(*v, n, l, r);
+          same_voice(*v, ref, int(len) * 100 + trial);
+          ASSERT_EQ(0, std::memcmp(mix_accum, want.data(), sizeof(int32_t) * 2 * size_t(n)))
+              << "loop of " << len << ", trial " << trial << ", block " << block;
+        }
+        frames += n;
+      }
+    }
+  // One long block whose reach grows by one position at a time from 900 to
+  // 1200 positions, across any bound on how far a table is laid out.
+  for (uint32_t span = 900; span <= 1200 && !HasFailure(); ++span) {
+    const int n = MIX_MAXFRAMES / 4;
+    mix_channel v0{};
+    v0.data = data.data();
+    v0.looping = 1;
+    v0.loop_start = below(100);
+    v0.loop_end = v0.loop_start + 1 + below(64);
+    v0.length = v0.loop_end + below(3);
+    v0.pos = v0.loop_start + 1 + below(v0.loop_end - v0.loop_start);
+    v0.step_frac = uint32_t((uint64_t(span) << 32) / uint64_t(n));
+    for (int i = 0; i < 2 * n; ++i) start[size_t(i)] = int32_t(below(2000)) - 1000;
+    mix_channel ref = v0;
+    want = start;
+    reference_mix(ref, n, 300, 200, want.data());
+    for (auto form : {mix_voice_split, mix_voice_fused}) {
+      mix_channel v = v0;
+      std::memcpy(mix_accum, start.data(), sizeof(int32_t) * 2 * size_t(n));
+      form(v, n, 300, 200);
+      same_voice(v, ref, int(span));
+      ASSERT_EQ(0, std::memcmp(mix_accum, want.data(), sizeof(int32_t) * 2 * size_t(n))) << "span " << span;
     }
     frames += n;
   }

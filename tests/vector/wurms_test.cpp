@@ -159,6 +159,64 @@ TEST(Wurms, DiscLinksFollowThePathWithGrowingRadius) {
   EXPECT_EQ(drawn, expected);
 }
 
+// A disc link from wurms_disc against the rasteriser's own drawing of it,
+// on a frame of random bytes (what the link leaves alone must survive):
+// every quarter-pixel position of each scale along rows and columns that
+// run from wholly off the frame through its edges and middle, then random
+// placements near and far.
+TEST(Wurms, DiscLinkIsTheRasterisersDrawing) {
+  init_with_zero_rand();
+  std::mt19937 rng(61);
+  std::vector<uint8_t> ground(64000), want(64000), got(64000);
+  for (auto &v : ground) v = uint8_t(rng());
+  int cases = 0, bad = 0;
+  auto check = [&](int32_t s, int32_t cx, int32_t cy) {
+    wurms_scale = s, wurms_cx = cx, wurms_cy = cy;
+    want = ground, got = ground;
+    cgm_render(wurms_pic1, want.data(), wurms_xform_upright);
+    wurms_disc(got.data());
+    cases++;
+    if (want != got && bad++ < 5) ADD_FAILURE() << "scale " << s << " at " << cx << ", " << cy;
+  };
+  // Links 8 px at most in radius: centres 40 px past an edge draw nothing.
+  for (int32_t s = 4; s <= 7; s++) {
+    for (int32_t cy : {-440, -420, -401, -398, -370, 0, 3, 362, 397, 402, 430})
+      for (int32_t cx = -720; cx <= 720; cx++) check(s, cx, cy);
+    for (int32_t cx : {-690, -665, -642, -637, -600, 1, 2, 601, 635, 638, 662})
+      for (int32_t cy = -460; cy <= 460; cy++) check(s, cx, cy);
+  }
+  for (int i = 0; i < 20000; i++) {
+    const int32_t reach = i % 2 ? 800 : 70000;  // mostly on the frame, or anywhere up to the fast path's limit and past it
+    check(int32_t(rng() % 4) + 4, int32_t(rng() % (2 * reach + 1)) - reach, int32_t(rng() % (2 * reach + 1)) - reach);
+  }
+  EXPECT_EQ(bad, 0) << "of " << cases;
+}
+
+// The disc worms against their definition: every link one cgm_render
+// through the transform, over a lap of frames with the demo's offsets.
+TEST(Wurms, DiscWormsAreOneRenderPerLink) {
+  wurms_init();
+  std::vector<uint8_t> want(64000), got(64000);
+  int bad = 0;
+  for (int t = 0; t <= 20 * 560; t += 37) {
+    std::fill(want.begin(), want.end(), uint8_t(t));
+    got = want;
+    wurms(got.data(), t, 16);
+    wurms_mat[0] = 4096, wurms_mat[1] = 0, wurms_mat[2] = 0, wurms_mat[3] = 4096;
+    for (int i = 0; i < 16; i++) {
+      uint32_t j = uint32_t(t / (i / 5 + 20) + 35 * i);
+      for (int k = 0; k < 25; k++) {
+        j = (j + 4) % 560;
+        wurms_cx = wurms_path[j][0] + wurms_xoff[i], wurms_cy = wurms_path[j][1] + wurms_yoff[i];
+        wurms_scale = k < 24 ? k / 6 + 4 : 4;
+        cgm_render(wurms_pic1, want.data(), wurms_xform);
+      }
+    }
+    if (want != got && bad++ < 5) ADD_FAILURE() << "t " << t;
+  }
+  EXPECT_EQ(bad, 0);
+}
+
 TEST(Wurms, WormsRepeatAfterOneLap) {
   init_with_zero_rand();
   for (auto draw : {wurms, wurms2}) {
