@@ -53,9 +53,9 @@ TEST_F(StarScene, OpenFormLeavesThePanoramaInView) {
     const StarFrame f = draw(800, now);
     ASSERT_GT(f.drawn, 0) << "now " << now;
     // At most a sixth of the frame, and the thorns fill at most half of the
-    // box round them (a solid ball fills about three quarters; the thorns
-    // are stout cones, so that no background is shut in between two of
-    // them, and come to 49.7%).
+    // box round them (a solid ball fills about three quarters; the six
+    // thorns are stout cones, so that no background is shut in between two
+    // of them, and come to 38.4%).
     EXPECT_LE(f.drawn, FRAME_BYTES / 6) << "now " << now;
     EXPECT_LE(f.drawn * 100, f.box * 50) << "now " << now;
     // The sky of the panorama, where its moon and spires stand, stays

@@ -8,7 +8,8 @@ constexpr double ROW_MS = 6 * 2500.0 / 136;
 // pattern).
 inline int rows_between(int a, int b) { return (b / 100 - a / 100) * 64 + (b % 100 - a % 100); }
 
-// The spinning stars' crack and sliver counts over their whole scene.
+// The spinning stars' crack and sliver counts over their whole scene, and
+// how far the two copies read as two objects.
 void star_figures();
 // The greetings' letter sizes, stroke widths and strokes lost to the scroll.
 void greets_figures();

@@ -11,6 +11,15 @@
 //             star alone: parts of the silhouette one pixel thin
 //   slivers   covered pixels that no fully covered 2x2 block contains: parts
 //             of the silhouette one pixel thin (spike tips, hairline gaps)
+//   outlines  how far the two stars read as two objects: of the pixels on
+//             either star's own outline (covered, a 4-neighbour not), the
+//             share still on the outline of the pair (a 4-neighbour shows
+//             the panorama); an outline pixel inside the other star is
+//             lost in one mass of the same colour while the table is flat
+//   overlap   pixels covered by both stars over pixels covered by either
+//   seams     in the sliding bands (from SPIN_BANDS), 4-neighbour pairs of
+//             covered pixels whose nearer star differs: the share whose
+//             colours differ, the seam drawn where one star crosses the other
 #include "tools/artfigures/figures.h"
 
 #include <algorithm>
@@ -18,7 +27,9 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "driver/demo.h"
 #include "driver/scenes.h"
+#include "driver/script.h"
 #include "maths/cr.h"
 #include "driver/timeline.h"
 #include "vector/bare.h"
@@ -81,6 +92,49 @@ void one_star(int k, int now) {
   bare_render(reinterpret_cast<const int32_t *>(model1), frame, table);
 }
 
+// One star's coverage and depths, copied out of the z-buffer.
+struct Alone {
+  std::vector<int32_t> z = std::vector<int32_t>(W * H);
+  bool at(int x, int y) const { return x >= 0 && y >= 0 && x < W && y < H && z[y * W + x] != BARE_ZCLEAR; }
+};
+
+struct Separation {
+  long outline = 0, kept = 0, both = 0, either = 0, seams = 0, stepped = 0;
+};
+
+bool edge_of(const Alone &a, int x, int y) {
+  return a.at(x, y) && (!a.at(x - 1, y) || !a.at(x + 1, y) || !a.at(x, y - 1) || !a.at(x, y + 1));
+}
+
+void separation(const Alone (&star)[2], Separation &s) {
+  auto any = [&](int x, int y) { return star[0].at(x, y) || star[1].at(x, y); };
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      const bool a = star[0].at(x, y), b = star[1].at(x, y);
+      s.both += a && b, s.either += a || b;
+      if (!a && !b) continue;
+      const bool open = !any(x - 1, y) || !any(x + 1, y) || !any(x, y - 1) || !any(x, y + 1);
+      for (const Alone &k : star)
+        if (edge_of(k, x, y)) s.outline++, s.kept += open;
+    }
+}
+
+// The nearer star at a covered pixel of the pair: 0 or 1.
+int nearer(const Alone (&star)[2], int i) { return star[1].z[i] > star[0].z[i] ? 1 : 0; }
+
+void seams(const Alone (&star)[2], const uint8_t *frame, Separation &s) {
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      const int i = y * W + x;
+      if (!star[0].at(x, y) && !star[1].at(x, y)) continue;
+      for (const int j : {x + 1 < W ? i + 1 : -1, y + 1 < H ? i + W : -1}) {
+        if (j < 0 || (star[0].z[j] == BARE_ZCLEAR && star[1].z[j] == BARE_ZCLEAR)) continue;
+        if (nearer(star, i) == nearer(star, j)) continue;
+        s.seams++, s.stepped += frame[i] != frame[j];
+      }
+    }
+}
+
 }  // namespace
 
 void star_figures() {
@@ -92,13 +146,21 @@ void star_figures() {
   std::vector<uint8_t> seen(W * H);
   long frames = 0, cracked = 0, enclosed = 0, slivers = 0, worst_sliver = 0, between = 0, between_frames = 0;
   int worst_enclosed = 0, worst_at = first, sliver_at = first;
+  Alone alone[2];
+  Separation sep;
+  std::vector<uint8_t> banded(W * H);
   for (int now = first; now <= last; now += 4) {
     int e = 0, s = 0;
     for (int k = 0; k < 2; k++) {
       one_star(k, now);
       e += enclosed_background(stack, seen);
       s += sliver_pixels();
+      std::copy(bare_zbuf, bare_zbuf + W * H, alone[k].z.begin());
     }
+    separation(alone, sep);
+    spin_models(SPIN_BANDS, now);
+    std::copy(vbuf, vbuf + W * H, banded.begin());
+    seams(alone, banded.data(), sep);
     spin_models(scene_table[SCENE_SPINNING].first, now);
     const int both = enclosed_background(stack, seen);
     between += both, between_frames += both > 0;
@@ -114,4 +176,7 @@ void star_figures() {
   std::printf("star     background enclosed between the two stars: %ld px, in %ld frames\n", between, between_frames);
   std::printf("star     1-pixel slivers: mean %.1f px a frame, max %ld (now %d)\n", double(slivers) / frames,
               worst_sliver, sliver_at);
+  std::printf("star     two objects: outlines kept %.1f%%, overlap %.1f%% of the pair, seams stepped in the bands %.1f%%\n",
+              100.0 * double(sep.kept) / double(sep.outline), 100.0 * double(sep.both) / double(sep.either),
+              100.0 * double(sep.stepped) / double(std::max(sep.seams, 1L)));
 }

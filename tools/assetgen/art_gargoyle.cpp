@@ -2,11 +2,16 @@
 //
 // A crouching winged stone creature on a ledge: horns, pointed ears, a
 // snout with fangs, forelegs gripping the ledge edge, hind legs folded,
-// wings half raised. gargoyle/gargoyletc: seen from its right, the head in
-// three-quarter with the jaw shut, moonlight from the upper left and in
-// front so the chest and belly read. gargoyle2/gargoyle2tc: nearly the same view, lit
-// from the upper right, the head turned round to glare at the viewer and
-// the jaw open: the stone wakes up when the pictures switch.
+// wings half raised. gargoyle/gargoyletc: seen nearly from the front, a
+// little from its left, both wings spread, the head turned further to
+// watch the city off to screen left with the jaw shut, raking moonlight
+// from the upper left: the side it faces is lit, the far flank and the
+// folds under the chest fall into shadow, the snout and horns stand against
+// the sky. gargoyle2/gargoyle2tc: the other way round, seen a little from
+// its right and lit from the upper right, the head turned to glare at the
+// viewer and the jaw open: the stone wakes up when the pictures switch.
+// The two stay close enough to the front that they cover mostly the same
+// pixels: the cut between them turns the creature, not the camera.
 //
 // The shading is made for v = (T2 * c2 >> 8) - (T1 * c1 >> 8) + img / 2
 // with the dark stone texture (T about 12..30): the two layers add and take
@@ -246,6 +251,6 @@ void render_gargoyle(const GargPose &pose, const char *pic_sym, const char *uv_s
 }  // namespace
 
 void job_gargoyle() {
-  render_gargoyle({0.4, -0.05, 0.06, normalize(V3{-0.55, 0.7, 0.65})}, "gargoyle", "gargoyletc");
+  render_gargoyle({-0.2, -0.15, 0.06, normalize(V3{-0.7, 0.75, 0.45})}, "gargoyle", "gargoyletc");
   render_gargoyle({0.28, -0.55, 0.3, normalize(V3{0.7, 0.75, 0.45})}, "gargoyle2", "gargoyle2tc");
 }

@@ -1,4 +1,4 @@
-// 3D models: `model1`, a many-pointed star of thorns, and the extruded
+// 3D models: `model1`, a six-pointed star of thorns, and the extruded
 // letters `ch_u`, `ch_r`, `ch_e`, `ch_t`.
 //
 // Every model is a closed mesh whose triangles wind counter-clockwise seen
@@ -99,15 +99,25 @@ std::vector<Tri> sphere_hull(const std::vector<V3> &p) {
   return faces;
 }
 
-// The star: 14 thorns (6 on the axes, 8 on the cube diagonals) from a
-// core, an open form whose silhouette the panorama shows through between
-// the thorns, its tips short of the panorama's sky (moon, spires) most of
-// the time, and deep (4.5 units across in every direction) so the depth
-// bands of the scene slice it into rings along the thorns. Each thorn is a
-// blunt tip and staggered rings on a straight cone. The surface is a
-// radial graph over the sphere of directions: its triangulation is the
-// hull of the unit directions, then every vertex moves out to its own
-// radius, which keeps the mesh closed, simple and outward-wound.
+// The star: six thorns on the axes from a small core, an open form whose
+// silhouette the panorama shows through between the thorns, its tips short
+// of the panorama's sky (moon, spires) most of the time, and deep (4.5
+// units across in every direction) so the depth bands of the scene slice
+// it into rings along the thorns. Each thorn is a blunt tip and staggered
+// rings on a straight cone. The surface is a radial graph over the sphere
+// of directions: its triangulation is the hull of the unit directions, then
+// every vertex moves out to its own radius, which keeps the mesh closed,
+// simple and outward-wound.
+//
+// Why six: the scene draws two copies whose centres are never more than
+// about 40 pixels apart, in one colour while its depth table is flat (the
+// black silhouettes, then solid 255), so where they overlap nothing inside
+// can part them: only their outlines can. A few long points and a core
+// hardly wider than their roots keep the mass where the copies cover each
+// other small and most of each copy's outline against the panorama, so
+// the pair reads as two turning stars of six points rather than one ball
+// of thorns (fourteen thorns, eight of them short ones on the diagonals
+// filling the middle, made a ball).
 //
 // Why the thorns are stout cones: wherever two thorns cross on the screen
 // the background between them is a wedge whose corner opens at least as
@@ -115,18 +125,16 @@ std::vector<Tri> sphere_hull(const std::vector<V3> &p) {
 // rasteriser samples each row at one y and snaps every vertex to a whole
 // pixel, so a wedge that opens slowly and runs near-horizontally leaves
 // single background pixels cut off from the rest of it: holes inside the
-// silhouette. With the core at 0.9 units and straight flanks every thorn's
-// half-angle is about 12 degrees (the long axis thorns) or 15 (the short
-// diagonal ones), and the wedges open fast enough that no row leaves such a
-// pixel. The diagonal thorns are short so the six long points lead the
-// outline and leave open sky between them.
+// silhouette. Each thorn's base covers 42 degrees of the core (0.6 units),
+// which with straight flanks gives a half-angle of 10.5 degrees: at 9.4
+// the first such pixels appear. Longer thorns would reach into the sky.
 struct Thorn {
   V3 axis;
   double length, cap;  // tip radius; half-angle of the base on the core (radians)
   std::vector<int> rings;
 };
 
-constexpr double kCore = 0.9;  // radius of the core sphere
+constexpr double kCore = 0.6;  // radius of the core sphere
 constexpr double kDeg = M_PI / 180;
 
 std::vector<Thorn> star_thorns() {
@@ -135,10 +143,8 @@ std::vector<Thorn> star_thorns() {
     for (int s = -1; s <= 1; s += 2) {
       V3 d{0, 0, 0};
       d[a] = s;
-      thorns.push_back({d, 2.25, 24 * kDeg, {6, 8, 8}});
+      thorns.push_back({d, 2.25, 42 * kDeg, {8, 10, 10, 12}});
     }
-  for (int i = 0; i < 8; i++)
-    thorns.push_back({norm({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0}), 1.6, 17 * kDeg, {6, 6, 8}});
   return thorns;
 }
 

@@ -60,18 +60,21 @@ const char *const fonts[3] = {FONT_SERIF, FONT_SERIF_ITALIC, FONT_BLACKLETTER};
 const int sizes[3] = {20, 20, 22};
 const int baseline = 17;  // ink of every face at its size stays in rows 1..23
 
-// Columns right of the screen's middle that line k is set at: the worm
-// strip's lines sit where the worms cross them least while they show
-// (measured with `ulvenor-artfigures --worms`, within 8 columns of the
-// screen's right edge); every other line is centred.
+// Columns right of the screen's middle that line k is set at, and rows it
+// is raised by (lowered when negative): the worm strip's lines sit where
+// the worms cross them least while they show (measured with
+// `ulvenor-artfigures --worms`, their ink at least 4 columns clear of the
+// screen's right edge and inside the line); every other line is centred on
+// the common baseline.
 int worm_shift(int k) {
   switch (k) {
-    case 7: return 43;
+    case 7: return 47;
     case 8: return 70;
-    case 9: return 82;
+    case 9: return 86;
     default: return 0;
   }
 }
+int worm_rise(int k) { return k == 7 ? 2 : k == 9 ? -1 : 0; }
 
 // Sets line k into its strip.
 void set_line(TextFont *f, int k, uint8_t *strip) {
@@ -82,11 +85,12 @@ void set_line(TextFont *f, int k, uint8_t *strip) {
   int w = b.x1 - b.x0;
   int centre = 128 - l.x + worm_shift(k);  // text column at the line's middle
   int left = std::clamp(centre - w / 2, 0, last + 1 - w);
-  if (w > last + 1 || baseline + b.y0 < 0 || baseline + b.y1 > LINE_H) {
+  const int base = baseline - worm_rise(k);
+  if (w > last + 1 || base + b.y0 < 0 || base + b.y1 > LINE_H) {
     std::fprintf(stderr, "assetgen: text line %d does not fit\n", k);
     std::abort();
   }
-  text_draw(tf, strip, LINE_W, LINE_H, left - b.x0, baseline, l.text);
+  text_draw(tf, strip, LINE_W, LINE_H, left - b.x0, base, l.text);
 }
 
 // Caption: a name in spaced capitals over a thin rule, and an italic title
