@@ -36,7 +36,7 @@ const UvObject kObjects[] = {
 
 void PrintTo(const UvObject &o, std::ostream *os) { *os << o.name; }
 
-uint16_t entry(const uint8_t *uv, int i) { return uint16_t(uv[2 * i] | (uv[2 * i + 1] << 8)); }
+uint16_t uv_entry(const uint8_t *uv, int i) { return uint16_t(uv[2 * i] | (uv[2 * i + 1] << 8)); }
 
 // Distance between two texel coordinates on the 256-periodic texture.
 int wrapped_step(int a, int b) {
@@ -51,7 +51,7 @@ TEST_P(UvObjectTest, CoverageIsOneSizeableObjectOnBlack) {
   std::vector<int> label(64000, -1);
   int covered = 0;
   for (int i = 0; i < 64000; i++) {
-    if (entry(o.uv, i) == 0xFFFF) {
+    if (uv_entry(o.uv, i) == 0xFFFF) {
       EXPECT_EQ(o.pic[i], 0) << o.name << " pixel " << i << " is shaded but not covered";
       continue;
     }
@@ -65,7 +65,7 @@ TEST_P(UvObjectTest, CoverageIsOneSizeableObjectOnBlack) {
   int largest = 0;
   std::vector<int> stack;
   for (int s = 0; s < 64000; s++) {
-    if (entry(o.uv, s) == 0xFFFF || label[s] >= 0) continue;
+    if (uv_entry(o.uv, s) == 0xFFFF || label[s] >= 0) continue;
     int size = 0;
     stack.push_back(s);
     label[s] = s;
@@ -78,7 +78,7 @@ TEST_P(UvObjectTest, CoverageIsOneSizeableObjectOnBlack) {
       for (const auto &n : nb) {
         if (n[0] < 0 || n[0] >= 320 || n[1] < 0 || n[1] >= 200) continue;
         int j = n[1] * 320 + n[0];
-        if (label[j] < 0 && entry(o.uv, j) != 0xFFFF) {
+        if (label[j] < 0 && uv_entry(o.uv, j) != 0xFFFF) {
           label[j] = s;
           stack.push_back(j);
         }
@@ -94,7 +94,7 @@ TEST_P(UvObjectTest, CoverageIsOneSizeableObjectOnBlack) {
 std::vector<int> outline_distance(const uint8_t *uv) {
   std::vector<int> dist(64000, 1 << 20), queue;
   for (int i = 0; i < 64000; i++)
-    if (entry(uv, i) == 0xFFFF) dist[i] = 0, queue.push_back(i);
+    if (uv_entry(uv, i) == 0xFFFF) dist[i] = 0, queue.push_back(i);
   for (size_t h = 0; h < queue.size(); h++) {
     const int i = queue[h], x = i % 320, y = i / 320;
     const int nb[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
@@ -111,7 +111,7 @@ std::vector<int> outline_distance(const uint8_t *uv) {
 // neighbours, averaged; -1 when one of them is uncovered.
 double texel_step(const uint8_t *uv, int i) {
   if (i % 320 == 319 || i / 320 == 199) return -1;
-  const uint16_t a = entry(uv, i), r = entry(uv, i + 1), d = entry(uv, i + 320);
+  const uint16_t a = uv_entry(uv, i), r = uv_entry(uv, i + 1), d = uv_entry(uv, i + 320);
   if (a == 0xFFFF || r == 0xFFFF || d == 0xFFFF) return -1;
   return (wrapped_step(a & 255, r & 255) + wrapped_step(a >> 8, r >> 8) + wrapped_step(a & 255, d & 255) +
           wrapped_step(a >> 8, d >> 8)) / 2.0;
@@ -124,7 +124,7 @@ TEST_P(UvObjectTest, TextureCoordinatesAreContinuousAndAboutPixelSized) {
   double steps = 0;
   std::vector<uint8_t> seen(65536, 0);
   for (int i = 0; i < 64000; i++) {
-    const uint16_t a = entry(o.uv, i);
+    const uint16_t a = uv_entry(o.uv, i);
     if (a == 0xFFFF) continue;
     covered++;
     distinct += !seen[a];
@@ -168,7 +168,7 @@ TEST_P(UvObjectTest, ShadingIsBrightEnoughAndHasForm) {
   const UvObject &o = GetParam();
   std::vector<int> v;
   for (int i = 0; i < 64000; i++)
-    if (entry(o.uv, i) != 0xFFFF) v.push_back(o.pic[i]);
+    if (uv_entry(o.uv, i) != 0xFFFF) v.push_back(o.pic[i]);
   ASSERT_FALSE(v.empty()) << o.name;
   long long sum = 0;
   for (int x : v) sum += x;
@@ -194,7 +194,7 @@ TEST(UvObjectPairs, BothViewsShowTheSameObjectInPlace) {
   for (const auto &p : pairs) {
     int both = 0, either = 0;
     for (int i = 0; i < 64000; i++) {
-      bool a = entry(p.first, i) != 0xFFFF, b = entry(p.second, i) != 0xFFFF;
+      bool a = uv_entry(p.first, i) != 0xFFFF, b = uv_entry(p.second, i) != 0xFFFF;
       both += a && b;
       either += a || b;
     }

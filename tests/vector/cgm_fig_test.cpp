@@ -24,7 +24,7 @@ cgm_picture *convert(const char *name) {
   return pic;
 }
 
-std::vector<const cgm_element *> elements(const cgm_picture *p) {
+std::vector<const cgm_element *> element_list(const cgm_picture *p) {
   std::vector<const cgm_element *> v;
   for (const cgm_element *e = p->elements; e; e = e->next) v.push_back(e);
   return v;
@@ -44,7 +44,7 @@ Box outline_box(const cgm_picture *p) {
   return b;
 }
 
-double area(const cgm_element *e) {
+double ccw_area(const cgm_element *e) {
   double a = 0;
   for (int i = 0; i < e->ntriangles; i++) {
     const int32_t *t = e->triangles + 6 * i;
@@ -63,7 +63,7 @@ TEST(CgmFig, FilledAndConcavePolygonsWithAUserColour) {
   EXPECT_EQ(p->colrtable[5], 0xFF0000u);
   EXPECT_EQ(p->colrtable[33], 0xA05028u);
   EXPECT_EQ(p->backcolr, 0xFFFFFFu);
-  auto e = elements(p);
+  auto e = element_list(p);
   ASSERT_EQ(e.size(), 3u);
 
   EXPECT_EQ(e[0]->flags, CGM_FILL | CGM_OUTLINE);  // red pentagon, width 1
@@ -79,7 +79,7 @@ TEST(CgmFig, FilledAndConcavePolygonsWithAUserColour) {
   ASSERT_EQ(e[1]->ntriangles, 6);
   // 1800 x 1800 less a 600 x 1200 notch, drawing 5400 wide: 65536 per 2700.
   const double unit = 65536.0 / 2700;
-  EXPECT_NEAR(area(e[1]), (1800.0 * 1800 - 600.0 * 1200) * unit * unit, 0.001 * 2520000 * unit * unit);
+  EXPECT_NEAR(ccw_area(e[1]), (1800.0 * 1800 - 600.0 * 1200) * unit * unit, 0.001 * 2520000 * unit * unit);
 
   EXPECT_EQ(e[2]->flags, CGM_OUTLINE);  // unfilled triangle
   EXPECT_EQ(e[2]->ntriangles, 0);
@@ -97,7 +97,7 @@ TEST(CgmFig, BoxesWithWidthsAndEmptyInterior) {
   cgm_picture *p = convert("boxes");
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(p->ncolours, 32);
-  auto e = elements(p);
+  auto e = element_list(p);
   ASSERT_EQ(e.size(), 4u);
   const int flags[4] = {CGM_FILL | CGM_OUTLINE, CGM_FILL | CGM_OUTLINE, CGM_FILL, CGM_OUTLINE};
   const int fill[4] = {2, 3, 7, 7};  // blue, green, yellow; the last keeps yellow
@@ -114,7 +114,7 @@ TEST(CgmFig, BoxesWithWidthsAndEmptyInterior) {
   }
   // The first box is 1800 x 1200 of a drawing 4200 wide.
   const double unit = 65536.0 / 2100;
-  EXPECT_NEAR(area(e[0]), 1800.0 * 1200 * unit * unit, 0.001 * 1800 * 1200 * unit * unit);
+  EXPECT_NEAR(ccw_area(e[0]), 1800.0 * 1200 * unit * unit, 0.001 * 1800 * 1200 * unit * unit);
   Box b = outline_box(p);
   EXPECT_EQ(b.minx, -65536);
   EXPECT_EQ(b.maxx, 65536);
@@ -124,7 +124,7 @@ TEST(CgmFig, BoxesWithWidthsAndEmptyInterior) {
 TEST(CgmFig, PolylinesKeepTheirPointsColoursAndWidths) {
   cgm_picture *p = convert("lines");
   ASSERT_NE(p, nullptr);
-  auto e = elements(p);
+  auto e = element_list(p);
   ASSERT_EQ(e.size(), 3u);
   const int colour[3] = {5, 2, 3};  // red, blue, green
   const int width[3] = {1, 2, 4};

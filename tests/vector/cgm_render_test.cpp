@@ -30,7 +30,7 @@ struct Frame {
 };
 
 int xform_calls;
-void identity(int x, int y, int *X, int *Y) {
+void counted_identity(int x, int y, int *X, int *Y) {
   xform_calls++;
   *X = x;
   *Y = y;
@@ -52,7 +52,7 @@ struct Picture {
     e.points = pts.data();
     pic.elements = &e;
   }
-  void draw(Frame &f) { cgm_render(&pic, f.fb(), identity); }
+  void draw(Frame &f) { cgm_render(&pic, f.fb(), counted_identity); }
 };
 
 TEST(CgmRender, TriangleRowsFollowQuarterPixelRounding) {

@@ -5,15 +5,85 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <numbers>
+#include <string_view>
 
-const std::vector<int> kMfFlashRows = {332,  400,  432,  500,  532,  600,  632,  900,  1000,
-                                       1248, 1300, 1316, 1400, 1416, 1432, 1500, 1516, 1600,
-                                       1616, 1632, 1700, 1732, 2242, 2320, 2462};
+#include "driver/script.h"
+
+namespace {
+
+// The demo's script (driver/script.def) as plain records: the music
+// positions are read from it, never copied.
+struct ScriptScene {
+  const char *id;
+  int first;
+};
+struct ScriptText {
+  int start;
+};
+struct ScriptFade {
+  int start, duration;
+  const char *from, *to;
+};
+constexpr ScriptScene kScenes[] = {
+#define ULV_SCENE(id, name, first, last) {#id, first},
+#include "driver/script.def"
+};
+constexpr ScriptText kTexts[] = {
+#define ULV_TEXT(x, y, text, start, duration) {start},
+#include "driver/script.def"
+};
+constexpr ScriptFade kFades[] = {
+#define ULV_FADE(start, duration, from, to) {start, duration, #from, #to},
+#include "driver/script.def"
+};
+
+// The index of the scene `id` in playing order; the table's size if none.
+constexpr size_t scene_index(std::string_view id) {
+  size_t i = 0;
+  while (i < std::size(kScenes) && kScenes[i].id != id) i++;
+  return i;
+}
+
+constexpr int scene_first(std::string_view id) { return kScenes[scene_index(id)].first; }
+
+// The row of the song (from its first, 64 rows an order) at a position.
+constexpr long song_row(int position) { return position / 100 * 64 + position % 100; }
+
+bool is_flash_palette(const char *pal) {
+  return std::strcmp(pal, "pal_bright") == 0 || std::strcmp(pal, "pal_white") == 0;
+}
+
+// The flash rows from the script: every short fade (at most 200 ms) into
+// the bright or the white palette from another one, the first text of each
+// of the gargoyle's bursts (texts two rows apart), and the portrait
+// switches; ascending.
+std::vector<int> script_flash_rows() {
+  std::vector<int> v;
+  for (const ScriptFade &f : kFades)
+    if (f.duration <= 200 && is_flash_palette(f.to) && std::strcmp(f.from, f.to) != 0) v.push_back(f.start);
+  const int gargoyle = scene_first("SCENE_GARGOYLE"), after = scene_first("SCENE_LETTERS");
+  for (const ScriptText &t : kTexts) {
+    if (t.start < gargoyle || t.start >= after) continue;
+    bool follows = false;
+    for (const ScriptText &u : kTexts) follows = follows || u.start == t.start - 2;
+    if (!follows) v.push_back(t.start);
+  }
+  v.push_back(PORTRAIT_DORL);
+  v.push_back(PORTRAIT_VESK);
+  std::sort(v.begin(), v.end());
+  v.erase(std::unique(v.begin(), v.end()), v.end());
+  return v;
+}
+
+}  // namespace
+
+const std::vector<int> kMfFlashRows = script_flash_rows();
 const std::vector<int> kMfAccentRows = [] {
   std::vector<int> v = kMfFlashRows;
-  v.push_back(232);
-  v.push_back(300);
+  v.push_back(scene_first("SCENE_TITLE"));
+  v.push_back(scene_first("SCENE_SKULL"));
   std::sort(v.begin(), v.end());
   return v;
 }();
@@ -23,7 +93,9 @@ namespace {
 constexpr int kN = 4096;   // FFT length: 10.8 Hz bins at 44100 Hz
 constexpr int kHop = kN / 2;
 constexpr double kRate = 44100.0;
-constexpr int kWormFrom = 11 * 64, kWormTo = 13 * 64;  // song rows of positions 1100..1299
+// The worm section: song rows of the worm strip, up to the next scene's first.
+constexpr long kWormFrom = song_row(scene_first("SCENE_WORMS"));
+constexpr long kWormTo = song_row(kScenes[scene_index("SCENE_WORMS") + 1].first);
 
 uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 uint16_t le16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
@@ -150,8 +222,6 @@ double side_mid_db(const std::vector<int16_t> &s, long from, long to) {
   }
   return mid > 0 ? 10 * std::log10(side / mid + 1e-12) : 0;
 }
-
-long song_row(int pos) { return pos / 100 * 64 + pos % 100; }
 
 // Level of a row: the louder of its first two 50 ms windows, dBFS.
 double row_level_db(const std::vector<int16_t> &s, long row) {

@@ -41,8 +41,9 @@ struct MfFigures {
   double dc_left = 0, dc_right = 0;  // mean value of each channel
 };
 
-// The rows of the song (order x 100 + row) where the picture flashes: the
-// first row of each flash pair and the gargoyle's text bursts.
+// The rows of the song (order x 100 + row) where the picture flashes, read
+// from the demo's script: the first row of each flash pair, the gargoyle's
+// text bursts and the portrait switches; ascending.
 extern const std::vector<int> kMfFlashRows;
 // Every row the music accents: the flash rows, the title hit and the drop.
 // A downbeat on one of these is not plain.
@@ -52,8 +53,8 @@ extern const std::vector<int> kMfAccentRows;
 // the reason in `err`.
 std::vector<int16_t> mf_read_wav(const std::string &path, std::string &err);
 
-// Measures interleaved stereo frames; the worm section is positions
-// 1100..1299 and flash rows are `flash_rows`.
+// Measures interleaved stereo frames; the worm section is the worm strip's
+// positions (the script's SCENE_WORMS) and flash rows are `flash_rows`.
 MfFigures mf_measure(const std::vector<int16_t> &s, const std::vector<int> &flash_rows = kMfFlashRows);
 
 // Frames of the loudness window at a row: 50 ms at 44100 Hz.
