@@ -6,6 +6,7 @@
 #include "fx/halftone.h"
 #include "fx/maf.h"
 #include "music/mzx.h"
+#include "vector/bare.h"
 #include "vector/wurms.h"
 
 #include <cstring>
@@ -19,6 +20,7 @@ void demo_startup_effects() {
   init_maf();
   greets_init();
   overlay_init();
+  bare_clearzbuf();  // the whole depth buffer once, here: the first frame with models clears only its own
 }
 
 void demo_convert_models() {

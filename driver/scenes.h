@@ -28,16 +28,22 @@ void greets_init();
 
 // Picture scenes.
 void strip_scroll(const uint8_t *strip, int32_t now);  // clears vbuf, strip in rows 80..159
-void panorama_window(int32_t now);                      // rows 0..198 of vbuf
-void panorama_mask(int32_t now);                        // rows 0..198 of vbuf
-void panorama_mask_words(int32_t now);  // the same, four pixels a word (vbuf word-aligned, little-endian)
+// The panorama's window at `now` under its mask (mask_pixel) in rows
+// 0..198 of vbuf, row 199 black; the _words form four pixels a word (vbuf
+// word-aligned, little-endian). panorama_mask_rows gives the mask's rows
+// at `now` for the models drawn over it (row 199 all zero).
+void panorama_masked(int32_t now);
+void panorama_masked_words(int32_t now);
+void panorama_mask_rows(int32_t now, const uint8_t *rows[200]);
 void overlay_rosic(uint8_t *out);                       // index 255 of rosic is transparent
 // Finds rosic's opaque words for overlay_rosic (which calls it if nobody
 // has); at start-up, so no frame pays for it.
 void overlay_init();
 
 // Model scenes.
-void spin_models(int32_t pos, int32_t now);
+// mask: null, or the rows (200 of 320 bytes or more) each pixel the models
+// write is masked by (bare_render_masked).
+void spin_models(int32_t pos, int32_t now, const uint8_t *const *mask = nullptr);
 void letter_wave(int32_t now, int32_t letters_start);
 // Horizontal offsets of the five letters, copied from letter_x_table at
 // start-up.

@@ -32,19 +32,19 @@ void spin_table(int32_t pos, int32_t now) {
 
 }  // namespace
 
-void spin_models(int32_t pos, int32_t now) {
+void spin_models(int32_t pos, int32_t now, const uint8_t *const *mask) {
   bare_clearzbuf();
   bare_loadidentity();
   spin_table(pos, now);
   bare_translate(float(3 * cr_sin(now * 0.0005)), 0, -19.0f);
   bare_rotatey(float(now * (1.0 / 1500)));
   bare_rotatex(float(now * (1.0 / 2013)));
-  bare_render(model(model1), vbuf, auxbuf);
+  bare_render_masked(model(model1), vbuf, auxbuf, mask);
   bare_loadidentity();
   bare_translate(float(2 * cr_sin(now * 0.0005 + 0.3)), 0, -18.5f);
   bare_rotatez(float(-now * (1.0 / 1910)));
   bare_rotatex(float(-now * 0.001));
-  bare_render(model(model1), vbuf, auxbuf);
+  bare_render_masked(model(model1), vbuf, auxbuf, mask);
 }
 
 void letter_wave(int32_t now, int32_t letters_start) {

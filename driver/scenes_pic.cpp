@@ -25,53 +25,148 @@ void strip_scroll(const uint8_t *strip, int32_t now) {
   }
 }
 
+namespace {
+
+const uint8_t black_row[FRAME_W] = {};  // row 199's mask: nothing shows there
+
+// Four pixels of the window under their mask bytes as one little-endian
+// word: each pixel times its mask byte's multiplier (at most 255 * 256, a
+// 16 x 16-bit multiply on the target), the products' high bytes put in
+// their lanes.
+[[maybe_unused]] uint32_t masked_word(const uint8_t *p, const uint8_t *m) {
+  const uint32_t r0 = uint32_t(mul_bottom(p[0], mask_weight(m[0])));
+  const uint32_t r1 = uint32_t(mul_bottom(p[1], mask_weight(m[1])));
+  const uint32_t r2 = uint32_t(mul_bottom(p[2], mask_weight(m[2])));
+  const uint32_t r3 = uint32_t(mul_bottom(p[3], mask_weight(m[3])));
+  return r0 >> 8 | (r1 & 0xFF00u) | (r2 >> 8) << 16 | (r3 & 0xFF00u) << 16;
+}
+
+}  // namespace
+
 // Rows 0..198 only: a window past column 800 runs on into the next
 // panorama row, and 199 rows keep the last byte read (at most 159518)
-// inside the 160000-byte panorama.
-void panorama_window(int32_t now) {
-  const int c = (now / 20) % 800;
-  for (int y = 0; y < 199; y++) std::memcpy(vbuf + y * FRAME_W, takamehta + c + 800 * y, FRAME_W);
+// inside the 160000-byte panorama and its mask.
+void panorama_mask_rows(int32_t now, const uint8_t *rows[FRAME_H]) {
+  const int m0 = (now / 10) % 800;  // twice the panorama's speed
+  for (int y = 0; y < FRAME_H - 1; y++) rows[y] = etumehta + m0 + 800 * y;
+  rows[FRAME_H - 1] = black_row;
 }
 
-// Four pixels a word (the frame word-aligned, little-endian): pixels 0 and
-// 2 and pixels 1 and 3 as two words of 16-bit lanes, each lane times its
-// mask byte's multiplier (at most 255 * 256, a 16 x 16-bit multiply on the
-// target), the results' high bytes put back in their lanes and stored as
-// one word.
-void panorama_mask_words(int32_t now) {
+#if defined(__arm__) && defined(__ARM_FEATURE_DSP)
+// panorama_masked_words' rows on the target: `rows` rows of 320 pixels into
+// dst, each a window of 320 bytes of the panorama and of the mask, the
+// next rows 800 bytes on. A line of eight words a burst (one STM, one
+// write-buffer entry: the frame is written, never read). Each word: four
+// pixels and mask bytes read as bytes (any alignment), the mask byte made
+// its multiplier (m + ((m + 1) >> 8)), one SMULBB each, the high bytes of
+// the products put in their lanes. r0 the frame, r1 the panorama, r2 the
+// mask, r4-r11 the line's words, r3, r12 and lr the pixel in flight; the
+// line's and the last row's ends on the stack.
+extern "C" void panorama_rows_arm(uint32_t *dst, const uint8_t *p, const uint8_t *m, int rows);
+asm(R"(
+        .text
+        .arm
+        .balign 4
+        .type   panorama_rows_arm, %function
+        .macro  PM_WORD rk
+        ldrb    r3, [r2], #1
+        ldrb    r12, [r1], #1
+        add     lr, r3, #1
+        add     r3, r3, lr, lsr #8
+        smulbb  \rk, r12, r3
+        ldrb    r3, [r2], #1
+        ldrb    r12, [r1], #1
+        mov     \rk, \rk, lsr #8
+        add     lr, r3, #1
+        add     r3, r3, lr, lsr #8
+        smulbb  r12, r12, r3
+        ldrb    r3, [r2], #1
+        bic     r12, r12, #0xFF
+        orr     \rk, \rk, r12
+        ldrb    r12, [r1], #1
+        add     lr, r3, #1
+        add     r3, r3, lr, lsr #8
+        smulbb  r12, r12, r3
+        ldrb    r3, [r2], #1
+        mov     r12, r12, lsr #8
+        orr     \rk, \rk, r12, lsl #16
+        ldrb    r12, [r1], #1
+        add     lr, r3, #1
+        add     r3, r3, lr, lsr #8
+        smulbb  r12, r12, r3
+        bic     r12, r12, #0xFF
+        orr     \rk, \rk, r12, lsl #16
+        .endm
+panorama_rows_arm:
+        push    {r4-r11, lr}
+        add     r3, r3, r3, lsl #2
+        add     r3, r0, r3, lsl #6
+        add     r4, r0, #320
+        push    {r3, r4}
+1:      PM_WORD r4
+        PM_WORD r5
+        PM_WORD r6
+        PM_WORD r7
+        PM_WORD r8
+        PM_WORD r9
+        PM_WORD r10
+        PM_WORD r11
+        stmia   r0!, {r4-r11}
+        ldr     r3, [sp, #4]
+        cmp     r0, r3
+        bne     1b
+        add     r1, r1, #480
+        add     r2, r2, #480
+        add     r3, r3, #320
+        str     r3, [sp, #4]
+        ldr     r3, [sp]
+        cmp     r0, r3
+        bne     1b
+        add     sp, sp, #8
+        pop     {r4-r11, pc}
+        .size   panorama_rows_arm, . - panorama_rows_arm
+        .purgem PM_WORD
+)");
+#endif
+
+// Four pixels a word (the frame word-aligned, little-endian): on the
+// target with the DSP multiplies a line of eight words a burst, by
+// panorama_rows_arm.
+void panorama_masked_words(int32_t now) {
+  static_assert(FRAME_W == 320);
+  const int c = (now / 20) % 800;
   const int m0 = (now / 10) % 800;
-  for (int y = 0; y < 199; y++) {
+#if defined(__arm__) && defined(__ARM_FEATURE_DSP)
+  panorama_rows_arm(reinterpret_cast<uint32_t *>(vbuf), takamehta + c, etumehta + m0, FRAME_H - 1);
+#else
+  for (int y = 0; y < FRAME_H - 1; y++) {
+    const uint8_t *p = takamehta + c + 800 * y;
     const uint8_t *m = etumehta + m0 + 800 * y;
     uint32_t *w = reinterpret_cast<uint32_t *>(vbuf + y * FRAME_W);
-    for (int x = 0; x < FRAME_W; x += 4, m += 4, w++) {
-      const uint32_t v = *w, even = v & 0x00FF00FFu, odd = (v >> 8) & 0x00FF00FFu;
-      const uint32_t r0 = uint32_t(mul_bottom(even, mask_weight(m[0])));
-      const uint32_t r1 = uint32_t(mul_bottom(odd, mask_weight(m[1])));
-      const uint32_t r2 = uint32_t(mul_top(even, mask_weight(m[2])));
-      const uint32_t r3 = uint32_t(mul_top(odd, mask_weight(m[3])));
-      *w = r0 >> 8 | (r1 & 0xFF00u) | (r2 >> 8) << 16 | (r3 & 0xFF00u) << 16;
-    }
+    for (int x = 0; x < FRAME_W; x += 4, p += 4, m += 4, w++) *w = masked_word(p, m);
   }
+#endif
+  std::memset(vbuf + (FRAME_H - 1) * FRAME_W, 0, FRAME_W);
 }
 
-// The mask read as it is stored, one byte a pixel (the picture's own 160 KB
-// rather than a table of multipliers twice its size), each byte made its
-// multiplier in registers (mask_weight). The target, with its single-cycle
-// 16-bit multiplies, takes the word form; elsewhere the compiler does
-// better with the bytes.
-void panorama_mask(int32_t now) {
+// The target, with its single-cycle 16-bit multiplies, takes the word form;
+// elsewhere the compiler does better with the bytes.
+void panorama_masked(int32_t now) {
 #if defined(__ARM_FEATURE_DSP)
   if (std::endian::native == std::endian::little && reinterpret_cast<uintptr_t>(vbuf) % 4 == 0) {
-    panorama_mask_words(now);
+    panorama_masked_words(now);
     return;
   }
 #endif
-  const int m0 = (now / 10) % 800;  // twice the panorama's speed
-  for (int y = 0; y < 199; y++) {
+  const int c = (now / 20) % 800;
+  const int m0 = (now / 10) % 800;
+  for (int y = 0; y < FRAME_H - 1; y++) {
+    const uint8_t *p = takamehta + c + 800 * y;
     const uint8_t *m = etumehta + m0 + 800 * y;
-    uint8_t *p = vbuf + y * FRAME_W;
-    for (int x = 0; x < FRAME_W; x++) p[x] = uint8_t((mask_weight(m[x]) * p[x]) >> 8);  // 0 gives 0
+    uint8_t *o = vbuf + y * FRAME_W;
+    for (int x = 0; x < FRAME_W; x++) o[x] = mask_pixel(p[x], m[x]);
   }
+  std::memset(vbuf + (FRAME_H - 1) * FRAME_W, 0, FRAME_W);
 }
 
 namespace {

@@ -80,10 +80,12 @@ void gargoyle_scene(int32_t pos, int32_t now) {
 }
 
 void spinning(int32_t pos, int32_t now) {
-  panorama_window(now);
-  spin_models(pos, now);
-  panorama_mask(now);
-  std::memset(vbuf + 199 * FRAME_W, 0, FRAME_W);
+  // Each pixel masked once, as it is written: the panorama straight into
+  // the frame, the models' pixels as they are drawn.
+  panorama_masked(now);
+  const uint8_t *mask[FRAME_H];
+  panorama_mask_rows(now, mask);
+  spin_models(pos, now, mask);
 }
 
 uint8_t *letters(int32_t pos, int32_t now) {

@@ -20,11 +20,6 @@ extern int32_t bare_matrix[4][4];
 // while z stays the eye-space depth. Scratch for one bare_render call.
 extern int32_t bare_verts[1000][3];
 
-// Per screen row, while one triangle is filled: leftmost x and rightmost x
-// (16.16) and the depths at those ends (16.16).
-enum { BARE_SPAN_LEFT, BARE_SPAN_RIGHT, BARE_SPAN_LEFT_Z, BARE_SPAN_RIGHT_Z };
-extern int32_t bare_spans[4][200];
-
 // Depth of each frame pixel (row * 320 + column), eye-space z in 16.16;
 // larger (less negative) is nearer. Cleared to BARE_ZCLEAR. Read-only
 // outside this module: the clear rewrites only what bare_render wrote.
@@ -61,3 +56,15 @@ extern void bare_clearzbuf();
 // outside 0..1000 draws nothing; a triangle with an index outside 0..N-1 is
 // skipped. A vertex at eye-space z = 0 projects as if at z = 1/65536.
 extern void bare_render(const int32_t *model, uint8_t *framebuffer, const uint8_t *colours);
+
+// A colour c under mask byte m: (w c) >> 8 with w = m, or 256 for m = 255
+// (255 keeps the colour, 0 gives 0). 255 becomes 256 without a test: only
+// m + 1 = 256 carries into bit 8.
+inline uint8_t bare_masked(uint8_t c, uint8_t m) { return uint8_t(((m + ((m + 1) >> 8)) * c) >> 8); }
+
+// bare_render with each pixel it writes masked: bare_masked(colour,
+// mask[y][x]) for the pixel at column x of row y. mask holds 200 rows of
+// at least 320 bytes each, or is null (bare_render). Only the pixels
+// written read their mask byte.
+extern void bare_render_masked(const int32_t *model, uint8_t *framebuffer, const uint8_t *colours,
+                               const uint8_t *const *mask);

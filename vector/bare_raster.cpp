@@ -12,7 +12,6 @@
 using namespace bare_fixed;
 
 int32_t bare_verts[1000][3];
-int32_t bare_spans[4][200];
 alignas(32) int32_t bare_zbuf[320 * 200];
 
 namespace {
@@ -77,56 +76,88 @@ int32_t advance(int32_t v, int32_t step, int64_t k) {
                               static_cast<uint32_t>(step) * static_cast<uint32_t>(k));
 }
 
-// Walks one edge, widening the spans of the rows 0..199 it crosses. On a
-// tie the value stored first stays.
-void walk_edge(const ScreenPoint &p, const ScreenPoint &q) {
-  if (p.y == q.y) return;
+// One edge over the rows it crosses on the screen, first..last (none when
+// last < first): x (16.16) and z at the row it has reached, and their steps
+// per row.
+struct Edge {
+  int32_t x, z, xstep, zstep;
+  int32_t first, last;
+};
+
+// The edge between p and q, from its upper end, at its first row on the
+// screen. A horizontal edge crosses no row.
+[[gnu::always_inline]] inline Edge make_edge(const ScreenPoint &p, const ScreenPoint &q) {
+  Edge e{0, 0, 0, 0, 0, -1};
+  if (p.y == q.y) return e;
   const ScreenPoint &t = p.y < q.y ? p : q;
   const ScreenPoint &b = p.y < q.y ? q : p;
   // dy >= 1 may exceed INT32_MAX only for ends far off the screen.
   const int64_t dy = static_cast<int64_t>(b.y) - t.y;
-  const int32_t xstep = static_cast<int32_t>(fdiv64(sub(shl16(b.x), shl16(t.x)), dy));
-  const int32_t zstep = static_cast<int32_t>(fdiv64(sub(b.z, t.z), dy));
+  e.xstep = static_cast<int32_t>(fdiv64(sub(shl16(b.x), shl16(t.x)), dy));
+  e.zstep = static_cast<int32_t>(fdiv64(sub(b.z, t.z), dy));
   // Rows above the screen are stepped over in one go.
   const int32_t first = std::max(t.y, 0), last = std::min(b.y, FRAME_H - 1);
-  if (first > last) return;
-  int32_t x = advance(shl16(t.x), xstep, static_cast<int64_t>(first) - t.y);
-  int32_t z = advance(t.z, zstep, static_cast<int64_t>(first) - t.y);
-  int32_t *left = bare_spans[BARE_SPAN_LEFT], *right = bare_spans[BARE_SPAN_RIGHT];
-  int32_t *left_z = bare_spans[BARE_SPAN_LEFT_Z], *right_z = bare_spans[BARE_SPAN_RIGHT_Z];
-  for (int y = first; y <= last; y++) {
-    if (x < left[y]) left[y] = x, left_z[y] = z;
-    if (x > right[y]) right[y] = x, right_z[y] = z;
-    x = add(x, xstep);
-    z = add(z, zstep);
-  }
+  if (first > last) return e;
+  e.first = first;
+  e.last = last;
+  e.x = advance(shl16(t.x), e.xstep, static_cast<int64_t>(first) - t.y);
+  e.z = advance(t.z, e.zstep, static_cast<int64_t>(first) - t.y);
+  return e;
 }
 
-// The depth-tested pixels of one span: the n pixels before zend and fend,
-// depth z at the first, z + dz at the next, and so on (wrapping as 32-bit
+bool crosses(const Edge &e, int y) { return e.first <= y && y <= e.last; }
+
+void step(Edge &e) {
+  e.x = add(e.x, e.xstep);
+  e.z = add(e.z, e.zstep);
+}
+
+#if defined(__arm__) && defined(__ARM_FEATURE_DSP)
+// fill_row's masked pixels on the target, i from -n up to 0, in registers
+// the compiler would otherwise spill inside the loop: the depth test, then
+// for a pixel written the colour index from -z (bits 10..17, as the top
+// byte of -z << 14), the mask byte made its multiplier (m + ((m + 1) >>
+// 8)) and one SMULBB. Loads are followed by independent instructions, so
+// no load's result is used by the next one.
+[[gnu::always_inline]] inline void masked_pixels_arm(int32_t *zend, uint8_t *fend, const uint8_t *mend, int i,
+                                                     uint32_t z, uint32_t dz, const uint8_t *colours) {
+  uint32_t t0, t1, t2;
+  asm volatile(
+      "1:     ldr     %[t0], [%[zend], %[i], lsl #2]\n"
+      "       rsb     %[t2], %[z], #0\n"
+      "       cmp     %[t0], %[z]\n"
+      "       bge     2f\n"
+      "       ldrb    %[t1], [%[mend], %[i]]\n"
+      "       mov     %[t2], %[t2], lsl #14\n"
+      "       ldrb    %[t0], [%[col], %[t2], lsr #24]\n"
+      "       add     %[t2], %[t1], #1\n"
+      "       add     %[t1], %[t1], %[t2], lsr #8\n"
+      "       smulbb  %[t0], %[t0], %[t1]\n"
+      "       str     %[z], [%[zend], %[i], lsl #2]\n"
+      "       mov     %[t0], %[t0], lsr #8\n"
+      "       strb    %[t0], [%[fend], %[i]]\n"
+      "2:     add     %[z], %[z], %[dz]\n"
+      "       adds    %[i], %[i], #1\n"
+      "       bne     1b\n"
+      : [i] "+r"(i), [z] "+r"(z), [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2)
+      : [dz] "r"(dz), [zend] "r"(zend), [fend] "r"(fend), [mend] "r"(mend), [col] "r"(colours)
+      : "cc", "memory");
+}
+#endif
+
+// Fills row y between the columns of l and r (16.16, both included), with
+// depths lz and rz at the ends: the depth-tested pixels from column xs to
+// xe, depth lz at the first, then lz + dz, and so on (wrapping as 32-bit
 // words). The colour index is bits 10..17 of -z (the same for an
-// arithmetic or a logical shift); u = -z << 14 holds them as its top byte
-// and steps by -dz << 14, which keeps them exact, so the index is u >> 24,
-// a shift the target's load does itself. The index counts up from -n to 0
-// and is also the loop's test; induction-variable rewriting is off here
-// because it would turn it back into two pointers and a compare.
-[[gnu::optimize("no-ivopts")]] void fill_span(int32_t *zend, uint8_t *fend, int n, uint32_t z, uint32_t dz,
-                                              const uint8_t *colours) {
-  uint32_t u = (0u - z) << 14;
-  const uint32_t du = dz << 14;
-  for (int i = -n; i != 0; i++, z += dz, u -= du) {
-    const int32_t zs = static_cast<int32_t>(z);
-    if (zend[i] < zs) {
-      fend[i] = colours[u >> 24];
-      zend[i] = zs;
-    }
-  }
-}
-
-// Fills one row's span between the two edge columns (both included).
-void fill_row(int y, uint8_t *framebuffer, const uint8_t *colours) {
-  int32_t &l = bare_spans[BARE_SPAN_LEFT][y];
-  int32_t &r = bare_spans[BARE_SPAN_RIGHT][y];
+// arithmetic or a logical shift). The pixel index counts up from -n to 0
+// and is also the loop's test (the callers turn induction-variable
+// rewriting off: it would make it two pointers and a compare). With a mask
+// row every pixel written is masked by the byte under it, read only where
+// the depth test passes.
+template <bool kMasked>
+[[gnu::always_inline]] inline void fill_row(int y, int32_t l, int32_t lz, int32_t r, int32_t rz,
+                                            uint8_t *framebuffer, const uint8_t *const *mask,
+                                            const uint8_t *colours) {
   if (r < 0 || l >= kRightEdge) return;
   // Clamping moves the ends but not their depths.
   if (l < 0) l = 0;
@@ -135,15 +166,74 @@ void fill_row(int y, uint8_t *framebuffer, const uint8_t *colours) {
   if (xe < xs) return;  // a row no edge reached
   if (xs / 8 < zbuf_lo[y]) zbuf_lo[y] = int16_t(xs / 8);
   if (xe / 8 > zbuf_hi[y]) zbuf_hi[y] = int16_t(xe / 8);
-  const int32_t zl = bare_spans[BARE_SPAN_LEFT_Z][y];
-  // Divides by the pixel count, not the step count.
-  const int32_t dz = fdiv(sub(bare_spans[BARE_SPAN_RIGHT_Z][y], zl), xe - xs + 1);
-  fill_span(bare_zbuf + FRAME_W * y + xe + 1, framebuffer + FRAME_W * y + xe + 1, xe - xs + 1,
-            static_cast<uint32_t>(zl), static_cast<uint32_t>(dz), colours);
+  const int n = xe - xs + 1;
+  // Divides by the pixel count (2..320, in the table), not the step count;
+  // a single pixel takes no step.
+  static_assert(FRAME_W < FDIV_TABLE);
+  const uint32_t dz = n > 1 ? static_cast<uint32_t>(fdiv_small(sub(rz, lz), n)) : 0;
+  uint32_t z = static_cast<uint32_t>(lz);
+  int32_t *const zend = bare_zbuf + FRAME_W * y + xe + 1;
+  uint8_t *const fend = framebuffer + FRAME_W * y + xe + 1;
+  const uint8_t *const mend = kMasked ? mask[y] + xe + 1 : nullptr;
+#if defined(__arm__) && defined(__ARM_FEATURE_DSP)
+  if constexpr (kMasked) {
+    masked_pixels_arm(zend, fend, mend, -n, z, dz, colours);
+    return;
+  }
+#endif
+  for (int i = -n; i != 0; i++, z += dz) {
+    const int32_t zs = static_cast<int32_t>(z);
+    if (zend[i] < zs) {
+      const uint8_t colour = colours[((0u - z) >> 10) & 255];
+      if constexpr (kMasked)
+        fend[i] = bare_masked(colour, mend[i]);
+      else
+        fend[i] = colour;
+      zend[i] = zs;
+    }
+  }
 }
 
-void draw_triangle(const ScreenPoint &a, const ScreenPoint &b, const ScreenPoint &c,
-                   uint8_t *framebuffer, const uint8_t *colours) {
+// A row's span from the edges that cross it, taken in the order a-b, b-c,
+// c-a: the leftmost x and the rightmost, each with its depth, the edge
+// taken first keeping a tie. A row no edge reaches gets no span.
+template <bool kMasked>
+[[gnu::optimize("no-ivopts")]] void general_row(int y, Edge (&e)[3], uint8_t *framebuffer,
+                                                const uint8_t *const *mask, const uint8_t *colours) {
+  int32_t l = kNoLeft, r = kNoRight, lz = 0, rz = 0;
+  for (Edge &k : e) {
+    if (!crosses(k, y)) continue;
+    if (k.x < l) l = k.x, lz = k.z;
+    if (k.x > r) r = k.x, rz = k.z;
+    step(k);
+  }
+  fill_row<kMasked>(y, l, lz, r, rz, framebuffer, mask, colours);
+}
+
+// Rows y..end crossed by the edges p and q alone, p the one taken first.
+// As neither span end can lie beyond the reset values (kNoLeft, kNoRight)
+// without failing the fill's tests, the two ends are plainly the lesser
+// and the greater, p keeping a tie.
+template <bool kMasked>
+[[gnu::optimize("no-ivopts")]] void two_edge_rows(int y, int end, Edge &p, Edge &q, uint8_t *framebuffer,
+                                                  const uint8_t *const *mask, const uint8_t *colours) {
+  int32_t px = p.x, pz = p.z, qx = q.x, qz = q.z;
+  const int32_t pxs = p.xstep, pzs = p.zstep, qxs = q.xstep, qzs = q.zstep;
+  for (; y <= end; y++) {
+    const bool pl = px <= qx, pr = px >= qx;
+    fill_row<kMasked>(y, pl ? px : qx, pl ? pz : qz, pr ? px : qx, pr ? pz : qz, framebuffer, mask, colours);
+    px = add(px, pxs), pz = add(pz, pzs);
+    qx = add(qx, qxs), qz = add(qz, qzs);
+  }
+  p.x = px, p.z = pz, q.x = qx, q.z = qz;
+}
+
+// Row by row. Every row of a triangle is crossed by its longest edge (in
+// rows) and one of the other two, and only the middle vertex's row by all
+// three: the runs of rows between take the two edges alone.
+template <bool kMasked>
+void draw_triangle(const ScreenPoint &a, const ScreenPoint &b, const ScreenPoint &c, uint8_t *framebuffer,
+                   const uint8_t *const *mask, const uint8_t *colours) {
   // Positive for counter-clockwise on screen (y down); zero area is not drawn.
   const int32_t facing =
       add(mul(sub(b.x, a.x), sub(a.y, c.y)), mul(sub(c.x, a.x), sub(b.y, a.y)));
@@ -152,17 +242,39 @@ void draw_triangle(const ScreenPoint &a, const ScreenPoint &b, const ScreenPoint
   const int32_t ymax = std::max({-1000000, a.y, b.y, c.y});
   if (ymax < 0 || ymin >= FRAME_H) return;
   const int ystart = std::max(ymin, 0), yend = std::min(ymax, FRAME_H - 1);
-  for (int y = ystart; y <= yend; y++) {
-    bare_spans[BARE_SPAN_LEFT][y] = kNoLeft;
-    bare_spans[BARE_SPAN_RIGHT][y] = kNoRight;
+  Edge e[3] = {make_edge(a, b), make_edge(b, c), make_edge(c, a)};
+  for (int y = ystart; y <= yend;) {
+    const bool on0 = crosses(e[0], y), on1 = crosses(e[1], y), on2 = crosses(e[2], y);
+    if (on0 + on1 + on2 != 2) {
+      general_row<kMasked>(y++, e, framebuffer, mask, colours);
+      continue;
+    }
+    Edge &p = on0 ? e[0] : e[1];                       // the earlier of the two
+    Edge &q = on2 ? e[2] : e[1];                       // the later
+    const Edge &o = on0 ? (on1 ? e[2] : e[1]) : e[0];  // the third, off this row
+    int end = std::min(p.last, q.last);
+    if (o.first > y && o.first <= end) end = o.first - 1;
+    two_edge_rows<kMasked>(y, end, p, q, framebuffer, mask, colours);
+    y = end + 1;
   }
-  walk_edge(a, b);
-  walk_edge(b, c);
-  walk_edge(c, a);
-  for (int y = ystart; y <= yend; y++) fill_row(y, framebuffer, colours);
 }
 
 ScreenPoint screen_point(int k) { return {bare_verts[k][0], bare_verts[k][1], bare_verts[k][2]}; }
+
+template <bool kMasked>
+void render(const int32_t *model, uint8_t *framebuffer, const uint8_t *colours, const uint8_t *const *mask) {
+  const int32_t n = model[0];
+  if (n < 0 || n > kMaxVerts) return;
+  transform(model + 1, n);
+  project_all(n);
+  const int32_t f = model[3 * n + 1];
+  const int32_t *tri = model + 3 * n + 2;
+  for (int32_t i = 0; i < f; i++, tri += 3) {
+    const int32_t a = tri[0], b = tri[1], c = tri[2];
+    if (a < 0 || a >= n || b < 0 || b >= n || c < 0 || c >= n) continue;
+    draw_triangle<kMasked>(screen_point(a), screen_point(b), screen_point(c), framebuffer, mask, colours);
+  }
+}
 
 }  // namespace
 
@@ -184,15 +296,13 @@ void bare_clearzbuf() {
 }
 
 void bare_render(const int32_t *model, uint8_t *framebuffer, const uint8_t *colours) {
-  const int32_t n = model[0];
-  if (n < 0 || n > kMaxVerts) return;
-  transform(model + 1, n);
-  project_all(n);
-  const int32_t f = model[3 * n + 1];
-  const int32_t *tri = model + 3 * n + 2;
-  for (int32_t i = 0; i < f; i++, tri += 3) {
-    const int32_t a = tri[0], b = tri[1], c = tri[2];
-    if (a < 0 || a >= n || b < 0 || b >= n || c < 0 || c >= n) continue;
-    draw_triangle(screen_point(a), screen_point(b), screen_point(c), framebuffer, colours);
-  }
+  render<false>(model, framebuffer, colours, nullptr);
+}
+
+void bare_render_masked(const int32_t *model, uint8_t *framebuffer, const uint8_t *colours,
+                        const uint8_t *const *mask) {
+  if (mask == nullptr)
+    render<false>(model, framebuffer, colours, nullptr);
+  else
+    render<true>(model, framebuffer, colours, mask);
 }
