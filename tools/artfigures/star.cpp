@@ -40,25 +40,38 @@ constexpr int W = 320, H = 200;
 
 bool covered(int i) { return bare_zbuf[i] != BARE_ZCLEAR; }
 
+// Background pixels that no 8-connected path of background links to the
+// frame's border. Outside the covered pixels' bounding box every background
+// pixel has a straight run of background to the border, and a path into the
+// box first enters it on its outermost ring, so only the box grown by one
+// pixel is searched, seeded from that ring.
 int enclosed_background(std::vector<int> &stack, std::vector<uint8_t> &seen) {
-  std::fill(seen.begin(), seen.end(), 0);
+  int x0 = W, y0 = H, x1 = -1, y1 = -1;
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++)
+      if (covered(y * W + x)) x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = y;
+  if (x1 < 0) return 0;
+  x0 = std::max(x0 - 1, 0), y0 = std::max(y0 - 1, 0), x1 = std::min(x1 + 1, W - 1), y1 = std::min(y1 + 1, H - 1);
   stack.clear();
-  for (int i = 0; i < W * H; i++) {
-    const int x = i % W, y = i / W;
-    if ((x == 0 || y == 0 || x == W - 1 || y == H - 1) && !covered(i)) seen[i] = 1, stack.push_back(i);
-  }
+  for (int y = y0; y <= y1; y++)
+    for (int x = x0; x <= x1; x++) {
+      const int i = y * W + x;
+      seen[i] = 0;
+      if ((x == x0 || y == y0 || x == x1 || y == y1) && !covered(i)) seen[i] = 1, stack.push_back(i);
+    }
   while (!stack.empty()) {
     const int i = stack.back();
     stack.pop_back();
     const int x = i % W, y = i / W;
-    for (int dy = -1; dy <= 1; dy++)
-      for (int dx = -1; dx <= 1; dx++) {
-        const int xx = x + dx, yy = y + dy, j = yy * W + xx;
-        if (xx >= 0 && yy >= 0 && xx < W && yy < H && !seen[j] && !covered(j)) seen[j] = 1, stack.push_back(j);
+    for (int yy = std::max(y - 1, y0); yy <= std::min(y + 1, y1); yy++)
+      for (int xx = std::max(x - 1, x0); xx <= std::min(x + 1, x1); xx++) {
+        const int j = yy * W + xx;
+        if (!seen[j] && !covered(j)) seen[j] = 1, stack.push_back(j);
       }
   }
   int n = 0;
-  for (int i = 0; i < W * H; i++) n += !covered(i) && !seen[i];
+  for (int y = y0; y <= y1; y++)
+    for (int x = x0; x <= x1; x++) n += !covered(y * W + x) && !seen[y * W + x];
   return n;
 }
 
