@@ -63,7 +63,10 @@ async function open(url) {
     '--user-data-dir=' + path.join(tmp, 'profile'), '--no-first-run', '--no-default-browser-check',
     '--disable-gpu', '--window-size=960,720', 'about:blank'];
   if (process.getuid() === 0) args.unshift('--no-sandbox');
-  browser = spawn('chromium', args, { stdio: ['ignore', 'ignore', 'pipe'], detached: true });
+  // Chromium puts its singleton socket in a folder of its own under TMPDIR
+  // and leaves it when killed: under tmp it goes with the rest.
+  browser = spawn('chromium', args, { stdio: ['ignore', 'ignore', 'pipe'], detached: true,
+    env: { ...process.env, TMPDIR: tmp } });
   const wsUrl = await new Promise((resolve, reject) => {
     let err = '';
     browser.stderr.on('data', d => {
