@@ -81,8 +81,8 @@ TEST_F(Halftone, OverlappingRimsSaturate) {
 // p + 85; cells under 4 draw nothing, sums saturate. Random pictures, from
 // dark to bright, at levels that leave cells between none and all full.
 TEST_F(Halftone, EqualsTheDotRuleOnRandomPictures) {
-  uint32_t seed = 99;
-  auto draw = [&seed]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  uint32_t state = 99;
+  auto draw = [&state]() { return (state = state * 1103515245u + 12345u) >> 16; };
   for (int round = 0; round < 12; round++) {
     const int level = round < 4 ? 60 + 60 * round : round < 8 ? 255 : 600 * round;
     const int top = 64 + 16 * round;
@@ -141,8 +141,8 @@ TEST(HalftoneSmall, DotsAreClippedAtTheRightAndBottomEdges) {
 // dot's brightness comes from the picture before any dot.
 TEST_F(Halftone, InPlaceEqualsDrawingOntoACopy) {
   std::vector<uint8_t> pic(64000);
-  uint32_t seed = 12345;
-  for (uint8_t &b : pic) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+  uint32_t state = 12345;
+  for (uint8_t &b : pic) b = uint8_t((state = state * 1103515245u + 12345u) >> 24);
   for (int level : {40, 255, 700, 65280}) {
     std::vector<uint8_t> src(pic), copy(pic);
     halftone(copy.data(), src.data(), level);

@@ -111,8 +111,8 @@ TEST_F(Writer, AdditionSaturates) {
 // random images, read from each of the four byte alignments, at windows
 // inside the frame and cut at its top, bottom and ends.
 TEST_F(Writer, SparseCaptionsEqualTheByteRule) {
-  uint32_t seed = 7;
-  auto draw = [&seed]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+  uint32_t state = 7;
+  auto draw = [&state]() { return (state = state * 1664525u + 1013904223u) >> 8; };
   std::vector<uint8_t> store(196 * 120 + 4), before(64000);
   const int windows[][2] = {{0, 60}, {3, 61}, {125, 0}, {-7, -30}, {200, 150}, {1, 199}};
   for (int align = 0; align < 4; align++)

@@ -170,8 +170,8 @@ TEST(GreetsSpan, EqualsTheFormulaOverEveryPath) {
   std::vector<uint8_t> tex(N), lead(GREETS_LEAD + 65536, 0), img(COUNT);
   std::vector<uint16_t> uv(COUNT + 2);
   std::vector<uint8_t> dst(COUNT + 4 + GUARD);
-  uint32_t seed = 1;
-  auto draw = [&seed]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+  uint32_t state = 1;
+  auto draw = [&state]() { return (state = state * 1664525u + 1013904223u) >> 8; };
   for (auto &t : tex) t = uint8_t(draw());
   std::memcpy(lead.data() + GREETS_LEAD, tex.data(), 65536);
   const int32_t offsets[] = {0, 1, N - 65536, N - 65535, -1, -255, -GREETS_LEAD, -GREETS_LEAD - 1, 1 << 20};
