@@ -87,7 +87,16 @@ int main(int argc, char **argv) {
   // under Xvfb) that renders the whole window on the CPU, several times the
   // cost of the demo; and it enlarges linearly unless told otherwise.
   screen_sdl2_environment(opt.scale);
-  SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);
+  // Video first and the sound apart: SDL 2 (under sdl12-compat) undoes the
+  // whole of an SDL_Init one part of which failed, as the sound's does
+  // without a device, and video started later by the first mode cannot
+  // tell the display's size. Classic SDL 1.2 starts video before sound
+  // either way. No timer subsystem: the music is driven by the sound
+  // device, and classic SDL 1.2's timer thread wakes every millisecond
+  // whether a timer is set or not (2.5% of a core here); the timer-driven
+  // mode starts it itself (mzx_start).
+  SDL_Init(SDL_INIT_VIDEO);
+  SDL_InitSubSystem(SDL_INIT_AUDIO);
   if (const char *unseen = unseen_video_driver()) {
     std::fprintf(stderr,
                  "ulvenor: no display to show the demo on (SDL has only its %s video driver): set DISPLAY, "
@@ -109,7 +118,7 @@ int main(int argc, char **argv) {
   if (loop_device_dropped) {
     // Closing a device that never played waits for its thread, maybe for
     // ever: close the window only and leave the device to the system.
-    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     std::fflush(stdout);
     std::_Exit(status);
   }
