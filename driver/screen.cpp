@@ -5,6 +5,7 @@
 #include "assets/assets.h"
 #include "driver/demo.h"
 #include "driver/loop.h"
+#include "driver/sdl2_window.h"
 #include "maths/words.h"
 
 #include <SDL.h>
@@ -19,6 +20,7 @@ int screen_scale = 1;
 int screen_left = 0;
 int screen_top = 0;
 bool screen_fullscreen = false;
+bool screen_sdl2_direct = true;
 
 namespace {
 
@@ -55,12 +57,12 @@ void free_wide() {
   from16 = to_wide = nullptr;
 }
 
-// Makes the conversion surfaces for a 32-bit scr; returns 0 if it cannot.
-int make_wide() {
+// Makes the conversion surfaces for 32-bit pixels of the given masks (scr's,
+// or SDL 2's window surface's); returns 0 if it cannot.
+int make_wide(uint32_t rmask, uint32_t gmask, uint32_t bmask, uint32_t amask) {
   free_wide();
   from16 = SDL_CreateRGBSurface(SDL_SWSURFACE, 256, 1, 16, 0xF800, 0x07E0, 0x001F, 0);
-  const SDL_PixelFormat *f = scr->format;
-  to_wide = SDL_CreateRGBSurface(SDL_SWSURFACE, 256, 1, 32, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+  to_wide = SDL_CreateRGBSurface(SDL_SWSURFACE, 256, 1, 32, rmask, gmask, bmask, amask);
   wide_stale = true;
   return from16 && to_wide;
 }
@@ -71,7 +73,51 @@ void update_wide() {
   std::memcpy(from16->pixels, pixtab, sizeof pixtab);
   SDL_BlitSurface(from16, nullptr, to_wide, nullptr);
   std::memcpy(wide, to_wide->pixels, sizeof wide);
+  // The bits outside the colours are left 0, as SDL 2 leaves them in a
+  // window pixel (SDL's blit may set them; no display shows them).
+  const SDL_PixelFormat *f = to_wide->format;
+  for (uint32_t &v : wide) v &= f->Rmask | f->Gmask | f->Bmask;
   wide_stale = false;
+}
+
+// Over SDL 2, every mode drawn straight into SDL 2's window surface (see
+// driver/sdl2_window.h): the frame is scaled into `view` as it would be
+// into scr, enlarged `direct_factor` times more where SDL 2 enlarges scr
+// (SDL12COMPAT_WINDOW_SCALING), through `wide` when the window has 32 bits,
+// and the picture's rectangle sent; never an SDL 1.2 update, which would
+// have sdl12-compat paint its own texture over it. scr is then never shown.
+bool direct;
+bool direct_whole;  // the next present clears and sends the whole surface
+int direct_factor;  // view's size over scr's: 1, or SDL 2's own enlargement
+sdl2_view view;
+
+bool rgb565(const sdl2_view &v) { return v.rmask == 0xF800 && v.gmask == 0x07E0 && v.bmask == 0x001F; }
+
+// The window surface for this frame, or false when it is gone or no longer
+// a whole enlargement of scr in a pixel format present can write: 32 bits,
+// or the RGB565 of a 16-bit scr, pixtab's own.
+bool direct_view() {
+  if (!sdl2_window_surface(&view) || view.w % scr->w || view.h % scr->h) return false;
+  const int k = view.w / scr->w;
+  const bool fits = view.h == scr->h * k &&
+                    (view.bytes == 4 || (view.bytes == 2 && rgb565(view) && scr->format->BytesPerPixel == 2));
+  if (fits) direct_factor = k;
+  return fits;
+}
+
+// Takes the direct path for the mode just set if it can; returns direct.
+bool open_direct() {
+  direct = over_sdl2 && screen_sdl2_direct && direct_view();
+  direct_whole = direct;
+  return direct;
+}
+
+// SDL 2 makes a new window surface when the window's size changes: when it
+// no longer fits, the frames go back to sdl12-compat.
+bool direct_still() {
+  const int k = direct_factor, bytes = view.bytes;
+  direct = direct_view() && direct_factor == k && view.bytes == bytes;
+  return direct;
 }
 
 // What the window shows now: the frame and the pixtab it was converted
@@ -113,6 +159,13 @@ bool skip_update(const uint8_t *out) {
 int mode_bpp(int scale, Uint32 flags) {
   if (scale == 1 && flags == 0) return 16;  // the plain window, as designed
   return display_bpp == 32 ? 32 : 16;
+}
+
+// Blackens the whole window surface and sends it.
+void clear_direct() {
+  for (int y = 0; y < view.h; y++) std::memset(view.pixels + size_t(y) * view.pitch, 0, size_t(view.w) * view.bytes);
+  sdl2_window_update(0, 0, view.w, view.h);
+  direct_whole = false;
 }
 
 void clear_window() {
@@ -158,8 +211,12 @@ int set_mode(bool fullscreen) {
   const mode m = choose_mode(fullscreen);
   scr = SDL_SetVideoMode(m.w, m.h, mode_bpp(m.scale, m.flags), m.flags);
   if (!scr) return 0;
-  const int bytes = scr->format->BytesPerPixel;
-  if (bytes == 4 ? !make_wide() : bytes != 2) return 0;
+  const SDL_PixelFormat *f = scr->format;
+  if (f->BytesPerPixel != 2 && f->BytesPerPixel != 4) return 0;
+  // `wide` for whatever 32-bit surface the frames go into.
+  if (open_direct() ? view.bytes == 4 && !make_wide(view.rmask, view.gmask, view.bmask, 0)
+                    : f->BytesPerPixel == 4 && !make_wide(f->Rmask, f->Gmask, f->Bmask, f->Amask))
+    return 0;
   screen_scale = m.scale;
   shown_valid = false;
   screen_fullscreen = fullscreen;
@@ -168,6 +225,10 @@ int set_mode(bool fullscreen) {
   screen_top = scr->h > AREA_H * m.scale ? (scr->h - AREA_H * m.scale) / 2 : 0;
   // The only writes outside the picture: the bands and the border.
   clear_window();
+  if (direct) {
+    clear_direct();
+    return 1;
+  }
   // The plain window never updates its bands: its picture rectangle is all
   // it ever sends, as it always did.
   if (m.scale != 1 || m.flags != 0 || m.sdl_scale != 1) SDL_UpdateRect(scr, 0, 0, 0, 0);
@@ -184,6 +245,7 @@ void dress_window() {
 // Returns 0, with SDL's reason, when video cannot be opened again.
 int reopen_video() {
   free_wide();
+  direct = false;  // its window goes with SDL 2's video
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   scr = nullptr;
   return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
@@ -263,7 +325,12 @@ int screen_toggle_fullscreen() {
   return 0;
 }
 
-void screen_show_again() { shown_valid = false; }
+void screen_show_again() {
+  shown_valid = false;
+  direct_whole = direct;
+}
+
+bool screen_presents_direct() { return direct; }
 
 const SDL_PixelFormat *screen_pixtab_format() {
   return scr->format->BytesPerPixel == 2 || !from16 ? scr->format : from16->format;
@@ -395,6 +462,20 @@ void convert_frame_scaled_wide(const uint8_t *out, const uint32_t *tab, uint8_t 
 
 void present(const uint8_t *out) {
   if (skip_update(out)) return;
+  if (direct && !direct_still()) SDL_UpdateRect(scr, 0, 0, 0, 0);  // back to sdl12-compat: bands and all
+  if (direct) {
+    if (direct_whole) clear_direct();
+    const int k = direct_factor, s = screen_scale * k, left = screen_left * k, top = screen_top * k;
+    uint8_t *area = view.pixels + size_t(top) * view.pitch + size_t(left) * view.bytes;
+    if (view.bytes == 4) {
+      update_wide();
+      convert_frame_scaled_wide(out, wide, area, view.pitch, s);
+    } else {
+      convert_frame_scaled(out, area, view.pitch, s);
+    }
+    sdl2_window_update(left, top + FRAME_TOP * s, FRAME_W * s, FRAME_H * s);
+    return;
+  }
   uint8_t *pixels = static_cast<uint8_t *>(scr->pixels);
   if (screen_scale == 1 && screen_left == 0 && screen_top == 0 && scr->format->BytesPerPixel == 2) {
     // The plain 320x240 window. The surface's own pitch: a window whose

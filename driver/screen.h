@@ -30,6 +30,13 @@ extern int screen_scale;       // 1..SCREEN_MAXSCALE
 extern int screen_left;        // window pixels left of the picture area
 extern int screen_top;         // window rows above the picture area
 extern bool screen_fullscreen;
+// Over sdl12-compat, full screen is drawn straight into SDL 2's window
+// surface and only the picture's rectangle sent, as classic SDL 1.2 sends
+// it (driver/sdl2_window.h), when this is true (the default) and SDL 2's
+// software renderer shows the window; false leaves every frame to
+// sdl12-compat, which clears and converts the whole display for each one.
+// Read when a mode is set.
+extern bool screen_sdl2_direct;
 
 // The largest integer scale, 1..SCREEN_MAXSCALE, at which the 320x240 area
 // fits a display of w x h pixels (1 when it does not fit at all).
@@ -83,6 +90,9 @@ void present(const uint8_t *out);
 // The next present sends its frame even if unchanged (the window was
 // exposed and may have lost its picture).
 void screen_show_again();
+// Whether the frames of the current mode go straight into SDL 2's window
+// surface (see screen_sdl2_direct).
+bool screen_presents_direct();
 
 // The pixel format of pixtab's values: the window's when it has 16 bits,
 // else RGB565, which present converts to the window's format (exactly as

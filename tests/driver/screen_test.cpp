@@ -13,6 +13,7 @@
 #include "driver/loop.h"
 #include "driver/options.h"
 #include "driver/screen.h"
+#include "driver/sdl2_window.h"
 
 namespace {
 
@@ -98,10 +99,12 @@ class Screen : public ::testing::Test {
 };
 
 TEST_F(Screen, WindowAtScaleAndFullScreenBackAndForth) {
+  const SDL_VideoInfo *info = SDL_GetVideoInfo();
+  const int bits = info->vfmt->BitsPerPixel == 32 ? 32 : 16;  // a scaled window takes a 32-bit display's depth
   ASSERT_EQ(screen_open(3, false), 1) << SDL_GetError();
   EXPECT_EQ(scr->w, 960);
   EXPECT_EQ(scr->h, 720);
-  EXPECT_EQ(scr->format->BitsPerPixel, 16);
+  EXPECT_EQ(scr->format->BitsPerPixel, bits);
   EXPECT_EQ(screen_scale, 3);
   EXPECT_FALSE(screen_fullscreen);
   map_palette(pal_white);
@@ -130,6 +133,97 @@ TEST_F(Screen, PlainWindowByDefault) {
   EXPECT_EQ(scr->h, 240);
   EXPECT_EQ(scr->format->BitsPerPixel, 16);
   EXPECT_EQ(scr->flags & SDL_FULLSCREEN, 0u);
+}
+
+// What the window shows, row by row without padding: SDL 2's window
+// surface, the image its display is sent (empty when there is none).
+std::vector<uint8_t> window_image() {
+  sdl2_view v;
+  if (!sdl2_window_surface(&v)) return {};
+  std::vector<uint8_t> img;
+  for (int y = 0; y < v.h; y++)
+    img.insert(img.end(), v.pixels + size_t(y) * v.pitch, v.pixels + size_t(y) * v.pitch + size_t(v.w) * v.bytes);
+  return img;
+}
+
+size_t first_difference(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
+  size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) i++;
+  return i;
+}
+
+// Over sdl12-compat (the suite runs on it as driver_screen_compat) every
+// mode is drawn straight into SDL 2's window surface, and the window shows
+// exactly what sdl12-compat itself shows of the same frame, bands and all:
+// the plain window, a window that SDL 2 enlarges 3 times, full screen, and
+// full screen again after F11 out and back. On classic SDL 1.2 there is no
+// such path.
+TEST_F(Screen, StraightIntoSdl2IsWhatSdl12CompatShows) {
+  const bool compat = SDL_Linked_Version()->patch >= 50;
+  if (std::getenv("ULV_WANT_SDL12_COMPAT")) {
+    ASSERT_TRUE(compat) << "classic SDL 1.2 was loaded";
+  }
+  if (!compat) {
+    ASSERT_EQ(screen_open(1, true), 1) << SDL_GetError();
+    EXPECT_FALSE(screen_presents_direct());
+    EXPECT_TRUE(window_image().empty());
+    return;
+  }
+  const char *names[] = {"SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION", "SDL12COMPAT_SCALE_METHOD",
+                         "SDL12COMPAT_WINDOW_SCALING"};
+  std::vector<std::pair<std::string, std::string>> saved;
+  for (const char *n : names)
+    if (const char *v = std::getenv(n)) saved.emplace_back(n, v);
+  static uint8_t pal[768];
+  for (int i = 0; i < 768; i++) pal[i] = uint8_t(i * 37 + i / 3);
+  std::vector<uint8_t> frame(FRAME_BYTES);
+  for (int i = 0; i < FRAME_BYTES; i++) frame[i] = uint8_t(i * 7 + i / 320 * 13);
+  // What the window shows of the frame in a fresh mode of `scale` (0: full
+  // screen), drawn straight or by sdl12-compat.
+  auto shown = [&](int scale, bool straight) {
+    unsetenv("SDL12COMPAT_WINDOW_SCALING");
+    screen_sdl2_environment(scale);
+    screen_sdl2_direct = straight;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    EXPECT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    EXPECT_EQ(screen_open(scale ? scale : 1, scale == 0), 1) << SDL_GetError();
+    EXPECT_EQ(screen_presents_direct(), straight);
+    map_palette(pal);
+    present(frame.data());
+    // sdl12-compat shows an update at most once a display refresh, the
+    // rest when events are next read.
+    if (!straight) {
+      SDL_Delay(50);
+      SDL_PumpEvents();
+    }
+    return window_image();
+  };
+  for (int scale : {1, 3, 0}) {
+    const std::vector<uint8_t> theirs = shown(scale, false), ours = shown(scale, true);
+    ASSERT_FALSE(theirs.empty()) << "scale " << scale;
+    sdl2_view v;
+    ASSERT_TRUE(sdl2_window_surface(&v));
+    EXPECT_EQ(v.w, scale ? 320 * scale : scr->w) << "scale " << scale;
+    size_t lit = 0;
+    for (uint8_t b : ours) lit += b != 0;
+    EXPECT_GT(lit, ours.size() / (scale ? 2 : 4)) << "scale " << scale;
+    EXPECT_TRUE(ours == theirs) << "scale " << scale << ": the window differs from what sdl12-compat shows from byte "
+                                << first_difference(ours, theirs) << " of " << ours.size();
+    if (scale) continue;
+    EXPECT_GT(scr->w, 320 * screen_scale);  // a display wider than the area: bands left and right too
+    ASSERT_EQ(screen_toggle_fullscreen(), 1);
+    EXPECT_TRUE(screen_presents_direct());
+    EXPECT_FALSE(screen_fullscreen);
+    ASSERT_EQ(screen_toggle_fullscreen(), 1);
+    EXPECT_TRUE(screen_presents_direct());
+    present(frame.data());
+    const std::vector<uint8_t> again = window_image();
+    EXPECT_TRUE(again == theirs) << "after F11 twice the window differs from byte "
+                                 << first_difference(again, theirs) << " of " << again.size();
+  }
+  screen_sdl2_direct = true;
+  for (const char *n : names) unsetenv(n);
+  for (const auto &[n, v] : saved) setenv(n.c_str(), v.c_str(), 1);
 }
 
 // The environment for SDL 1.2 over SDL 2: set where the user left it

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The demo on a desktop: --scale 3 shows the very frame of the plain window
-# enlarged, full screen switches on and off with F11 and Alt+Enter while the
+# The demo on a desktop: --scale 3 and --fullscreen show the very frame of
+# the plain window enlarged, full screen switches on and off with F11 and Alt+Enter while the
 # demo plays on, centred on black, and SIGTERM and SIGINT end it like
 # Escape: status 0, the banner alone on standard output.
 # With LIBDIR the demo runs on the SDL 1.2 there (see use_sdl12).
@@ -18,16 +18,17 @@ check_banner() {
 }
 
 # Runs the demo ($@) on the stepped clock of fake_ticks, without sound, and
-# grabs its window into $E2E_TMP/$name.png once the picture stands still.
+# grabs its window (or what GRAB names: root, the whole screen) into
+# $E2E_TMP/$name.png once the picture stands still.
 frozen_shot() {
   local name=$1 size=$2 win
   shift 2
   LD_PRELOAD="$FAKE_TICKS" SDL_AUDIODRIVER=nosuchdriver "$ULVENOR" "$@" >"$E2E_TMP/out" 2>"$E2E_TMP/err" &
   DEMO_PID=$!
   win=$(find_window "Ulvenor Tarquel" 20) || fail "$name: no window"
-  [ "$(window_size "$win")" = "$size" ] || fail "$name: window is $(window_size "$win"), not $size"
+  wait_size "$win" 10 "$size" || fail "$name: window is $(window_size "$win"), not $size"
   sleep 5  # the clock's last step comes 4 s after the music starts
-  grab_still "$win" "$E2E_TMP/$name.png" 20 || fail "$name: the picture does not stand still"
+  grab_still "${GRAB:-$win}" "$E2E_TMP/$name.png" 20 || fail "$name: the picture does not stand still"
   kill -TERM "$DEMO_PID"
   wait_exit "$DEMO_PID" 10 || fail "$name: SIGTERM did not end it within 10 s"
   DEMO_PID=""
@@ -41,6 +42,15 @@ lit=$("$CHECK" enlarged "$E2E_TMP/plain.png" "$E2E_TMP/scale3.png" 3) ||
   fail "the 3x picture is not the plain one enlarged: $lit"
 [ "$lit" -ge 100 ] || fail "the compared frame is nearly black ($lit per mille lit)"
 echo "--scale 3: 960x720, the plain frame enlarged exactly ($lit per mille lit)"
+# Full screen from the start on the 1280x1024 screen: scale 4, the
+# 1280x960 area 32 rows down, black above and below it. Classic SDL 1.2
+# shows full screen in a window of its own, not the titled one: the screen
+# is what is grabbed.
+GRAB=root frozen_shot full 1280x1024 --fullscreen
+lit=$("$CHECK" enlarged "$E2E_TMP/plain.png" "$E2E_TMP/full.png" 4 0 32) ||
+  fail "full screen is not the plain picture enlarged 4 times, 32 rows down: $lit"
+out=$("$CHECK" black-outside "$E2E_TMP/full.png" 0 32 1280 960) || fail "full screen: outside the area $out"
+echo "--fullscreen: 1280x1024, the plain frame enlarged 4 times exactly, centred on black"
 
 # Full screen and back while the demo plays on its real clock. The screen
 # is 1280x1024: scale 4, the 1280x960 area 32 rows down, its picture rows

@@ -13,10 +13,11 @@
 //     status 1 when there is none.
 //   e2e_check nonsilent FILE
 //     prints the number of 16-bit samples that are not 0.
-//   e2e_check enlarged SMALL BIG SCALE
+//   e2e_check enlarged SMALL BIG SCALE [X Y]
 //     status 0 when the PNG BIG is SMALL with every pixel made a SCALE x
 //     SCALE block; prints the per mille of SMALL's pixels brighter than 16,
-//     or where the first difference is.
+//     or where the first difference is. With X Y, that enlarged picture is
+//     the part of BIG from (X, Y), which may be larger.
 //   e2e_check black-outside FILE X Y W H
 //     status 0 when every pixel of FILE outside the rectangle is black.
 //   e2e_check grab WINDOW FILE
@@ -150,21 +151,24 @@ int png_stats(const char *path) {
   return 0;
 }
 
-int enlarged(const char *small_path, const char *big_path, int scale) {
+int enlarged(const char *small_path, const char *big_path, int scale, int left = 0, int top = 0, bool part = false) {
   Rgb a, b;
   if (!load_rgb(small_path, a) || !load_rgb(big_path, b) || scale < 1) {
     std::fprintf(stderr, "cannot read %s or %s as 8-bit RGB\n", small_path, big_path);
     return 2;
   }
-  if (b.w != a.w * scale || b.h != a.h * scale) {
-    std::printf("%dx%d is not %dx%d times %d\n", b.w, b.h, a.w, a.h, scale);
+  const int w = a.w * scale, h = a.h * scale;
+  if (part ? left < 0 || top < 0 || b.w < left + w || b.h < top + h : b.w != w || b.h != h) {
+    std::printf("%dx%d %s %dx%d times %d at %d,%d\n", b.w, b.h, part ? "cannot hold" : "is not", a.w, a.h, scale,
+                left, top);
     return 1;
   }
-  for (int y = 0; y < b.h; y++)
-    for (int x = 0; x < b.w; x++)
-      if (std::memcmp(b.at(x, y), a.at(x / scale, y / scale), 3)) {
-        const unsigned char *p = b.at(x, y), *q = a.at(x / scale, y / scale);
-        std::printf("differs at %d,%d: %d %d %d, not %d %d %d\n", x, y, p[0], p[1], p[2], q[0], q[1], q[2]);
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++)
+      if (std::memcmp(b.at(left + x, top + y), a.at(x / scale, y / scale), 3)) {
+        const unsigned char *p = b.at(left + x, top + y), *q = a.at(x / scale, y / scale);
+        std::printf("differs at %d,%d: %d %d %d, not %d %d %d\n", left + x, top + y, p[0], p[1], p[2], q[0], q[1],
+                    q[2]);
         return 1;
       }
   long lit = 0;
@@ -346,11 +350,13 @@ int main(int argc, char **argv) {
   if (cmd == "same-audio" && argc == 6) return same_audio(argv[2], argv[3], std::atol(argv[4]), std::atol(argv[5]));
   if (cmd == "nonsilent" && argc == 3) return nonsilent(argv[2]);
   if (cmd == "enlarged" && argc == 5) return enlarged(argv[2], argv[3], std::atoi(argv[4]));
+  if (cmd == "enlarged" && argc == 7)
+    return enlarged(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), true);
   if (cmd == "grab" && argc == 4) return grab(argv[2], argv[3]);
   if (cmd == "black-outside" && argc == 7)
     return black_outside(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]));
   std::fprintf(stderr,
                "usage: e2e_check png FILE | same-audio DISK WAV BYTES BLOCK | nonsilent FILE\n"
-               "       | enlarged SMALL BIG SCALE | black-outside FILE X Y W H | grab WINDOW FILE\n");
+               "       | enlarged SMALL BIG SCALE [X Y] | black-outside FILE X Y W H | grab WINDOW FILE\n");
   return 2;
 }
