@@ -140,10 +140,10 @@ TEST_F(Screen, PlainWindowByDefault) {
 std::vector<uint8_t> window_image() {
   sdl2_view v;
   if (!sdl2_window_surface(&v)) return {};
-  std::vector<uint8_t> img;
+  std::vector<uint8_t> rows;
   for (int y = 0; y < v.h; y++)
-    img.insert(img.end(), v.pixels + size_t(y) * v.pitch, v.pixels + size_t(y) * v.pitch + size_t(v.w) * v.bytes);
-  return img;
+    rows.insert(rows.end(), v.pixels + size_t(y) * v.pitch, v.pixels + size_t(y) * v.pitch + size_t(v.w) * v.bytes);
+  return rows;
 }
 
 size_t first_difference(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
