@@ -463,19 +463,26 @@ void convert_frame_scaled_wide(const uint8_t *out, const uint32_t *tab, uint8_t 
   scale_frame(out, tab, pixels, pitch, scale);
 }
 
+namespace {
+// The frame at scale s into `area` (the top left corner of the picture
+// area in a surface of `bytes` per pixel and `pitch` bytes per row).
+void draw_scaled(const uint8_t *out, uint8_t *area, int pitch, int bytes, int s) {
+  if (bytes == 4) {
+    update_wide();
+    convert_frame_scaled_wide(out, wide, area, pitch, s);
+  } else {
+    convert_frame_scaled(out, area, pitch, s);
+  }
+}
+}  // namespace
+
 void present(const uint8_t *out) {
   if (skip_update(out)) return;
   if (direct && !direct_still()) SDL_UpdateRect(scr, 0, 0, 0, 0);  // back to sdl12-compat: bands and all
   if (direct) {
     if (direct_whole) clear_direct();
     const int k = direct_factor, s = screen_scale * k, left = screen_left * k, top = screen_top * k;
-    uint8_t *area = view.pixels + size_t(top) * view.pitch + size_t(left) * view.bytes;
-    if (view.bytes == 4) {
-      update_wide();
-      convert_frame_scaled_wide(out, wide, area, view.pitch, s);
-    } else {
-      convert_frame_scaled(out, area, view.pitch, s);
-    }
+    draw_scaled(out, view.pixels + size_t(top) * view.pitch + size_t(left) * view.bytes, view.pitch, view.bytes, s);
     sdl2_window_update(left, top + FRAME_TOP * s, FRAME_W * s, FRAME_H * s);
     return;
   }
@@ -489,13 +496,7 @@ void present(const uint8_t *out) {
   }
   const int s = screen_scale, bytes = scr->format->BytesPerPixel;
   if (SDL_MUSTLOCK(scr)) SDL_LockSurface(scr);
-  uint8_t *area = pixels + size_t(screen_top) * scr->pitch + size_t(screen_left) * bytes;
-  if (bytes == 4) {
-    update_wide();
-    convert_frame_scaled_wide(out, wide, area, scr->pitch, s);
-  } else {
-    convert_frame_scaled(out, area, scr->pitch, s);
-  }
+  draw_scaled(out, pixels + size_t(screen_top) * scr->pitch + size_t(screen_left) * bytes, scr->pitch, bytes, s);
   if (SDL_MUSTLOCK(scr)) SDL_UnlockSurface(scr);
   SDL_UpdateRect(scr, screen_left, screen_top + FRAME_TOP * s, FRAME_W * s, FRAME_H * s);
 }

@@ -135,6 +135,26 @@ TEST_F(Screen, PlainWindowByDefault) {
   EXPECT_EQ(scr->flags & SDL_FULLSCREEN, 0u);
 }
 
+// The environment that SDL 1.2 over SDL 2 reads (screen_sdl2_environment),
+// unset for a test and put back as it was when the test ends.
+class Sdl2EnvironmentKept {
+ public:
+  Sdl2EnvironmentKept() {
+    for (const char *n : names)
+      if (const char *v = std::getenv(n)) saved.emplace_back(n, v);
+    for (const char *n : names) unsetenv(n);
+  }
+  ~Sdl2EnvironmentKept() {
+    for (const char *n : names) unsetenv(n);
+    for (const auto &[n, v] : saved) setenv(n.c_str(), v.c_str(), 1);
+  }
+
+ private:
+  static constexpr const char *names[] = {"SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION",
+                                          "SDL12COMPAT_SCALE_METHOD", "SDL12COMPAT_WINDOW_SCALING"};
+  std::vector<std::pair<std::string, std::string>> saved;
+};
+
 // What the window shows, row by row without padding: SDL 2's window
 // surface, the image its display is sent (empty when there is none).
 std::vector<uint8_t> window_image() {
@@ -169,15 +189,11 @@ TEST_F(Screen, StraightIntoSdl2IsWhatSdl12CompatShows) {
     EXPECT_TRUE(window_image().empty());
     return;
   }
-  const char *names[] = {"SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION", "SDL12COMPAT_SCALE_METHOD",
-                         "SDL12COMPAT_WINDOW_SCALING"};
-  std::vector<std::pair<std::string, std::string>> saved;
-  for (const char *n : names)
-    if (const char *v = std::getenv(n)) saved.emplace_back(n, v);
+  const Sdl2EnvironmentKept kept;
   static uint8_t pal[768];
   for (int i = 0; i < 768; i++) pal[i] = uint8_t(i * 37 + i / 3);
-  std::vector<uint8_t> frame(FRAME_BYTES);
-  for (int i = 0; i < FRAME_BYTES; i++) frame[i] = uint8_t(i * 7 + i / 320 * 13);
+  std::vector<uint8_t> frame;
+  fill_frame(frame);
   // What the window shows of the frame in a fresh mode of `scale` (0: full
   // screen), drawn straight or by sdl12-compat.
   auto shown = [&](int scale, bool straight) {
@@ -222,21 +238,13 @@ TEST_F(Screen, StraightIntoSdl2IsWhatSdl12CompatShows) {
                                  << first_difference(again, theirs) << " of " << again.size();
   }
   screen_sdl2_direct = true;
-  for (const char *n : names) unsetenv(n);
-  for (const auto &[n, v] : saved) setenv(n.c_str(), v.c_str(), 1);
 }
 
 // The environment for SDL 1.2 over SDL 2: set where the user left it
 // unset, the user's own values kept, the window factor only for a scaled
 // window. The variables are restored afterwards.
 TEST(Sdl2Environment, SetsOnlyWhatTheUserLeftUnset) {
-  const char *names[] = {"SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION", "SDL12COMPAT_SCALE_METHOD",
-                         "SDL12COMPAT_WINDOW_SCALING"};
-  std::vector<std::pair<std::string, std::string>> saved;
-  for (const char *n : names) {
-    if (const char *v = std::getenv(n)) saved.emplace_back(n, v);
-    unsetenv(n);
-  }
+  const Sdl2EnvironmentKept kept;
   auto value = [](const char *n) { return std::string(std::getenv(n) ? std::getenv(n) : "(unset)"); };
   screen_sdl2_environment(1);
   EXPECT_EQ(value("SDL_RENDER_DRIVER"), "software");
@@ -252,8 +260,6 @@ TEST(Sdl2Environment, SetsOnlyWhatTheUserLeftUnset) {
   EXPECT_EQ(value("SDL_RENDER_DRIVER"), "opengl");
   EXPECT_EQ(value("SDL12COMPAT_SCALE_METHOD"), "linear");
   EXPECT_EQ(value("SDL12COMPAT_WINDOW_SCALING"), "2.5");
-  for (const char *n : names) unsetenv(n);
-  for (const auto &[n, v] : saved) setenv(n.c_str(), v.c_str(), 1);
 }
 
 struct Parsed {
